@@ -1,0 +1,65 @@
+# Front door of the project. `make demo` and `make test` install what they need by themselves.
+#
+#   make deps      install the Debian packages the build and the tests need (only the missing ones)
+#   make build     configure and build everything (build/default)
+#   make test      build and run every test, the interop tests with the real wine included, then the Qt-free
+#                  core tests again under AddressSanitizer and UndefinedBehaviorSanitizer (build/sanitize)
+#   make demo      build, make the demo prefix and run the installer against it (see README)
+#   make bench     build and run the benchmarks
+#   make fuzz      build the fuzz targets with clang and run each for FUZZ_SECONDS seconds
+#   make clean     remove build/
+
+SHELL := /bin/bash
+JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
+
+PACKAGES := cmake ninja-build g++ make pkg-config ccache git \
+	qt6-base-dev libgl-dev libgtest-dev libgmock-dev libpugixml-dev \
+	libcurl4-openssl-dev libssl-dev zlib1g-dev \
+	wine wine64 libxml2-utils fonts-dejavu-core
+FUZZ_PACKAGES := clang libclang-rt-14-dev
+
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: deps fuzz-deps build test test-default test-sanitize demo bench fuzz clean
+
+deps:
+	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:" $$missing; \
+	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	fi
+
+fuzz-deps:
+	@missing=$$(for p in $(FUZZ_PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	fi
+
+build: deps
+	cmake --preset default
+	cmake --build --preset default -j $(JOBS)
+
+test-default: build
+	ctest --preset default -j $(JOBS)
+
+test-sanitize: deps
+	cmake --preset sanitize
+	cmake --build --preset sanitize -j $(JOBS)
+	ctest --preset sanitize -j $(JOBS)
+
+test: test-default test-sanitize
+
+demo: build
+	tools/demo.sh build/default
+
+bench: build
+	tools/bench.sh build/default
+
+fuzz: fuzz-deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+	tools/fuzz.sh build/fuzz $(FUZZ_SECONDS)
+
+clean:
+	rm -rf build
