@@ -84,8 +84,9 @@ public:
     // matches every name, a mask ending in "." matches names without an extension; names compare without regard
     // to case. "." and ".." are not listed. A missing or unreadable folder lists nothing.
     virtual std::vector<DirEntry> enumerate(std::string_view folder, std::string_view mask) const = 0;
-    // GetLongPathNameW: every component spelled as stored; empty when the path does not exist. There are no
-    // short names on Linux, so a short-name request gives the long one.
+    // GetLongPathNameW: the full path (a relative one taken against currentDirectory(), the drive letter in
+    // upper case) with every component spelled as stored and a trailing backslash kept; empty when the path does
+    // not exist. There are no short names on Linux, so a short-name request gives the long one.
     virtual std::string longPathName(std::string_view path) const = 0;
     // The process's current folder as a Windows path, without a trailing backslash unless it is a drive root.
     virtual std::string currentDirectory() const = 0;
@@ -104,6 +105,13 @@ public:
     virtual bool copyFile(std::string_view from, std::string_view to, bool failIfExists) = 0;
     // MoveFileW: fails when the target exists.
     virtual bool moveFile(std::string_view from, std::string_view to) = 0;
+    // MoveFileExW with MOVEFILE_REPLACE_EXISTING, for files: renames `from` over an existing `to` in one step, so
+    // that a reader sees either the old or the new file. Fails when `to` is a folder or read-only.
+    virtual bool replaceFile(std::string_view from, std::string_view to) = 0;
+
+    // GetLastError for the Boolean operations above: the Windows error code of the calling thread's last such
+    // call (0 after a success).
+    static uint32_t lastError();
 
     // --- Contents ---
     // Raises FileError: `Cannot open file "X". <reason>` for Read/ReadWrite, `Cannot create file "X". <reason>`
@@ -115,6 +123,9 @@ public:
     // same folder, which is flushed and renamed over the target, so a failure leaves the old file intact.
     std::string readFile(std::string_view path);
     void writeFile(std::string_view path, std::string_view bytes);
+
+protected:
+    static void setLastError(uint32_t code);
 };
 
 } // namespace tarvix::platform
