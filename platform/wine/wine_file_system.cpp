@@ -279,7 +279,13 @@ std::string WineFileSystem::FullPath::text() const
     return s;
 }
 
-WineFileSystem::WineFileSystem(fs::path prefixDir) : prefixDir_(std::move(prefixDir)) {}
+WineFileSystem::WineFileSystem(fs::path prefixDir)
+{
+    // Absolute once, so that a later change of the current folder does not move the prefix.
+    std::error_code ec;
+    const fs::path absolute = prefixDir.empty() ? prefixDir : fs::absolute(prefixDir, ec);
+    prefixDir_ = (ec ? prefixDir : absolute).lexically_normal();
+}
 
 WineFileSystem::FullPath WineFileSystem::fullPath(std::string_view windowsPath) const
 {
