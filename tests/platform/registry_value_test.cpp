@@ -1,5 +1,7 @@
 #include "platform/registry.h"
 
+#include "tests/platform/reg_value_printer.h"
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>

@@ -2,6 +2,8 @@
 
 #include "platform/errors.h"
 
+#include "tests/platform/reg_value_printer.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>

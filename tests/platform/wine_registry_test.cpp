@@ -4,6 +4,8 @@
 #include "platform/wine/wineserver_lock.h"
 #include "tests/support/temp_dir.h"
 
+#include "tests/platform/reg_value_printer.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
