@@ -1,7 +1,7 @@
 #include "platform/wine/wine_hive.h"
 
 #include "platform/errors.h"
-#include "platform/registry_utf16.h"
+#include "platform/text_encoding.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -55,8 +55,8 @@ std::u16string folded(std::u16string_view s)
     return out;
 }
 
-std::u16string toUtf16(std::string_view s) { return detail::registryUtf8ToUtf16(s); }
-std::string toUtf8(std::u16string_view s) { return detail::registryUtf16ToUtf8(s); }
+std::u16string toUtf16(std::string_view s) { return utf8ToUtf16(s); }
+std::string toUtf8(std::u16string_view s) { return utf16ToUtf8(s); }
 
 bool isHexDigit(char32_t c)
 {
@@ -121,26 +121,8 @@ std::string escape(std::u16string_view s, Context context)
     return out;
 }
 
-std::u16string unitsOf(const std::string& bytes)
-{
-    std::u16string units;
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        units.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                              (static_cast<unsigned char>(bytes[i + 1]) << 8)));
-    }
-    return units;
-}
-
-std::string bytesOf(std::u16string_view units)
-{
-    std::string bytes;
-    bytes.reserve(units.size() * 2);
-    for (char16_t c : units) {
-        bytes.push_back(static_cast<char>(c & 0xFF));
-        bytes.push_back(static_cast<char>(c >> 8));
-    }
-    return bytes;
-}
+std::u16string unitsOf(const std::string& bytes) { return fromUtf16leBytes(bytes); }
+std::string bytesOf(std::u16string_view units) { return utf16leBytes(units); }
 
 // One value as Wine writes it, with its line end. Strings of the three text types become quoted text when their
 // data is whole UTF-16 ending in a zero; everything else is a list of bytes, wrapped after column 76.
