@@ -1,0 +1,154 @@
+// The gauge: a progress indicator showing how far Progress has come between MinValue and MaxValue, as a row of
+// boxes, one solid bar or a growing part of a picture, optionally with the percentage as centred text. Setting
+// Progress redraws the bar area at once, so progress stays visible while the caller keeps the user-interface
+// thread busy.
+#pragma once
+
+#include <QImage>
+#include <QPixmap>
+#include <QWidget>
+
+#include "components/component.h"
+#include "components/kq_color.h"
+
+namespace tarvix {
+
+class TKqGauge : public QWidget, public TComponent {
+    Q_OBJECT
+    Q_PROPERTY(bool AutoSize READ AutoSize WRITE SetAutoSize)
+    Q_PROPERTY(TKqGaugeBevel BevelStyle READ BevelStyle WRITE SetBevelStyle)
+    Q_PROPERTY(TBorderStyle BorderStyle READ BorderStyle WRITE SetBorderStyle)
+    Q_PROPERTY(int BoxColor READ BoxColor WRITE SetBoxColor)
+    Q_PROPERTY(int BoxNumber READ BoxNumber WRITE SetBoxNumber)
+    Q_PROPERTY(int BoxSpace READ BoxSpace WRITE SetBoxSpace)
+    Q_PROPERTY(TKqGaugeStyle GaugeStyle READ GaugeStyle WRITE SetGaugeStyle)
+    Q_PROPERTY(QPixmap Image READ Image WRITE SetImage)
+    Q_PROPERTY(int Margin READ Margin WRITE SetMargin)
+    Q_PROPERTY(int MaxValue READ MaxValue WRITE SetMaxValue)
+    Q_PROPERTY(int MinValue READ MinValue WRITE SetMinValue)
+    Q_PROPERTY(int Progress READ Progress WRITE SetProgress)
+    Q_PROPERTY(bool ShowPercent READ ShowPercent WRITE SetShowPercent)
+    Q_PROPERTY(int Color READ Color WRITE SetColor)
+    Q_PROPERTY(bool ParentColor READ ParentColor WRITE SetParentColor)
+    Q_PROPERTY(int FontColor READ FontColor WRITE SetFontColor)
+    Q_PROPERTY(int Tag READ Tag WRITE SetTag)
+
+public:
+    enum TKqGaugeBevel { bvLowered, bvNone, bvRaised };
+    Q_ENUM(TKqGaugeBevel)
+    enum TKqGaugeStyle { gsBoxes, gsBar, gsImage };
+    Q_ENUM(TKqGaugeStyle)
+    enum TBorderStyle { bsNone, bsSingle };
+    Q_ENUM(TBorderStyle)
+
+    explicit TKqGauge(QWidget* parent = nullptr);
+
+    // Setters ignore a value equal to the current one or outside the accepted range.
+
+    // Size the control to its contents: the boxes (width only) or the picture. A layout that manages the
+    // gauge's geometry has the last word.
+    bool AutoSize() const { return autoSize_; }
+    void SetAutoSize(bool value);
+    TKqGaugeBevel BevelStyle() const { return bevelStyle_; }
+    void SetBevelStyle(TKqGaugeBevel value);
+    // bsSingle: a one-pixel frame in the window-frame colour.
+    TBorderStyle BorderStyle() const { return borderStyle_; }
+    void SetBorderStyle(TBorderStyle value);
+    TColor BoxColor() const { return boxColor_; }
+    void SetBoxColor(TColor value);
+    // 2 to 100. With AutoSize off the number is recomputed from the present width (see the source).
+    int BoxNumber() const { return boxNumber_; }
+    void SetBoxNumber(int value);
+    // 1 to 10 pixels between boxes.
+    int BoxSpace() const { return boxSpace_; }
+    void SetBoxSpace(int value);
+    TKqGaugeStyle GaugeStyle() const { return gaugeStyle_; }
+    void SetGaugeStyle(TKqGaugeStyle value);
+    // The picture of gsImage; the gauge keeps its own copy.
+    QPixmap Image() const { return image_; }
+    void SetImage(const QPixmap& value);
+    // 0 to 9 pixels of background between the frame and the bar area.
+    int Margin() const { return margin_; }
+    void SetMargin(int value);
+    // MaxValue is always greater than MinValue; neither setter moves Progress back into the range.
+    int MaxValue() const { return maxValue_; }
+    void SetMaxValue(int value);
+    int MinValue() const { return minValue_; }
+    void SetMinValue(int value);
+    // Clamped to MinValue..MaxValue; a new value redraws the bar area at once.
+    int Progress() const { return progress_; }
+    void SetProgress(int value);
+    bool ShowPercent() const { return showPercent_; }
+    void SetShowPercent(bool value);
+
+    // The background; ParentColor takes the parent's (its palette's Window colour). Setting Color turns
+    // ParentColor off.
+    TColor Color() const { return color_; }
+    void SetColor(TColor value);
+    bool ParentColor() const { return parentColor_; }
+    void SetParentColor(bool value);
+    // The colour of the percentage text (white by default); the text uses the widget's font.
+    TColor FontColor() const { return fontColor_; }
+    void SetFontColor(TColor value);
+    // Free for the application (the skin engine counts paints in it); the gauge gives it no meaning.
+    int Tag() const { return tag_; }
+    void SetTag(int value) { tag_ = value; }
+
+    // Progress := Progress + value, then any pending paint is carried out at once.
+    void Add(int value);
+    // MinValue := min, MaxValue := max (each through its setter), Progress := 0, then any pending paint is
+    // carried out at once.
+    void Initialize(int min, int max);
+
+    // Derived quantities. The frame inset is the distance from the edge to the bar area.
+    int FrameInset() const;
+    QRect BarArea() const;
+    // The width of one box for `boxNumber` boxes in the present width; at least 1.
+    int BoxWidth(int boxNumber) const;
+    int BoxWidth() const { return BoxWidth(boxNumber_); }
+    // The filled fraction (Progress - MinValue) / (MaxValue - MinValue), in single precision.
+    float FilledFraction() const;
+    // True when a custom look is in effect: a Qt style sheet on the application, the gauge or one of its
+    // parents. The frame then is one rectangle in the style's border colour (the palette's Dark role), and the
+    // bar area takes the palette's Window colour as background and its Highlight colour for the bar.
+    bool CustomStyle() const;
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void AdjustSize();
+    void RequestRepaint();
+    void FlushPaint();
+    void ComposeBar();
+
+    bool autoSize_ = true;
+    TKqGaugeBevel bevelStyle_ = bvLowered;
+    TBorderStyle borderStyle_ = bsNone;
+    TColor boxColor_ = clNavy;
+    int boxNumber_ = 20;
+    int boxSpace_ = 1;
+    TKqGaugeStyle gaugeStyle_ = gsBoxes;
+    QPixmap image_;
+    int margin_ = 1;
+    int maxValue_ = 100;
+    int minValue_ = 0;
+    int progress_ = 20;
+    bool showPercent_ = false;
+    TColor color_ = clBtnFace;
+    bool parentColor_ = false;
+    TColor fontColor_ = clWhite;
+    int tag_ = 0;
+
+    // The bar area is composed here and copied to the screen in one operation.
+    QImage bar_;
+    bool paintPending_ = false;
+};
+
+using TKqGaugeBevel = TKqGauge::TKqGaugeBevel;
+using TKqGaugeStyle = TKqGauge::TKqGaugeStyle;
+
+} // namespace tarvix
