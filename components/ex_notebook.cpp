@@ -146,6 +146,7 @@ TExNotebookPage* TExNotebook::Pages(int index) const
 void TExNotebook::Loaded()
 {
     loading_ = true;
+    LayoutPages();
     ApplyPendingPageName();
     loading_ = false;
 }
@@ -165,7 +166,9 @@ bool TExNotebook::event(QEvent* event)
         LayoutPages();
         break;
     case QEvent::Polish:
-        // The form has been applied by now: a page named before it existed can be shown, as part of the form.
+        // The form has been applied by now. Its pages may carry positions of their own: the notebook decides.
+        // And a page named before it existed can be shown, as part of the form.
+        LayoutPages();
         if (!pendingPageName_.isEmpty()) {
             const bool wasLoading = loading_;
             loading_ = true;

@@ -6,6 +6,10 @@
 // order the form lists them), when SetNotebook is called, or, for a page given the notebook as parent later with
 // setParent(), when the notebook is polished (at the latest before it is first shown). The notebook does not own
 // its pages: they are child widgets and die with it, and each side unlinks itself from the other when destroyed.
+//
+// In a Qt Designer form the notebook and its pages are promoted widgets; their own properties are written with
+// stdset="0", so that uic sets them through setProperty(). The form's owner calls Loaded() once setupUi() has
+// run.
 #pragma once
 
 #include <QString>

@@ -2,6 +2,9 @@
 // boxes, one solid bar or a growing part of a picture, optionally with the percentage as centred text. Setting
 // Progress redraws the bar area at once, so progress stays visible while the caller keeps the user-interface
 // thread busy.
+//
+// In a Qt Designer form the gauge is a promoted widget; its own properties are written with stdset="0", so that
+// uic sets them through setProperty() (enums by name, colours as numbers).
 #pragma once
 
 #include <QImage>

@@ -1,6 +1,10 @@
 // The gradient panel: a container that paints itself. A flat frame of BevelColor, BevelWidth pixels wide, along
 // its edge; an interior that is a plain fill of Color or a colour gradient in one of four patterns (from
 // Gradient.FadeColor to Color); and its caption as a single line. A spacer panel is a plain, captionless filler.
+//
+// In a Qt Designer form the panel is a promoted widget; its own properties (the gradient's as GradientEnabled,
+// GradientFadeColor and GradientDirection) are written with stdset="0", so that uic sets them through
+// setProperty().
 #pragma once
 
 #include <QColor>
