@@ -1,5 +1,6 @@
 #include "components/ex_notebook.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -11,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/components/qt_test_app.h"
+#include "tests/support/modal_dialog_helper.h"
 
 namespace tarvix {
 namespace {
@@ -21,7 +22,7 @@ namespace {
 struct Wizard {
     explicit Wizard(int count)
     {
-        test::QtTestApp();
+        test::qtApplication();
         window = std::make_unique<QWidget>();
         window->resize(400, 300);
         notebook = new TExNotebook(window.get());
@@ -58,7 +59,7 @@ struct Wizard {
 
 TEST(ExNotebook, StartsEmptyWithTheDefaults)
 {
-    test::QtTestApp();
+    test::qtApplication();
     TExNotebook notebook;
     EXPECT_EQ(notebook.size(), QSize(150, 150));
     EXPECT_EQ(notebook.PageCount(), 0);
@@ -350,7 +351,7 @@ TEST(ExNotebook, HiddenPagesFollowTheClientAreaOnResizeAndBorderChanges)
 
 TEST(ExNotebook, AFormNamesItsFirstPageAndLoadedShowsItSilently)
 {
-    test::QtTestApp();
+    test::qtApplication();
     QWidget window;
     auto* notebook = new TExNotebook(&window);
     // The form sets the notebook's properties before it creates the pages.
@@ -381,7 +382,7 @@ TEST(ExNotebook, AFormNamesItsFirstPageAndLoadedShowsItSilently)
 
 TEST(ExNotebook, APendingPageNameIsAppliedWhenTheNotebookIsPolished)
 {
-    test::QtTestApp();
+    test::qtApplication();
     QWidget window;
     auto* notebook = new TExNotebook(&window);
     notebook->SetActivePageName("NpgB");

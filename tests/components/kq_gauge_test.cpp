@@ -1,5 +1,6 @@
 #include "components/kq_gauge.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QFont>
 #include <QPaintEvent>
@@ -12,7 +13,7 @@
 #include <vector>
 
 #include "components/kq_color_qt.h"
-#include "tests/components/qt_test_app.h"
+#include "tests/support/modal_dialog_helper.h"
 
 namespace tarvix {
 namespace {
@@ -38,9 +39,7 @@ QPalette TestPalette()
 
 QFont TestFont()
 {
-    QFont font("DejaVu Sans");
-    font.setPixelSize(10);
-    return font;
+    return test::testFont(10);
 }
 
 struct GaugeFixture : ::testing::Test {
@@ -50,7 +49,7 @@ struct GaugeFixture : ::testing::Test {
         gauge.setFont(TestFont());
     }
     QImage Render() { return gauge.grab().toImage(); }
-    QApplication& app = test::QtTestApp();
+    QApplication& app = test::qtApplication();
     TKqGauge gauge;
 };
 

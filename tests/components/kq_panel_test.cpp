@@ -1,5 +1,6 @@
 #include "components/kq_panel.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QFont>
 #include <QLabel>
@@ -11,7 +12,7 @@
 #include <memory>
 
 #include "components/kq_color_qt.h"
-#include "tests/components/qt_test_app.h"
+#include "tests/support/modal_dialog_helper.h"
 
 namespace tarvix {
 namespace {
@@ -28,9 +29,7 @@ struct PanelFixture : ::testing::Test {
         pal.setColor(QPalette::Window, kBlack);
         pal.setColor(QPalette::WindowText, kBlack);
         window.setPalette(pal);
-        QFont font("DejaVu Sans");
-        font.setPixelSize(12);
-        window.setFont(font);
+        window.setFont(test::testFont(12));
         window.resize(700, 400);
         panel = new TKqPanel(&window);
     }
@@ -39,7 +38,7 @@ struct PanelFixture : ::testing::Test {
         panel->resize(w, h);
         return panel->grab().toImage();
     }
-    QApplication& app = test::QtTestApp();
+    QApplication& app = test::qtApplication();
     QWidget window;
     TKqPanel* panel = nullptr;
 };

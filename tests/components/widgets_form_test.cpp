@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/components/qt_test_app.h"
+#include "tests/support/modal_dialog_helper.h"
 #include "ui_widgets_form.h"
 
 namespace tarvix {
@@ -13,7 +13,7 @@ namespace {
 
 TEST(WidgetsForm, AFormDescriptionBuildsTheNotebookWithItsPagesAndWidgets)
 {
-    test::QtTestApp();
+    test::qtApplication();
     QWidget form;
     Ui::WidgetsForm ui;
     ui.setupUi(&form);
