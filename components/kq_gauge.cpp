@@ -46,6 +46,8 @@ TKqGauge::TKqGauge(QWidget* parent)
 {
     // The gauge paints every pixel of itself.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // Like a progress bar in a layout: as wide as it is given, as high as it was made.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     resize(200, 18);
 }
 
@@ -263,8 +265,8 @@ QSize TKqGauge::sizeHint() const
     if (gaugeStyle_ == gsImage && !image_.isNull())
         return QSize(image_.width() + 2 * inset, image_.height() + 2 * inset);
     if (gaugeStyle_ == gsBoxes)
-        return QSize(BoxWidth() * boxNumber_ + 2 * inset + boxSpace_ * (boxNumber_ - 1), 18);
-    return QSize(200, 18);
+        return QSize(BoxWidth() * boxNumber_ + 2 * inset + boxSpace_ * (boxNumber_ - 1), height());
+    return QSize(200, height());
 }
 
 // --- sizing and painting -----------------------------------------------------------------------------------------

@@ -59,7 +59,8 @@ public:
     void SetBorderStyle(TBorderStyle value);
     TColor BoxColor() const { return boxColor_; }
     void SetBoxColor(TColor value);
-    // 2 to 100. With AutoSize off the number is recomputed from the present width (see the source).
+    // 2 to 100. With AutoSize the gauge then sizes itself to the boxes; without it the number is recomputed so
+    // that boxes of the width `value` boxes would have cover the present width (rounded up, kept within 2..100).
     int BoxNumber() const { return boxNumber_; }
     void SetBoxNumber(int value);
     // 1 to 10 pixels between boxes.

@@ -53,8 +53,9 @@ TEST(WidgetsForm, AFormDescriptionBuildsTheNotebookWithItsPagesAndWidgets)
     EXPECT_EQ(changes, 1);
     EXPECT_TRUE(ui.ProgBar1->isVisible());
     EXPECT_FALSE(ui.NpgBemVindo->isVisible());
-    // The gauge spans the page inside its 30-pixel border.
+    // The gauge spans the page inside its 30-pixel border and keeps the form's height.
     EXPECT_EQ(ui.ProgBar1->width(), 630 - 60);
+    EXPECT_EQ(ui.ProgBar1->height(), 19);
 }
 
 } // namespace
