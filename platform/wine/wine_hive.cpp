@@ -665,7 +665,15 @@ WineHive WineHive::makeEmpty(std::string_view relativeTo, std::string_view arch)
 
 std::string WineHive::serialize() const
 {
-    std::string out = impl_->preamble;
+    size_t size = impl_->preamble.size();
+    for (const auto& block : impl_->blocks) {
+        size += block->keyLine.size();
+        for (const auto& item : block->items)
+            size += item.text.size();
+    }
+    std::string out;
+    out.reserve(size);
+    out += impl_->preamble;
     for (const auto& block : impl_->blocks) {
         out += block->keyLine;
         for (const auto& item : block->items)

@@ -136,8 +136,7 @@ struct WineRegistry::State {
                                     kErrorRegistryIo);
             if (!slot.hive || slot.fromFile) {
                 slot.hive.reset();
-                std::string arch = id == SystemHive ? std::string() : hive(SystemHive).arch();
-                slot.hive = WineHive::makeEmpty(kHives[id].relativeTo, arch);
+                slot.hive = WineHive::makeEmpty(kHives[id].relativeTo, archForNewHive(id));
                 slot.fromFile = false;
             }
             return *slot.hive;
@@ -173,14 +172,25 @@ struct WineRegistry::State {
                                 kErrorRegistryIo);
         if (text.empty()) {
             // Nothing to keep: the first write gives it Wine's header.
-            std::string arch = id == SystemHive ? std::string() : hive(SystemHive).arch();
-            slot.hive = WineHive::makeEmpty(kHives[id].relativeTo, arch);
+            slot.hive = WineHive::makeEmpty(kHives[id].relativeTo, archForNewHive(id));
         } else {
             slot.hive = WineHive::parse(text, slot.file.string());
         }
         slot.fromFile = true;
         slot.stamp = FileStamp::of(opened);
         return *slot.hive;
+    }
+
+    // The "#arch=" line a new user hive gets: the one of system.reg (none when that cannot be read).
+    std::string archForNewHive(HiveId id)
+    {
+        if (id == SystemHive)
+            return {};
+        try {
+            return hive(SystemHive).arch();
+        } catch (const RegistryError&) {
+            return {};
+        }
     }
 
     std::string arch()
