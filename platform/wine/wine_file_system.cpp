@@ -562,7 +562,8 @@ std::vector<DirEntry> WineFileSystem::enumerate(std::string_view folder, std::st
 {
     std::vector<DirEntry> entries;
     uint32_t error = 0;
-    const auto host = hostPathOrError(folder, error);
+    // The search is for folder + "\" + mask: "C:" is the drive's root here, not its current folder.
+    const auto host = hostPathOrError(std::string(folder) + "\\", error);
     if (!host || mask.empty())
         return entries;
     DIR* d = ::opendir(host->c_str());

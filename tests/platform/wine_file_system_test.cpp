@@ -281,6 +281,10 @@ TEST_F(WineFiles, EnumerationAppliesTheMaskAndListsEntriesInNameOrder)
     EXPECT_THAT(names("C:\\pkg", "?.dcr"), ElementsAre("A.DCR", "b.dcr"));
     EXPECT_THAT(names("C:\\pkg", "nothing*"), IsEmpty());
     EXPECT_THAT(names("C:\\missing", "*"), IsEmpty());
+    inFolder(prefix.driveC() / "pkg", [&] {
+        EXPECT_THAT(names("C:", "*"), ElementsAre("pkg")); // the folder and "\" + mask: the root
+        EXPECT_THAT(names("", "p*"), ElementsAre("pkg"));  // "\p*": the root of the current drive
+    });
     EXPECT_THAT(names("C:\\pkg\\unit.pas", "*"), IsEmpty());
 
     const auto entries = files.enumerate("C:\\pkg", "*.dcr");
