@@ -1,8 +1,13 @@
 #include "components/kq_find_file.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <system_error>
 #include <utility>
 
 #include "components/kq_lib_functions.h"
+#include "platform/errors.h"
 #include "platform/file_system.h"
 #include "platform/message_pump.h"
 #include "platform/system.h"
@@ -37,6 +42,22 @@ std::vector<std::string> splitMasks(std::string_view fileToSearch)
     return masks;
 }
 
+// What identifies a folder however it is reached: its host path with every link resolved. Nothing when the
+// folder cannot be resolved (then it cannot be recognised either).
+std::optional<std::string> folderIdentity(const std::string& folder)
+{
+    try {
+        std::error_code ec;
+        const std::filesystem::path resolved =
+            std::filesystem::canonical(platform::current().files().toHostPath(folder), ec);
+        if (ec)
+            return std::nullopt;
+        return resolved.string();
+    } catch (const platform::PlatformError&) {
+        return std::nullopt;
+    }
+}
+
 void processMessages()
 {
     platform::messagePump().processMessages();
@@ -69,6 +90,7 @@ bool TKqFindFile::Execute()
 {
     aborted_ = false;
     files_.clear();
+    openFolders_.clear();
     searchFolder(initialDir_);
     return !aborted_;
 }
@@ -88,8 +110,14 @@ void TKqFindFile::searchFolder(const std::string& folder)
     for (const std::string& mask : splitMasks(fileToSearch_))
         searchMask(folder, mask);
 
-    if (options_.Contains(foRecursiveDir))
+    if (options_.Contains(foRecursiveDir)) {
+        const std::optional<std::string> identity = folderIdentity(folder);
+        if (identity)
+            openFolders_.push_back(*identity);
         searchSubFolders(folder);
+        if (identity)
+            openFolders_.pop_back();
+    }
 }
 
 void TKqFindFile::searchMask(const std::string& folder, const std::string& mask)
@@ -119,8 +147,15 @@ void TKqFindFile::searchSubFolders(const std::string& folder)
             continue;
         if ((entry.attributes & System) && !options_.Contains(foSysFiles))
             continue;
-        if ((entry.attributes & Directory) && entry.name != "." && entry.name != "..")
-            searchFolder(folder + "\\" + entry.name);
+        if (!(entry.attributes & Directory) || entry.name == "." || entry.name == "..")
+            continue;
+        const std::string sub = folder + "\\" + entry.name;
+        // A link back to a folder that is being searched would repeat the search below it without end (and, with
+        // two such links, double it at every level): such a folder has been searched already.
+        const std::optional<std::string> identity = folderIdentity(sub);
+        if (identity && std::find(openFolders_.begin(), openFolders_.end(), *identity) != openFolders_.end())
+            continue;
+        searchFolder(sub);
     }
 }
 

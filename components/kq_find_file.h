@@ -1,11 +1,12 @@
 // TKqFindFile: collects the files that match one or more wildcard masks in a folder and, optionally, in all its
 // sub-folders, filtered by their attributes. It keeps the user interface responsive while it searches (the
 // message pump runs after every folder and every entry) and can be stopped by Abort or by a maximum number of
-// files.
+// files. A link that leads back to a folder being searched (a cycle) is not followed.
 //
-// On the Wine prefix, the attributes are what the platform reports for each entry: read-only for a file without
-// write permission, hidden for a name that begins with a dot or for an entry the prefix marked hidden, system
-// only where the prefix stored that attribute for the entry. The rules below apply to whatever is reported.
+// The attribute rules apply to what the platform reports for each entry. On the Wine prefix that is read-only
+// for an entry without the owner's write permission and hidden for a name that begins with a dot; the prefix
+// keeps no system attribute, so there foSysFiles makes no difference. On Windows all three come from the
+// file system.
 #pragma once
 
 #include <cstdint>
@@ -123,6 +124,8 @@ private:
     TKqFindOptions options_ = TKqFindOptions::All();
     std::vector<std::string> files_;
     bool aborted_ = false;
+    // The folders whose sub-folders are being searched, as resolved host paths, outermost first.
+    std::vector<std::string> openFolders_;
 };
 
 } // namespace tarvix
