@@ -110,7 +110,8 @@ std::string GetCurrentDir();
 // The path of an existing file with every component spelled as the file system stores it, the drive part in
 // upper case; in long form, or in short (8.3) form where a component has a short name (Long = false; the Wine
 // prefix keeps no short names, so there the long name is used). A name without a drive part is taken against
-// the current folder. Empty when no such file exists (a folder does not count).
+// the current folder. Empty when no such file exists (a folder does not count), and for a relative name when
+// there is no current folder to take it against.
 std::string TranslateFileName(std::string_view FileName, bool Long);
 std::string GetLongFileName(std::string_view FileName);
 // GetLongFileName of the running executable.

@@ -86,6 +86,9 @@ std::string TranslateFileName(std::string_view FileName, bool Long)
             name = IncPathDelimiter(current) + name;
     }
 
+    // Without a current folder a relative name cannot be made full, and so cannot be spelled from its drive on.
+    if (drivePart(name).empty())
+        return {};
     platform::FileSystem& files = platform::current().files();
     if (!files.fileExists(name))
         return {};

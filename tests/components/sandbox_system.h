@@ -1,0 +1,163 @@
+// A sandbox Wine prefix as the current system for the tests of the non-visual components, with two stand-ins
+// for what the prefix cannot show: entries that carry the system attribute (the prefix keeps none), and a shell
+// whose temporary folder, executable path and open windows the test decides. Everything else is the prefix's.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/system.h"
+#include "platform/wine/wine_prefix.h"
+#include "tests/platform/sandbox_prefix.h"
+
+namespace tarvix::test {
+
+inline std::string asciiUpper(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
+// The prefix's file system, with the system attribute added to the entries whose names (any case) are listed.
+class SystemAttributeFiles : public platform::FileSystem {
+public:
+    explicit SystemAttributeFiles(platform::FileSystem& inner) : inner_(inner) {}
+
+    std::set<std::string> systemNames; // upper case
+
+    std::string toHostPath(std::string_view p) const override { return inner_.toHostPath(p); }
+    std::string toWindowsPath(std::string_view p) const override { return inner_.toWindowsPath(p); }
+    std::vector<std::string> drives() const override { return inner_.drives(); }
+    bool fileExists(std::string_view p) const override { return inner_.fileExists(p); }
+    bool directoryExists(std::string_view p) const override { return inner_.directoryExists(p); }
+    std::optional<uint32_t> attributes(std::string_view p) const override
+    {
+        auto a = inner_.attributes(p);
+        const std::size_t slash = p.rfind('\\');
+        if (a && isSystem(slash == std::string_view::npos ? p : p.substr(slash + 1)))
+            *a |= platform::FileAttr::System;
+        return a;
+    }
+    std::vector<platform::DirEntry> enumerate(std::string_view folder, std::string_view mask) const override
+    {
+        auto entries = inner_.enumerate(folder, mask);
+        for (auto& e : entries)
+            if (isSystem(e.name))
+                e.attributes |= platform::FileAttr::System;
+        return entries;
+    }
+    std::string longPathName(std::string_view p) const override { return inner_.longPathName(p); }
+    std::string currentDirectory() const override { return inner_.currentDirectory(); }
+    bool createDirectory(std::string_view p, uint32_t* e = nullptr) override { return inner_.createDirectory(p, e); }
+    bool forceDirectories(std::string_view p) override { return inner_.forceDirectories(p); }
+    bool removeDirectory(std::string_view p) override { return inner_.removeDirectory(p); }
+    bool deleteFile(std::string_view p) override { return inner_.deleteFile(p); }
+    void deleteTree(std::string_view p) override { inner_.deleteTree(p); }
+    bool setAttributes(std::string_view p, uint32_t a) override { return inner_.setAttributes(p, a); }
+    bool copyFile(std::string_view f, std::string_view t, bool x) override { return inner_.copyFile(f, t, x); }
+    bool moveFile(std::string_view f, std::string_view t) override { return inner_.moveFile(f, t); }
+    bool replaceFile(std::string_view f, std::string_view t) override { return inner_.replaceFile(f, t); }
+    std::unique_ptr<platform::File> open(std::string_view p, platform::FileMode m,
+                                         platform::FileShare s = platform::FileShare::DenyWrite) override
+    {
+        return inner_.open(p, m, s);
+    }
+
+private:
+    bool isSystem(std::string_view name) const { return systemNames.count(asciiUpper(name)) != 0; }
+    platform::FileSystem& inner_;
+};
+
+// The prefix's shell, except for what the test sets: the temporary folder and executable path it reports, and
+// the windows that exist (titles or classes). The names asked for by windowExists are recorded.
+class ScriptedShell : public platform::Shell {
+public:
+    explicit ScriptedShell(platform::Shell& inner) : inner_(inner) {}
+
+    std::optional<std::string> tempFolderAnswer;
+    std::optional<std::string> executablePathAnswer;
+    std::set<std::string> windows;
+    mutable std::vector<std::string> windowQueries;
+
+    std::string appDataFolder() const override { return inner_.appDataFolder(); }
+    std::string commonDocumentsFolder() const override { return inner_.commonDocumentsFolder(); }
+    std::string programFiles32Folder() const override { return inner_.programFiles32Folder(); }
+    std::string desktopFolder() const override { return inner_.desktopFolder(); }
+    std::string windowsFolder() const override { return inner_.windowsFolder(); }
+    std::string tempFolder() override { return tempFolderAnswer ? *tempFolderAnswer : inner_.tempFolder(); }
+    std::vector<std::string> environmentStrings() const override { return inner_.environmentStrings(); }
+    std::optional<std::string> environmentVariable(std::string_view n) const override
+    {
+        return inner_.environmentVariable(n);
+    }
+    std::string expandEnvironmentStrings(std::string_view t) const override
+    {
+        return inner_.expandEnvironmentStrings(t);
+    }
+    uint32_t ansiCodePage() const override { return inner_.ansiCodePage(); }
+    uint32_t oemCodePage() const override { return inner_.oemCodePage(); }
+    std::string executablePath() const override
+    {
+        return executablePathAnswer ? *executablePathAnswer : inner_.executablePath();
+    }
+    bool windowExists(std::string_view titleOrClass) const override
+    {
+        windowQueries.emplace_back(titleOrClass);
+        return windows.count(std::string(titleOrClass)) != 0;
+    }
+    std::vector<std::string> dotNetFrameworkFolders() const override { return inner_.dotNetFrameworkFolders(); }
+
+private:
+    platform::Shell& inner_;
+};
+
+// The sandbox prefix, made the current system for the lifetime of the object.
+class SandboxSystem : public platform::System {
+public:
+    SandboxSystem() : prefix_(sandbox.path()), files_(prefix_.files()), shell_(prefix_.shell()), scoped_(*this) {}
+
+    platform::Registry& registry() override { return prefix_.registry(); }
+    platform::FileSystem& files() override { return files_; }
+    platform::Shell& shell() override { return shell_; }
+    std::string description() const override { return "sandbox " + prefix_.description(); }
+
+    platform::WinePrefix& prefix() { return prefix_; }
+    SystemAttributeFiles& systemAttributes() { return files_; }
+    ScriptedShell& scriptedShell() { return shell_; }
+
+    SandboxPrefix sandbox;
+
+private:
+    platform::WinePrefix prefix_;
+    SystemAttributeFiles files_;
+    ScriptedShell shell_;
+    platform::ScopedCurrentSystem scoped_;
+};
+
+// Changes the process's current folder for a scope.
+class ScopedCurrentPath {
+public:
+    explicit ScopedCurrentPath(const std::filesystem::path& to) : previous_(std::filesystem::current_path())
+    {
+        std::filesystem::current_path(to);
+    }
+    ~ScopedCurrentPath()
+    {
+        std::error_code ignored;
+        std::filesystem::current_path(previous_, ignored);
+    }
+    ScopedCurrentPath(const ScopedCurrentPath&) = delete;
+    ScopedCurrentPath& operator=(const ScopedCurrentPath&) = delete;
+
+private:
+    std::filesystem::path previous_;
+};
+
+} // namespace tarvix::test
