@@ -3,6 +3,7 @@
 #include "components/kq_lib_functions.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/system.h"
 #include "platform/text_encoding.h"
@@ -39,17 +40,20 @@ std::string_view drivePart(std::string_view path)
     return {};
 }
 
-// The name under which the file system stores the entry `component` of the folder `folder` (a Windows path
-// without a trailing backslash); empty when there is no such entry.
-std::string storedName(std::string_view folder, std::string_view component)
+// The name under which the file system stores the last component of `path`, `component`; empty when there is
+// no such entry.
+std::string storedName(const std::string& path, std::string_view component)
 {
     if (component.empty())
         return {};
     // "." and ".." name the folder itself and its parent; they are spelled the same however the folders are.
     if (component == "." || component == "..")
         return std::string(component);
-    const std::vector<platform::DirEntry> entries = platform::current().files().enumerate(folder, component);
-    return entries.empty() ? std::string() : entries.front().name;
+    const std::string stored = platform::current().files().longPathName(path);
+    if (stored.empty())
+        return {};
+    const std::size_t slash = stored.rfind('\\');
+    return slash == std::string::npos ? stored : stored.substr(slash + 1);
 }
 
 } // namespace
@@ -79,7 +83,10 @@ std::string TranslateFileName(std::string_view FileName, bool Long)
     // There are no short (8.3) names in the Wine prefix: every component keeps its long name.
     (void)Long;
 
+    // Windows takes "/" for "\" in paths; spelled with "\" everywhere, every component is looked up on its own
+    // (a lookup of "a/b" would give the stored name of b alone, and a lost folder with it).
     std::string name(FileName);
+    std::replace(name.begin(), name.end(), '/', '\\');
     if (drivePart(name).empty()) {
         const std::string current = GetCurrentDir();
         if (!current.empty())
@@ -101,17 +108,19 @@ std::string TranslateFileName(std::string_view FileName, bool Long)
     const std::string_view rest =
         drive.size() + 1 <= name.size() ? std::string_view(name).substr(drive.size() + 1) : std::string_view();
 
-    const int n = StrTokenCount(rest, u'\\');
-    std::size_t start = 0;
-    for (int i = 1; i <= n; ++i) {
+    // Windows reads repeated backslashes as one, so empty components are passed over.
+    std::vector<std::string_view> components;
+    for (std::size_t start = 0; start <= rest.size();) {
         const std::size_t end = std::min(rest.find('\\', start), rest.size());
-        const std::string_view component = rest.substr(start, end - start);
+        if (end > start)
+            components.push_back(rest.substr(start, end - start));
         start = end + 1;
+    }
 
-        const std::string folder = path.size() > 1 && path.back() == '\\' ? path.substr(0, path.size() - 1) : path;
-        path += component;
-        result += storedName(folder, component);
-        if (!result.empty() && i < n)
+    for (std::size_t i = 0; i < components.size(); ++i) {
+        path += components[i];
+        result += storedName(path, components[i]);
+        if (!result.empty() && i + 1 < components.size())
             result.push_back('\\');
         path.push_back('\\');
     }

@@ -33,7 +33,8 @@ TEST_F(SystemQueries, TranslateFileNameSpellsEveryComponentAsStored)
         {"c:\\morvane\\TARVIXCOMPS\\d37\\kqalpha.DCU", "C:\\Morvane\\TarvixComps\\D37\\KqAlpha.dcu"},
         {"C:\\Morvane\\TarvixComps\\D37\\KqAlpha.dcu", "C:\\Morvane\\TarvixComps\\D37\\KqAlpha.dcu"},
         {"c:\\AÇÃO\\coração.txt", "C:\\Ação\\Coração.TXT"},
-        {"c:/morvane/tarvixcomps/d37/kqalpha.dcu", ""}, // only the backslash separates components here
+        {"c:\\\\morvane\\\\tarvixcomps\\d37\\kqalpha.dcu", "C:\\Morvane\\TarvixComps\\D37\\KqAlpha.dcu"},
+        {"c:/morvane/tarvixcomps\\d37/kqalpha.dcu", "C:\\Morvane\\TarvixComps\\D37\\KqAlpha.dcu"},
         {"c:\\morvane\\tarvixcomps\\d37", ""},          // a folder is not a file
         {"c:\\morvane\\tarvixcomps\\d37\\missing.dcu", ""},
         {"q:\\morvane\\tarvixcomps\\d37\\kqalpha.dcu", ""}, // a drive the prefix does not map
