@@ -279,8 +279,12 @@ private:
         if (Pos >= C.size()) Fail("end of string");
         std::string lhs = Operand(active);
         std::string_view op = Comparison();
-        if (op.empty()) return active ? ToBoolean(lhs) : false;
+        if (op.empty()) {
+            RequireTermEnd();
+            return active ? ToBoolean(lhs) : false;
+        }
         std::string rhs = Operand(active);
+        RequireTermEnd();
         if (!active) return false;
         if (op == "==") return lhs == rhs;
         if (op == "!=") return lhs != rhs;
@@ -289,6 +293,15 @@ private:
         if (op == "<=") return a <= b;
         if (op == ">") return a > b;
         return a >= b;
+    }
+
+    // What may follow a term: the end, a closing parenthesis, "and" or "or". Checked before the operands are
+    // converted, so that a malformed condition is reported as such.
+    void RequireTermEnd() {
+        SkipBlanks();
+        if (Pos == C.size() || C[Pos] == ')') return;
+        std::string_view word = PeekWord();
+        if (!ide::SameText(word, "and") && !ide::SameText(word, "or")) Fail("unknown operator");
     }
 
     std::string Operand(bool active) {

@@ -122,7 +122,7 @@ public:
     // A reference expansion that keeps producing references (a property whose value refers to itself) is
     // stopped with an EIdeMsBuildError after this many steps or when the text grows past the size limit.
     static constexpr int kMaxExpansionSteps = 1000;
-    static constexpr std::size_t kMaxExpansionLength = 16u << 20;
+    static constexpr std::size_t kMaxExpansionLength = 4u << 20;
 
 private:
     struct LoadedFile {

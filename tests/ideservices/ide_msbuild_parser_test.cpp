@@ -318,7 +318,7 @@ TEST(Choose, OtherwiseAppliesWhenNoWhenHolds) {
 
 TEST(Project, RootAttributesAndSkippedElements) {
     std::vector<std::string> reported;
-    auto parser = MsBuildFromText(R"(<?xml version="1.0" encoding="utf-8"?>
+    auto parser = MsBuildFromText(R"xml(<?xml version="1.0" encoding="utf-8"?>
 <!-- options -->
 <Project xmlns="http://schemas.microsoft.com/developer/msbuild/2003" ToolsVersion="$(V).0"
          DefaultTargets="Build;;$(Extra)" InitialTargets="Init">
@@ -328,7 +328,7 @@ TEST(Project, RootAttributesAndSkippedElements) {
   <Target Name="Build" DependsOnTargets="Init"><Message Text="hi"/></Target>
   <UsingTask TaskName="X" AssemblyFile="x.dll"/>
   <ProjectExtensions><Borland.Personality>Delphi.Personality.12</Borland.Personality></ProjectExtensions>
-</Project>)");
+</Project>)xml");
     parser->Properties().EnvironmentProperties().Add("V", "9");
     parser->Properties().EnvironmentProperties().Add("Extra", "Pre");
     parser->OnToolsVersion = [&](TIdeMsBuildParser&, const std::string& version) { reported.push_back(version); };

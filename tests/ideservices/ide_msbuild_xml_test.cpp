@@ -96,7 +96,7 @@ TEST(Layout, AnyInputIsRewrittenInTheIdeLayout) {
         "<?xml version='1.0' encoding='UTF-8'?>\n"
         "<!-- top -->\n"
         "<Project xmlns='http://schemas.microsoft.com/developer/msbuild/2003'>\n"
-        "\t<PropertyGroup Condition = \"'$(A)'=='x&amp;y'\" >\n"
+        "\t<PropertyGroup Condition = \"'$(A)x&amp;y'=='x&amp;y'\" >\n"
         "\t\t<Empty></Empty><Apos>it&apos;s &#x41;&#66; &unknown; a > b</Apos>\n"
         "\t\t<Mixed>text<!--c-->more</Mixed>\n"
         "\t</PropertyGroup>\n"
@@ -107,7 +107,7 @@ TEST(Layout, AnyInputIsRewrittenInTheIdeLayout) {
     parser->Parse();
     const std::string expected = kBom + CrLf(R"(<!-- top -->
 <Project xmlns="http://schemas.microsoft.com/developer/msbuild/2003">
-  <PropertyGroup Condition="'$(A)'=='x&amp;y'">
+  <PropertyGroup Condition="'$(A)x&amp;y'=='x&amp;y'">
     <Empty/>
     <Apos>it's AB &amp;unknown; a &gt; b</Apos>
     <Mixed>
