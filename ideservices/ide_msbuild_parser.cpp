@@ -707,7 +707,11 @@ void TIdeMsBuildParser::ImportFile(const std::string& FileName) {
             P.FImportStack.pop_back();
             P.FCurrentFileName = CurrentFileName;
             P.FProjectExtensions = ProjectExtensions;
-            P.UpdateThisFileProperties();
+            try {
+                P.UpdateThisFileProperties();
+            } catch (...) {
+                // Only a relative main file name asks the system anything here, and it answered before.
+            }
         }
     };
     FImportStack.push_back(FileName);
