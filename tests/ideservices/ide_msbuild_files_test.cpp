@@ -6,71 +6,16 @@
 #include "ideservices/ide_msbuild_parser.h"
 #include "platform/errors.h"
 #include "platform/system.h"
-#include "platform/wine/wine_file_system.h"
-#include "platform/wine/wine_registry.h"
+#include "platform/wine/wine_prefix.h"
 #include "tests/ideservices/msbuild_test_util.h"
 #include "tests/platform/sandbox_prefix.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace tarvix {
 namespace {
-
-// What the evaluator asks the shell, answered by the test.
-class TestShell : public platform::Shell {
-public:
-    std::string appDataFolder() const override { return "C:\\users\\ana\\AppData\\Roaming"; }
-    std::string commonDocumentsFolder() const override { return "C:\\users\\Public\\Documents"; }
-    std::string programFiles32Folder() const override { return "C:\\Program Files (x86)"; }
-    std::string desktopFolder() const override { return "C:\\users\\ana\\Desktop"; }
-    std::string windowsFolder() const override { return "C:\\windows"; }
-    std::string tempFolder() override { return "C:\\users\\ana\\Temp\\"; }
-    std::vector<std::string> environmentStrings() const override { return Environment; }
-    std::optional<std::string> environmentVariable(std::string_view name) const override {
-        for (const std::string& e : Environment) {
-            std::size_t eq = e.find('=', 1);
-            if (eq != std::string::npos && ide::SameText(e.substr(0, eq), name)) return e.substr(eq + 1);
-        }
-        return std::nullopt;
-    }
-    std::string expandEnvironmentStrings(std::string_view text) const override {
-        std::string r;
-        std::size_t i = 0;
-        while (i < text.size()) {
-            std::size_t close = text[i] == '%' ? text.find('%', i + 1) : std::string_view::npos;
-            std::optional<std::string> v;
-            if (close != std::string_view::npos) v = environmentVariable(text.substr(i + 1, close - i - 1));
-            if (v) {
-                r += *v;
-                i = close + 1;
-            } else {
-                r += text[i++];
-            }
-        }
-        return r;
-    }
-    uint32_t ansiCodePage() const override { return 1252; }
-    uint32_t oemCodePage() const override { return 437; }
-    std::string executablePath() const override { return "C:\\setup.exe"; }
-    bool windowExists(std::string_view) const override { return false; }
-    std::vector<std::string> dotNetFrameworkFolders() const override { return DotNetFolders; }
-
-    std::vector<std::string> Environment;
-    std::vector<std::string> DotNetFolders;
-};
-
-class SandboxSystem : public platform::System {
-public:
-    explicit SandboxSystem(const std::filesystem::path& prefix) : Files(prefix), Registry(prefix) {}
-    platform::Registry& registry() override { return Registry; }
-    platform::FileSystem& files() override { return Files; }
-    platform::Shell& shell() override { return Shell; }
-    std::string description() const override { return "sandbox prefix"; }
-
-    platform::WineFileSystem Files;
-    platform::wine::WineRegistry Registry;
-    TestShell Shell;
-};
 
 const char* const kFramework = "C:\\windows\\Microsoft.NET\\Framework\\";
 const char* const kUserDir = "users\\ana\\AppData\\Roaming\\Embarcadero\\BDS\\37.0\\";
@@ -84,15 +29,17 @@ std::string Host(std::string_view windowsBelowC) {
 
 class MsBuildFiles : public ::testing::Test {
 protected:
-    MsBuildFiles() : System(Prefix.path()), Scope(System) {
+    MsBuildFiles() : System((Prepare(), Prefix.path())), Scope(System) {}
+
+    void Prepare() {
+        Prefix.writeHive("system.reg",
+                         "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion] 1700000000\n"
+                         "\"ProgramFilesDir\"=\"C:\\\\Program Files\"\n"
+                         "\"ProgramFilesDir (x86)\"=\"C:\\\\Program Files (x86)\"\n");
         // Three runtimes; the oldest has no MSBuild.exe.
         Prefix.mkdirC("windows/Microsoft.NET/Framework/v2.0.50727");
         Prefix.writeC("windows/Microsoft.NET/Framework/v3.5/MSBuild.exe", "MZ");
         Prefix.writeC("windows/Microsoft.NET/Framework/v4.0.30319/MSBuild.exe", "MZ");
-        System.Shell.DotNetFolders = {std::string(kFramework) + "v2.0.50727", std::string(kFramework) + "v3.5",
-                                      std::string(kFramework) + "v4.0.30319"};
-        System.Shell.Environment = {"=C:=C:\\users\\ana", "BDS=C:\\Program Files (x86)\\Embarcadero\\Studio\\37.0",
-                                    "BDSBIN=%BDS%\\bin", "TEMP=C:\\users\\ana\\Temp"};
     }
 
     // Writes a file below C:\ and returns its Windows path.
@@ -104,14 +51,18 @@ protected:
     bool ExistsC(std::string_view belowC) { return std::filesystem::exists(Prefix.driveC() / Host(belowC)); }
 
     test::SandboxPrefix Prefix;
-    SandboxSystem System;
+    platform::WinePrefix System;
     platform::ScopedCurrentSystem Scope;
 };
 
 TEST_F(MsBuildFiles, InitSetsReservedAndEnvironmentProperties) {
     const std::string file = WriteC(std::string(kUserDir) + "EnvOptions.proj", test::MsBuildProject(""));
+    ::setenv("TARVIX_MSBUILD_ROOT", "C:\\IDE", 1);
+    ::setenv("TARVIX_MSBUILD_BIN", "%TARVIX_MSBUILD_ROOT%\\bin", 1);
     TIdeMsBuildParser parser(file);
     parser.Init();
+    ::unsetenv("TARVIX_MSBUILD_ROOT");
+    ::unsetenv("TARVIX_MSBUILD_BIN");
     const TIdeMsBuildPropertyList& r = parser.Properties().ReservedProperties();
     const std::string dir = "C:\\users\\ana\\AppData\\Roaming\\Embarcadero\\BDS\\37.0";
     EXPECT_EQ(r.Values("MSBuildProjectDirectory"), dir);
@@ -132,10 +83,10 @@ TEST_F(MsBuildFiles, InitSetsReservedAndEnvironmentProperties) {
     EXPECT_EQ(parser.DotNetVersion(), "v3.5");
 
     // The process environment, values expanded, the per-drive folders left out.
-    EXPECT_EQ(parser.Properties().EnvironmentProperties().ToPairs(),
-              (TIdeNameValueList{{"BDS", "C:\\Program Files (x86)\\Embarcadero\\Studio\\37.0"},
-                                 {"BDSBIN", "C:\\Program Files (x86)\\Embarcadero\\Studio\\37.0\\bin"},
-                                 {"TEMP", "C:\\users\\ana\\Temp"}}));
+    const TIdeMsBuildPropertyList& env = parser.Properties().EnvironmentProperties();
+    EXPECT_EQ(env.Values("TARVIX_MSBUILD_BIN"), "C:\\IDE\\bin");
+    EXPECT_EQ(env.Values("SystemRoot"), "C:\\windows");
+    for (int i = 0; i < env.Count(); ++i) EXPECT_FALSE(env.Names(i).empty());
 
     // A working folder, when set, is the startup folder.
     parser.SetWorkingDirectory("D:\\work\\");
@@ -145,7 +96,9 @@ TEST_F(MsBuildFiles, InitSetsReservedAndEnvironmentProperties) {
 
 TEST_F(MsBuildFiles, WithoutMsBuildExeTheReservedPropertiesCannotBeSet) {
     const std::string file = WriteC("p.proj", test::MsBuildProject(""));
-    System.Shell.DotNetFolders = {std::string(kFramework) + "v2.0.50727", std::string(kFramework) + "v9.9"};
+    std::filesystem::remove(Prefix.driveC() / "windows/Microsoft.NET/Framework/v3.5/MSBuild.exe");
+    std::filesystem::remove(Prefix.driveC() / "windows/Microsoft.NET/Framework/v4.0.30319/MSBuild.exe");
+    Prefix.mkdirC("windows/Microsoft.NET/Framework/v4.0.30319/MSBuild.exe"); // a folder of that name is no program
     TIdeMsBuildParser parser(file);
     try {
         parser.Init();
@@ -153,7 +106,7 @@ TEST_F(MsBuildFiles, WithoutMsBuildExeTheReservedPropertiesCannotBeSet) {
     } catch (const EIdeMsBuildError& e) {
         EXPECT_STREQ(e.what(), "Unable to locate MSBuild.exe");
     }
-    System.Shell.DotNetFolders.clear();
+    std::filesystem::remove_all(Prefix.driveC() / "windows/Microsoft.NET");
     EXPECT_THROW(parser.InitReservedProperties(), EIdeMsBuildError);
 }
 
@@ -260,21 +213,22 @@ TEST_F(MsBuildFiles, SaveWithBackupReplacesTheFileAndRemovesTheCopy) {
 }
 
 TEST_F(MsBuildFiles, AFailedSaveLeavesTheOldFileAndNoCopy) {
-    const std::string file = WriteC("opts\\EnvOptions.proj", "old");
+    const std::string old = test::MsBuildProject("<PropertyGroup><P>old</P></PropertyGroup>");
+    const std::string file = WriteC("opts\\EnvOptions.proj", old);
     EXPECT_THROW(SaveWithBackup(file,
                                 [&] {
                                     platform::current().files().writeFile(file, "half");
                                     throw std::runtime_error("disk full");
                                 }),
                  std::runtime_error);
-    EXPECT_EQ(ReadC("opts\\EnvOptions.proj"), "old");
+    EXPECT_EQ(ReadC("opts\\EnvOptions.proj"), old);
     EXPECT_FALSE(ExistsC("opts\\EnvOptions.proj.bak"));
 
     // The same with the parser's own save failing: a code page the system cannot write.
     TIdeMsBuildParser parser(file, TIdeXmlEncoding::seUTF8);
     parser.SetSaveCodePage(99999);
     EXPECT_THROW(SaveWithBackup(file, [&] { parser.Save(); }), platform::PlatformError);
-    EXPECT_EQ(ReadC("opts\\EnvOptions.proj"), "old");
+    EXPECT_EQ(ReadC("opts\\EnvOptions.proj"), old);
     EXPECT_FALSE(ExistsC("opts\\EnvOptions.proj.bak"));
 }
 
@@ -323,12 +277,19 @@ const std::string kEnvironmentProj = test::MsBuildProject(
 class EnvOptions : public MsBuildFiles {
 protected:
     EnvOptions() {
+        // The installer's own process knows BDS from elsewhere; the installation's value is the one to use.
+        ::setenv("BDS", "C:\\Elsewhere", 1);
+        ::setenv("TARVIX_MSBUILD_KEEP", "host", 1);
         File.EnvOptionsFileName = WriteC(std::string(kUserDir) + "EnvOptions.proj", kEnvOptions);
         File.EnvironmentProjFileName = WriteC(std::string(kUserDir) + "environment.proj", kEnvironmentProj);
         File.EnvironmentVariables = {{"BDS", "C:\\IDE"},
                                      {"BDSLIB", "C:\\IDE\\lib"},
                                      {"BDSCOMMONDIR", "C:\\users\\Public\\Documents\\Embarcadero\\Studio\\37.0"}};
         File.PlatformName = "Win32";
+    }
+    ~EnvOptions() override {
+        ::unsetenv("BDS");
+        ::unsetenv("TARVIX_MSBUILD_KEEP");
     }
     TIdeEnvOptionsFile File;
 };
@@ -348,15 +309,15 @@ TEST_F(EnvOptions, ReadGivesEvaluatedAndRawValuesForThePlatform) {
 
 TEST_F(EnvOptions, ReadMergesOnlyVariablesTheProcessHas) {
     File.EnvironmentVariables.push_back({"OnlyInInstallation", "x"});
-    File.EnvironmentVariables.push_back({"TEMP", ""});
+    File.EnvironmentVariables.push_back({"TARVIX_MSBUILD_KEEP", ""});
     WriteC(std::string(kUserDir) + "environment.proj",
-           test::MsBuildProject("<PropertyGroup><Probe>[$(OnlyInInstallation)][$(TEMP)]</Probe></PropertyGroup>"));
-    EXPECT_EQ(ReadMsBuildEnvOption(File, "Probe", false), "[][C:\\users\\ana\\Temp]");
+           test::MsBuildProject("<PropertyGroup><Probe>[$(OnlyInInstallation)][$(TARVIX_MSBUILD_KEEP)]</Probe>"
+                                "</PropertyGroup>"));
+    EXPECT_EQ(ReadMsBuildEnvOption(File, "Probe", false), "[][host]");
 }
 
 TEST_F(EnvOptions, APropertyOfEnvironmentProjHasAValueButNoRawText) {
-    EXPECT_EQ(ReadMsBuildEnvOption(File, "DelphiBrowsingPath", false),
-              "C:\\Program Files (x86)\\Embarcadero\\Studio\\37.0\\source\\rtl");
+    EXPECT_EQ(ReadMsBuildEnvOption(File, "DelphiBrowsingPath", false), "C:\\IDE\\source\\rtl");
     EXPECT_EQ(ReadMsBuildEnvOption(File, "DelphiBrowsingPath", true), "");
     File.EnvironmentProjFileName = "C:\\nowhere\\environment.proj"; // a missing environment.proj is not imported
     EXPECT_EQ(ReadMsBuildEnvOption(File, "DelphiBrowsingPath", false), "");
