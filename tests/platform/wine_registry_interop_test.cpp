@@ -101,9 +101,7 @@ public:
 private:
     SharedPrefix()
     {
-        const char* binary = std::getenv("TARVIX_BINARY_DIR");
-        fs::path base = binary ? fs::path(binary) : fs::read_symlink("/proc/self/exe").parent_path();
-        base = base / "interop" / "wine-registry";
+        const fs::path base = fs::path(TARVIX_BINARY_DIR) / "interop" / "wine-registry";
         fs::create_directories(base);
         prefix_ = base / "prefix";
         pristine_ = base / "pristine";

@@ -81,8 +81,7 @@ WineRun run(const std::vector<std::string>& args, const std::vector<std::string>
 
 fs::path sharedLocation()
 {
-    const char* binary = std::getenv("TARVIX_BINARY_DIR");
-    const fs::path base = binary && *binary ? fs::path(binary) / "interop" : fs::temp_directory_path() / "tarvix-interop";
+    const fs::path base = fs::path(TARVIX_BINARY_DIR) / "interop";
     fs::create_directories(base);
     return base;
 }

@@ -8,7 +8,7 @@
 namespace tarvix::test {
 
 // The prefix shared by the interop tests of one build tree, made on first use in
-// $TARVIX_BINARY_DIR/interop/wine-prefix (the system temporary folder when that variable is not set). Test
+// <build folder>/interop/wine-prefix. Test
 // processes running in parallel wait on a lock for the one that makes it; later runs reuse it. Tests only read
 // it; a test that changes a prefix makes its own copy with copyRealWinePrefix().
 const std::filesystem::path& realWinePrefix();
