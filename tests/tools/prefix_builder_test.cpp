@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "platform/errors.h"
+#include "platform/wine/wine_prefix.h"
 #include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -118,6 +119,32 @@ TEST_F(PrefixBuilderTest, MinimalPrefixHasDrivesFoldersAndTheKeysTheInstallerRea
     EXPECT_TRUE(files.fileExists(std::string(PrefixBuilder::dotNetFrameworkFolder) + "\\MSBuild.exe"));
     EXPECT_EQ(prefix.hostPath("C:\\USERS\\ana\\temp"), dir / "drive_c" / "users" / "ana" / "Temp");
     EXPECT_EQ(files.toWindowsPath((dir / "drive_c" / "windows").string()), "C:\\windows");
+}
+
+TEST_F(PrefixBuilderTest, MinimalPrefixLoadsAsTheSystemTheInstallerWorksOn)
+{
+    PrefixBuilder built = make();
+    built.registerIde(IdeSpec::delphi13());
+    platform::WinePrefix system(temp_ / "prefix");
+    platform::Shell& shell = system.shell();
+    EXPECT_EQ(shell.appDataFolder(), "C:\\users\\ana\\AppData\\Roaming");
+    EXPECT_EQ(shell.commonDocumentsFolder(), "C:\\users\\Public\\Documents");
+    EXPECT_EQ(shell.programFiles32Folder(), "C:\\Program Files (x86)");
+    EXPECT_EQ(shell.desktopFolder(), "C:\\users\\ana\\Desktop");
+    EXPECT_EQ(shell.windowsFolder(), "C:\\windows");
+    EXPECT_EQ(shell.tempFolder(), "C:\\users\\ana\\Temp\\");
+    EXPECT_EQ(shell.ansiCodePage(), 1252u);
+    EXPECT_EQ(shell.oemCodePage(), 437u);
+    EXPECT_EQ(shell.environmentVariable("USERPROFILE"), "C:\\users\\ana");
+    EXPECT_EQ(shell.environmentVariable("ComSpec"), "C:\\windows\\system32\\cmd.exe");
+    EXPECT_EQ(shell.dotNetFrameworkFolders(),
+              std::vector<std::string>{std::string(PrefixBuilder::dotNetFrameworkFolder)});
+    EXPECT_EQ(system.files().drives(), (std::vector<std::string>{"C:", "Z:"}));
+    EXPECT_EQ(system.files().toHostPath("Z:\\etc"), "/etc");
+    EXPECT_TRUE(system.files().fileExists(
+        "C:\\Program Files (x86)\\Embarcadero\\Studio\\37.0\\bin\\bds.exe"));
+    platform::ScopedRegistryView32 view;
+    EXPECT_TRUE(system.registry().keyExists(RegRoot::LocalMachine, "\\SOFTWARE\\Embarcadero\\BDS\\37.0"));
 }
 
 TEST_F(PrefixBuilderTest, Win32PrefixHasOneProgramFilesFolderAndNoRedirection)
