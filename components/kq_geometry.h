@@ -1,0 +1,28 @@
+// Points and rectangles in pixels, as the components store them: 32-bit signed coordinates.
+#pragma once
+
+#include <cstdint>
+
+namespace tarvix {
+
+struct TPoint {
+    int32_t X = 0;
+    int32_t Y = 0;
+
+    friend bool operator==(const TPoint&, const TPoint&) = default;
+};
+
+// Right and Bottom lie just outside the rectangle, so Right - Left is the width.
+struct TRect {
+    int32_t Left = 0;
+    int32_t Top = 0;
+    int32_t Right = 0;
+    int32_t Bottom = 0;
+
+    int32_t Width() const { return Right - Left; }
+    int32_t Height() const { return Bottom - Top; }
+
+    friend bool operator==(const TRect&, const TRect&) = default;
+};
+
+} // namespace tarvix
