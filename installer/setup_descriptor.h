@@ -1,0 +1,56 @@
+// The setup descriptor and the choice of the target IDE.
+//
+// The descriptor "instalar.inf" travels in the payload and is read from the work folder after unpacking:
+//   [SETUP]       Version (integer: the Delphi version number), Package (the edition's name)
+//   [COMPONENTS]  Source (integer read as a Boolean: 0 false, any other integer true, anything else false),
+//                 Files and Names (name lists: "|KqAlpha|KqBeta|")
+// through the private-profile reader (platform/private_profile.h), so names match without regard to case, values
+// lose the blanks and quotes around them and are cut to 2047 characters, and whatever is missing takes its
+// default: 0, empty, False.
+//
+// The target is the first installation whose IDEVersionNumberStr begins with a lower-case "d" and whose digits
+// (IntVal) make the descriptor's Version. When there is none the step fails the wizard's way: the error box, the
+// finished flag, and a close request.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "installer/wizard_window.h"
+
+namespace tarvix {
+
+inline constexpr std::string_view NomeDescritor = "instalar.inf";
+
+// Reads the descriptor of the work folder state.PastaTemp into Version, Package, Files, Names and Source. A
+// missing or unreadable descriptor (or no work folder at all) leaves every value at its default.
+void LerConfiguracao(TWizardState& state);
+
+// The display name of a Delphi version ("Delphi 13 - Florence" for 37); empty for a version not in the table.
+std::string NomeDelphi(int32_t version);
+
+// The error text shown when no installation of `version` is found.
+std::string MensagemDelphiAusente(int32_t version);
+
+// Position of the first installation of Delphi `version` among `count` installations whose IDEVersionNumberStr
+// `ideVersionNumberStr` gives by position; -1 when none matches. Later installations are not looked at once one
+// matches. A text whose digits do not fit in 64 bits matches nothing.
+int32_t IndiceDaVersao(int32_t version, int count, const std::function<std::string(int)>& ideVersionNumberStr);
+
+// Sets state.IndiceDelphi to the target installation; on no match fails the step (FalharEtapa) with
+// MensagemDelphiAusente(state.Version).
+void LocalizarDelphi(TWizardState& state, TWizardWindow& window, int count,
+                     const std::function<std::string(int)>& ideVersionNumberStr);
+
+// The same over an installations collection: anything with Count() and Installations(i)->IDEVersionNumberStr(),
+// such as TIdeBorRADToolInstallations.
+template <typename TInstallations>
+void LocalizarDelphi(TWizardState& state, TWizardWindow& window, const TInstallations& instalacoes)
+{
+    LocalizarDelphi(state, window, static_cast<int>(instalacoes.Count()),
+                    [&instalacoes](int i) { return std::string(instalacoes.Installations(i)->IDEVersionNumberStr()); });
+}
+
+} // namespace tarvix
