@@ -764,7 +764,8 @@ IdeSpec IdeSpec::bds(std::string_view vendor, std::string_view versionKey)
     s.machineValues = {{"Edition", "Professional"}, {"ProductVersion", key + ".0.0"}};
     s.personalities = {{"Delphi.Win32", "Delphi"}};
     s.binFiles = {"dcc32.exe", "brcc32.exe"};
-    s.userDataFolder = vendorOfBdsUserData(version) + "\\BDS\\" + key;
+    // The IDE keeps its per-user files under its own version, "%d.0", whatever its key is named.
+    s.userDataFolder = vendorOfBdsUserData(version) + "\\BDS\\" + std::to_string(version) + ".0";
     // EnvOptions.proj and rsvars.bat exist from RAD Studio 2007 (BDS 5) on.
     s.envOptions = s.environmentProj = s.rsvars = version >= 5;
     if (version >= 14)

@@ -1,0 +1,411 @@
+// One installed Delphi, C++Builder or BDS-family IDE as found in the registry: its identity (version numbers,
+// short version string such as "d37", root and bin folders, edition, update pack), the command-line tools in its
+// bin folder, its personalities and its per-user configuration store.
+//
+// Installations are made by a factory (`Create`): the object is constructed first and then initialised, so the
+// concrete class decides everything that depends on it (kind, version string, personalities) while its identity
+// is read. The operations that later parts fill (library paths, compiler drivers, package registration) are
+// declared here in their final order; until they are given bodies they raise EIdeBorRADException.
+//
+// A derived class that overrides one overload of RegisterPackage, UnregisterPackage, CompilePackage and the like
+// must bring the others into scope with a using-declaration.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "ideservices/ide_config_store.h"
+#include "ideservices/ide_enum_set.h"
+#include "ideservices/ide_errors.h"
+#include "ideservices/ide_msbuild_properties.h"
+#include "platform/registry.h"
+
+namespace tarvix {
+
+enum class TIdeBorRADToolKind { brDelphi, brCppBuilder, brBorlandDevStudio };
+using enum TIdeBorRADToolKind;
+
+enum class TIdeBorRADToolEdition { deSTD, dePRO, deCSS, deARC };
+using enum TIdeBorRADToolEdition;
+
+enum class TIdeBorPersonality {
+    bpDelphi32,
+    bpDelphi64,
+    bpDelphiOSX32,
+    bpDelphiOSX64,
+    bpDelphiAndroid32,
+    bpDelphiAndroid64,
+    bpDelphiiOSDevice32,
+    bpDelphiiOSDevice64,
+    bpDelphiiOSSimulator,
+    bpDelphiLinux64,
+    bpBCBuilder32,
+    bpBCBuilder64,
+    bpDelphiNet32,
+    bpDelphiNet64,
+    bpCSBuilder32,
+    bpCSBuilder64,
+    bpVisualBasic32,
+    bpVisualBasic64,
+    bpDesign,
+    bpUnknown,
+};
+using enum TIdeBorPersonality;
+using TIdeBorPersonalities = TIdeEnumSet<TIdeBorPersonality>;
+
+enum class TIdeBDSPlatform {
+    bpWin32,
+    bpWin32c,
+    bpWin64,
+    bpWin64x,
+    bpOSX32,
+    bpOSX64,
+    bpAndroid32,
+    bpAndroid64,
+    bpiOSDevice32,
+    bpiOSDevice64,
+    bpiOSSimulator,
+    bpLinux64,
+};
+using enum TIdeBDSPlatform;
+
+enum class TCommandLineTool {
+    clAsm,
+    clBcc32,
+    clBcc32c,
+    clBcc64,
+    clBcc64x,
+    clDcc32,
+    clDcc64,
+    clDccOSX32,
+    clDccOSX64,
+    clDcciOSSimulator,
+    clDcciOS32,
+    clDcciOS64,
+    clDccArm32,
+    clDccArm64,
+    clDccLinux64,
+    clDccIL,
+    clMake,
+    clProj2Mak,
+};
+using enum TCommandLineTool;
+using TCommandLineTools = TIdeEnumSet<TCommandLineTool>;
+
+// How the IDE's compiler keeps project options: Delphi 7's .dof files, BDS 2006's .bdsproj, MSBuild projects.
+enum class TIdeCompilerSettingsFormat { csfDOF, csfBDSProj, csfMsBuild };
+using enum TIdeCompilerSettingsFormat;
+
+// Receives one line of text (progress lines, compiler output).
+using TTextHandler = std::function<void(const std::string&)>;
+
+// The run-time library's error for a call of an operation that the object's class does not implement.
+class EAbstractError : public std::logic_error {
+public:
+    EAbstractError() : std::logic_error("Abstract Error") {}
+};
+
+// The root given to a constructor to mean "the current user" (HKEY_CURRENT_USER).
+inline constexpr platform::RegRoot kDefaultRootKey = platform::RegRoot(0);
+
+class TIdeBorRADToolInstallation;
+// What the enumeration is told to construct for a registry root: a class's `Create`.
+using TIdeBorRADToolInstallationClass = std::unique_ptr<TIdeBorRADToolInstallation> (*)(
+    const std::string& AConfigDataLocation, platform::RegRoot ARootKey);
+
+class TIdeBorRADToolInstallation {
+public:
+    // Constructs and initialises an installation of this class for the key AConfigDataLocation
+    // ("\SOFTWARE\Embarcadero\BDS\37.0"), with its per-user store under ARootKey (HKEY_CURRENT_USER for
+    // kDefaultRootKey). The base class cannot read an identity and raises EAbstractError.
+    static std::unique_ptr<TIdeBorRADToolInstallation> Create(const std::string& AConfigDataLocation,
+                                                              platform::RegRoot ARootKey = kDefaultRootKey);
+
+    virtual ~TIdeBorRADToolInstallation();
+    TIdeBorRADToolInstallation(const TIdeBorRADToolInstallation&) = delete;
+    TIdeBorRADToolInstallation& operator=(const TIdeBorRADToolInstallation&) = delete;
+
+    // --- Virtual operations, in slot order ----------------------------------------------------------------------
+
+    // Compile and install by language.
+    virtual bool CompilePascalPackage(const std::string& PackageName, const std::string& BPLPath,
+                                      const std::string& DCPPath);
+    virtual bool CompilePascalPackageEx(const std::string& PackageName, const std::string& BPLPath,
+                                        const std::string& DCPPath, const std::string& ExtraOptions);
+    virtual bool CompilePascalProject(const std::string& ProjectName, const std::string& OutputDir,
+                                      const std::string& DcpSearchPath);
+    virtual bool CompileCppPackage(const std::string& PackageName, const std::string& BPLPath,
+                                   const std::string& DCPPath);
+    virtual bool CompileCppProject(const std::string& ProjectName, const std::string& OutputDir,
+                                   const std::string& DcpSearchPath);
+    virtual bool InstallPascalPackage(const std::string& PackageName, const std::string& BPLPath,
+                                      const std::string& DCPPath);
+    virtual bool UninstallPascalPackage(const std::string& PackageName, const std::string& BPLPath,
+                                        const std::string& DCPPath);
+    virtual bool InstallCppPackage(const std::string& PackageName, const std::string& BPLPath,
+                                   const std::string& DCPPath);
+    virtual bool UninstallCppPackage(const std::string& PackageName, const std::string& BPLPath,
+                                     const std::string& DCPPath);
+    virtual bool InstallPascalIdePackage(const std::string& PackageName, const std::string& BPLPath,
+                                         const std::string& DCPPath);
+    virtual bool UninstallPascalIdePackage(const std::string& PackageName, const std::string& BPLPath,
+                                           const std::string& DCPPath);
+    virtual bool InstallCppIdePackage(const std::string& PackageName, const std::string& BPLPath,
+                                      const std::string& DCPPath);
+    virtual bool UninstallCppIdePackage(const std::string& PackageName, const std::string& BPLPath,
+                                        const std::string& DCPPath);
+    virtual bool InstallPascalExpert(const std::string& ProjectName, const std::string& OutputDir,
+                                     const std::string& DcpSearchPath);
+    virtual bool UninstallPascalExpert(const std::string& ProjectName, const std::string& OutputDir);
+    virtual bool InstallCppExpert(const std::string& ProjectName, const std::string& OutputDir,
+                                  const std::string& DcpSearchPath);
+    virtual bool UninstallCppExpert(const std::string& ProjectName, const std::string& OutputDir);
+
+    // Output paths and properties.
+    virtual std::string GetDCPOutputPath(TIdeBDSPlatform APlatform);
+    virtual std::string GetBPLOutputPath(TIdeBDSPlatform APlatform);
+    // The reader of EnvironmentVariables: the IDE's variables (BDS, BDSLIB, ...), built on first use.
+    virtual const TIdeNameValueList& GetEnvironmentVariables();
+    virtual std::string GetVclIncludeDir(TIdeBDSPlatform APlatform);
+    // The reader of Name: "Delphi 7", "RAD Studio 13".
+    virtual std::string Name() const;
+    // The writer of OutputCallback.
+    virtual void SetOutputCallback(TTextHandler CallbackMethod);
+
+    // Library path accessors.
+    virtual std::string GetDebugDCUPath(TIdeBDSPlatform APlatform);
+    virtual std::string GetRawDebugDCUPath(TIdeBDSPlatform APlatform);
+    virtual void SetRawDebugDCUPath(TIdeBDSPlatform APlatform, const std::string& Value);
+    virtual std::string GetLibrarySearchPath(TIdeBDSPlatform APlatform);
+    virtual std::string GetRawLibrarySearchPath(TIdeBDSPlatform APlatform);
+    virtual void SetRawLibrarySearchPath(TIdeBDSPlatform APlatform, const std::string& Value);
+    virtual std::string GetLibraryBrowsingPath(TIdeBDSPlatform APlatform);
+    virtual std::string GetRawLibraryBrowsingPath(TIdeBDSPlatform APlatform);
+    virtual void SetRawLibraryBrowsingPath(TIdeBDSPlatform APlatform, const std::string& Value);
+
+    // Folder names and flags.
+    virtual std::string GetLibFolderName(TIdeBDSPlatform APlatform);
+    virtual std::string GetObjFolderName(TIdeBDSPlatform APlatform);
+    virtual std::string GetLibDebugFolderName(TIdeBDSPlatform APlatform);
+    // The reader of Valid: the installation has a key, a root folder and its IDE executable.
+    virtual bool Valid() const;
+    // The reader of IsDcc64.
+    virtual bool IsDcc64() const;
+
+    // (The virtual constructor of the original design is the static Create of each class.)
+
+    // Identity: every concrete class overrides these; the base class raises EAbstractError.
+    virtual int GetLatestUpdatePackForVersion(int Version) const;
+    virtual std::string PackageSourceFileExtension() const;
+    virtual std::string ProjectSourceFileExtension() const;
+    virtual TIdeBorRADToolKind RadToolKind() const;
+    virtual std::string RadToolName() const;
+
+    // Package, project and expert operations.
+    virtual bool CompilePackage(const std::string& PackageName, const std::string& BPLPath,
+                                const std::string& DCPPath);
+    virtual bool CompilePackage(const std::string& PackageName, const std::string& BPLPath,
+                                const std::string& DCPPath, const std::string& ExtraOptions);
+    virtual bool InstallPackage(const std::string& PackageName, const std::string& BPLPath,
+                                const std::string& DCPPath);
+    virtual bool UninstallPackage(const std::string& PackageName, const std::string& BPLPath,
+                                  const std::string& DCPPath);
+    virtual bool InstallIDEPackage(const std::string& PackageName, const std::string& BPLPath,
+                                   const std::string& DCPPath);
+    virtual bool UninstallIDEPackage(const std::string& PackageName, const std::string& BPLPath,
+                                     const std::string& DCPPath);
+    virtual bool CompileProject(const std::string& ProjectName, const std::string& OutputDir,
+                                const std::string& DcpSearchPath);
+    virtual bool InstallExpert(const std::string& ProjectName, const std::string& OutputDir,
+                               const std::string& DcpSearchPath);
+    virtual bool UninstallExpert(const std::string& ProjectName, const std::string& OutputDir);
+
+    // Registration.
+    virtual bool RegisterPackage(const std::string& BinaryFileName, const std::string& Description);
+    virtual bool RegisterPackage(const std::string& PackageName, const std::string& BPLPath,
+                                 const std::string& Description);
+    virtual bool UnregisterPackage(const std::string& BinaryFileName);
+    virtual bool UnregisterPackage(const std::string& PackageName, const std::string& BPLPath);
+    virtual bool RegisterIDEPackage(const std::string& BinaryFileName, const std::string& Description);
+    virtual bool RegisterIDEPackage(const std::string& PackageName, const std::string& BPLPath,
+                                    const std::string& Description);
+    virtual bool UnregisterIDEPackage(const std::string& BinaryFileName);
+    virtual bool UnregisterIDEPackage(const std::string& PackageName, const std::string& BPLPath);
+    virtual bool RegisterExpert(const std::string& BinaryFileName, const std::string& Description);
+    virtual bool RegisterExpert(const std::string& ProjectName, const std::string& OutputDir,
+                                const std::string& Description);
+    virtual bool UnregisterExpert(const std::string& BinaryFileName);
+    virtual bool UnregisterExpert(const std::string& ProjectName, const std::string& OutputDir);
+
+    // Project folders.
+    virtual std::string GetDefaultProjectsDir();
+    virtual std::string GetCommonProjectsDir();
+
+    // --- Properties -----------------------------------------------------------------------------------------
+
+    TIdeConfigStore& ConfigData() { return *FConfigData; }
+    const TIdeConfigStore& ConfigData() const { return *FConfigData; }
+    const std::string& ConfigDataLocation() const { return FConfigDataLocation; }
+    platform::RegRoot RootKey() const { return FRootKey; }
+    // The merged registry values (per-user Globals, per-user key, machine Globals, machine key), first wins.
+    const TIdeNameValueList& Globals() const { return FGlobals; }
+    // The first Globals value of that name (ignoring case); empty when there is none.
+    std::string GlobalValue(std::string_view Name) const;
+
+    const std::string& RootDir() const { return FRootDir; }
+    const std::string& BinFolderName() const { return FBinFolderName; }
+    const std::string& EditionStr() const { return FEditionStr; }
+    TIdeBorRADToolEdition Edition() const { return FEdition; }
+    int InstalledUpdatePack() const { return FInstalledUpdatePack; }
+    bool IsUpdatePackInstalled() const { return FInstalledUpdatePack > 0; }
+    int IDEVersionNumber() const { return FIDEVersionNumber; }
+    const std::string& IDEVersionNumberStr() const { return FIDEVersionNumberStr; }
+    int IDEPackageVersionNumber() const { return FIDEPackageVersionNumber; }
+    int PackageVersionNumber() const { return FPackageVersionNumber; }
+    // The number followed by "0" ("370"); empty below 1.
+    std::string IDEPackageVersionNumberStr() const;
+    std::string PackageVersionNumberStr() const;
+    float DCCVersion() const { return FDCCVersion; }
+    TCommandLineTools CommandLineTools() const { return FCommandLineTools; }
+    TIdeBorPersonalities Personalities() const { return FPersonalities; }
+    const TTextHandler& OutputCallback() const { return FOutputCallback; }
+    // The Globals value "App".
+    std::string IdeExeFileName() const;
+    // Name, the edition and the installed update pack: "RAD Studio 13 Professional".
+    std::string Description() const;
+
+    // Switches for optional debug-information processing of compiled binaries; off unless set.
+    bool MapCreate() const { return FMapCreate; }
+    void SetMapCreate(bool Value) { FMapCreate = Value; }
+    bool JdbgCreate() const { return FJdbgCreate; }
+    void SetJdbgCreate(bool Value) { FJdbgCreate = Value; }
+    bool JdbgInsert() const { return FJdbgInsert; }
+    void SetJdbgInsert(bool Value) { FJdbgInsert = Value; }
+    bool MapDelete() const { return FMapDelete; }
+    void SetMapDelete(bool Value) { FMapDelete = Value; }
+
+    // Capabilities derived from the kind and version.
+    bool SupportsNoConfig() const;
+    bool SupportsPlatform() const;
+    bool SupportsLibSuffix() const;
+    bool LongPathBug() const;
+    TIdeCompilerSettingsFormat CompilerSettingsFormat() const;
+
+protected:
+    TIdeBorRADToolInstallation(std::string AConfigDataLocation, platform::RegRoot ARootKey);
+
+    // Runs once, right after construction, with the concrete class in place: opens the configuration store,
+    // reads the identity and probes the bin folder. Overrides call the base first, then add their own part.
+    virtual void Initialize();
+    void ReadIdentity();
+    void ProbeCommandLineTools();
+
+    // Constructs and initialises a T (the body of each class's Create).
+    template <typename T>
+    static std::unique_ptr<T> Make(const std::string& AConfigDataLocation, platform::RegRoot ARootKey)
+    {
+        std::unique_ptr<T> installation(new T(AConfigDataLocation, ARootKey));
+        installation->Initialize();
+        return installation;
+    }
+
+    // Raises the EIdeBorRADException of an operation that has no body yet.
+    [[noreturn]] void NotSupported(const char* Operation) const;
+
+    std::unique_ptr<TIdeConfigStore> FConfigData;
+    std::string FConfigDataLocation;
+    platform::RegRoot FRootKey;
+    TIdeNameValueList FGlobals;
+    std::string FRootDir;
+    std::string FBinFolderName;
+    std::string FEditionStr;
+    TIdeBorRADToolEdition FEdition = deSTD;
+    int FInstalledUpdatePack = 0;
+    int FIDEVersionNumber = 0;
+    std::string FIDEVersionNumberStr;
+    int FIDEPackageVersionNumber = 0;
+    int FPackageVersionNumber = 0;
+    float FDCCVersion = 0.0f;
+    bool FMapCreate = false;
+    bool FJdbgCreate = false;
+    bool FJdbgInsert = false;
+    bool FMapDelete = false;
+    TCommandLineTools FCommandLineTools;
+    TIdeBorPersonalities FPersonalities;
+    TTextHandler FOutputCallback;
+};
+
+class TIdeDelphiInstallation : public TIdeBorRADToolInstallation {
+public:
+    static std::unique_ptr<TIdeDelphiInstallation> Create(const std::string& AConfigDataLocation,
+                                                          platform::RegRoot ARootKey = kDefaultRootKey);
+
+    int GetLatestUpdatePackForVersion(int Version) const override; // 1 for Delphi 5, 2 for Delphi 6
+    std::string PackageSourceFileExtension() const override;       // ".dpk"
+    std::string ProjectSourceFileExtension() const override;       // ".dpr"
+    TIdeBorRADToolKind RadToolKind() const override;                // brDelphi
+    std::string RadToolName() const override;                       // "Delphi"
+
+protected:
+    using TIdeBorRADToolInstallation::TIdeBorRADToolInstallation;
+    void Initialize() override;
+    friend class TIdeBorRADToolInstallation;
+};
+
+class TIdeBCBInstallation : public TIdeBorRADToolInstallation {
+public:
+    static std::unique_ptr<TIdeBCBInstallation> Create(const std::string& AConfigDataLocation,
+                                                       platform::RegRoot ARootKey = kDefaultRootKey);
+
+    int GetLatestUpdatePackForVersion(int Version) const override; // 4 for C++Builder 6
+    std::string PackageSourceFileExtension() const override;       // ".bpk"
+    std::string ProjectSourceFileExtension() const override;       // ".bpr"
+    TIdeBorRADToolKind RadToolKind() const override;                // brCppBuilder
+    std::string RadToolName() const override;                       // "C++Builder"
+
+protected:
+    using TIdeBorRADToolInstallation::TIdeBorRADToolInstallation;
+    void Initialize() override;
+    friend class TIdeBorRADToolInstallation;
+};
+
+class TIdeBDSInstallation : public TIdeBorRADToolInstallation {
+public:
+    static std::unique_ptr<TIdeBDSInstallation> Create(const std::string& AConfigDataLocation,
+                                                       platform::RegRoot ARootKey = kDefaultRootKey);
+
+    std::string Name() const override; // "RAD Studio 13"; "<tool> ***<version>***" for an unknown release
+    // Also requires, from BDS 5 on, the per-user EnvOptions.proj and bin\rsvars.bat.
+    bool Valid() const override;
+
+    int GetLatestUpdatePackForVersion(int Version) const override; // 1 for BDS 9 and 10
+    std::string PackageSourceFileExtension() const override;       // ".dpk"
+    std::string ProjectSourceFileExtension() const override;       // ".dpr"
+    TIdeBorRADToolKind RadToolKind() const override;                // brBorlandDevStudio
+    // The release's product name ("RAD Studio"); "Delphi" or "C++Builder" for a single-personality RAD Studio 2007.
+    std::string RadToolName() const override;
+
+    // The per-user MSBuild options file: <AppData>\Embarcadero\BDS\37.0\EnvOptions.proj (CodeGear for BDS 6 and
+    // 7, Borland for BDS 5). Raises EIdeBorRADException "MSBuild is not supported by this IDE" below BDS 5.
+    std::string EnvOptionsFileName() const;
+    // environment.proj in the same folder.
+    std::string EnvironmentProjFileName() const;
+
+    bool DualPackageInstallation() const { return FDualPackageInstallation; }
+    void SetDualPackageInstallation(bool Value) { FDualPackageInstallation = Value; }
+    bool PdbCreate() const { return FPdbCreate; }
+    void SetPdbCreate(bool Value) { FPdbCreate = Value; }
+
+protected:
+    using TIdeBorRADToolInstallation::TIdeBorRADToolInstallation;
+    void Initialize() override;
+    friend class TIdeBorRADToolInstallation;
+
+    bool FDualPackageInstallation = false;
+    bool FPdbCreate = false;
+};
+
+} // namespace tarvix
