@@ -55,6 +55,10 @@ public:
     virtual int64_t size() const = 0;
     // Flushes what was written to the storage device and closes; a second close does nothing.
     virtual void close() = 0;
+    // Closes without waiting for the storage device, as Windows' CloseHandle does: for scratch files that are
+    // worth nothing after a crash (the installer's work folder). A failure the system reports when closing still
+    // raises "Stream write error"; a second close does nothing.
+    virtual void closeUnflushed() { close(); }
 
     // Reads exactly n bytes or raises "Stream read error".
     void readExact(void* buffer, std::size_t n);

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "platform/errors.h"
+#include "platform/wine/folder_index.h"
 #include "platform/wine/windows_names.h"
 
 namespace fs = std::filesystem;
@@ -68,20 +69,7 @@ std::optional<std::string> findEntry(const std::string& dir, const std::string& 
     struct stat st;
     if (::lstat(joinHost(dir, name).c_str(), &st) == 0)
         return name;
-    DIR* d = ::opendir(dir.c_str());
-    if (!d)
-        return std::nullopt;
-    const std::u16string wanted = upperName(name);
-    std::optional<std::string> found;
-    while (const dirent* e = ::readdir(d)) {
-        const std::string entry = e->d_name;
-        if (entry == "." || entry == "..")
-            continue;
-        if (upperName(entry) == wanted && (!found || entry < *found))
-            found = entry;
-    }
-    ::closedir(d);
-    return found;
+    return findEntryIgnoringCase(dir, name);
 }
 
 uint32_t attributesOf(const struct stat& st, std::string_view name)
@@ -234,14 +222,18 @@ public:
         return static_cast<int64_t>(st.st_size);
     }
 
-    void close() override
+    void close() override { closeFile(true); }
+    void closeUnflushed() override { closeFile(false); }
+
+private:
+    void closeFile(bool flush)
     {
         if (fd_ < 0)
             return;
         const int fd = fd_;
         fd_ = -1;
         int err = 0;
-        if (written_ && ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS)
+        if (flush && written_ && ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS)
             err = errno;
         if (::close(fd) != 0 && errno != EINTR && err == 0 && written_)
             err = errno;
