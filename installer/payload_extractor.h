@@ -23,9 +23,12 @@ inline constexpr std::string_view MsgFalhaPacote = "Não foi possível extrair o
 inline constexpr std::string_view NomeArquivoPacote = "comps.pkg";
 inline constexpr std::string_view NomeArquivoDescritor = "instalar.inf";
 
-// Buffer of the two payload copies out of the executable, and of record data while splitting.
+// Buffer of the two payload copies out of the executable.
 inline constexpr std::size_t TamanhoBufferCopia = 1'048'576;
-inline constexpr std::size_t TamanhoBufferRegistro = 1048576;
+// Buffer of record data while splitting: one for all records, so that splitting allocates nothing per record
+// but the name and the file. As large as the copy buffer: in 1 KiB pieces a large payload would cost two system
+// calls per KiB, and the memory stays fixed whatever the payload.
+inline constexpr std::size_t TamanhoBufferRegistro = 1'048'576;
 
 // Raised by the unpacking step for a failure of its own (not one the platform raised); the message is shown as
 // the error text of the failure message.
