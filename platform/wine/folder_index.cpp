@@ -77,6 +77,14 @@ public:
     {
         const std::u16string wanted = upperName(name);
         std::lock_guard lock(mutex_);
+        if (fd_ >= 0 && owner_ != ::getpid()) {
+            // A forked child shares the parent's event queue: reading it would steal the parent's events. The
+            // child starts over with a queue of its own.
+            ::close(fd_);
+            fd_ = -2;
+            folders_.clear();
+            byWatch_.clear();
+        }
         drainEvents();
 
         struct stat st;
@@ -147,8 +155,10 @@ private:
     // queue and is applied (again, harmlessly) before the next answer.
     void build(const std::string& dir, const struct stat& st)
     {
-        if (fd_ == -2)
+        if (fd_ == -2) {
             fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+            owner_ = ::getpid();
+        }
         if (fd_ < 0)
             return;
         if (folders_.size() >= MaxIndexedFolders) {
@@ -246,6 +256,7 @@ private:
 
     std::mutex mutex_;
     int fd_ = -2; // not made yet
+    pid_t owner_ = 0;
     uint64_t clock_ = 0;
     std::unordered_map<std::string, Folder> folders_;
     std::unordered_map<int, bool> byWatch_;

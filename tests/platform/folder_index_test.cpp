@@ -1,5 +1,8 @@
 #include "platform/wine/folder_index.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -106,6 +109,21 @@ TEST_F(FolderIndexTest, AlwaysAnswersWhatReadingTheFolderAnswers)
         const std::string query = name();
         ASSERT_EQ(find(query), scan(dir, query)) << "step " << step << ", " << query;
     }
+}
+
+// A forked child looking names up must not take the parent's pending changes from it.
+TEST_F(FolderIndexTest, ForkedChildLeavesTheParentsEventsAlone)
+{
+    ASSERT_EQ(find("UNIT4.DCU"), "unit4.dcu");
+    touch(dir / "Before.fork");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        ::_exit(find("before.FORK") == std::optional<std::string>("Before.fork") ? 0 : 1);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(find("BEFORE.fork"), "Before.fork");
 }
 
 TEST(FolderIndex, SmallAndMissingFolders)
