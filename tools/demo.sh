@@ -1,9 +1,43 @@
 #!/usr/bin/env bash
-# make demo: runs the installer against the demo prefix. The wizard is still being built; until its main window
-# exists this makes the demo prefix and says what the demo will do with it.
+# make demo: makes the demo prefix (a sandbox Wine prefix with a simulated Delphi 13) under build/demo/, packs the
+# sample edition of the library onto the built tarvix-setup, and runs that installer with WINEPREFIX set to the
+# prefix. With a display the user walks the wizard; without one ($DISPLAY and $WAYLAND_DISPLAY unset) the
+# installer walks itself on Qt's offscreen platform, saves a picture of every page under build/demo/ and prints
+# what it installed where.
 set -euo pipefail
 build_dir=${1:-build/default}
-echo "tarvix-setup demo (build in $build_dir)"
-"$build_dir/tools/tarvix-demo-prefix" build/demo/prefix
-echo "The demo will pack the sample edition of the library into an installer and run it with WINEPREFIX set to"
-echo "that prefix. The installer's windows are not built yet; nothing more to run at this stage."
+demo_dir=build/demo
+edition="$build_dir/sample-edition"
+setup="$build_dir/installer/tarvix-setup"
+installer="$demo_dir/tarvix-setup-demo"
+
+for needed in "$setup" "$build_dir/tools/tarvix-pack" "$build_dir/tools/tarvix-demo-prefix" "$edition/instalar.inf"; do
+  if [ ! -e "$needed" ]; then
+    echo "demo: $needed is missing; run 'make build' first" >&2
+    exit 1
+  fi
+done
+
+echo "== tarvix-setup demo (build in $build_dir)"
+mkdir -p "$demo_dir"
+"$build_dir/tools/tarvix-demo-prefix" "$demo_dir/prefix"
+prefix=$(cd "$demo_dir/prefix" && pwd)
+
+echo "== Packing the sample edition onto $setup"
+"$build_dir/tools/tarvix-pack" --exe "$setup" --dir "$edition/files" --order "$edition/order.txt" \
+  --descriptor "$edition/instalar.inf" --output "$installer"
+records=$("$build_dir/tools/tarvix-pack" --list "$installer" | grep -c $'\t' || true)
+echo "   $installer carries the sample edition: $records files and its descriptor"
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "== No display: the installer walks its pages by itself (offscreen), pictures go to $demo_dir/"
+  rm -f "$demo_dir"/[0-9]-*.png "$demo_dir"/mensagem-*.png
+  status=0
+  WINEPREFIX="$prefix" QT_QPA_PLATFORM=offscreen TARVIX_DEMO_AUTOWALK="$demo_dir" "$installer" || status=$?
+  echo "== Pictures of the pages:"
+  ls -1 "$demo_dir"/*.png 2>/dev/null | sed 's/^/   /' || true
+  exit "$status"
+else
+  echo "== Starting the installer with WINEPREFIX=$prefix"
+  WINEPREFIX="$prefix" "$installer"
+fi

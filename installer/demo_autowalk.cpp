@@ -1,0 +1,240 @@
+#include "installer/demo_autowalk.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+
+#include "components/ex_notebook.h"
+#include "components/kq_gauge.h"
+#include "installer/file_deployment.h"
+#include "installer/frm_main.h"
+#include "installer/package_rewriter.h"
+#include "platform/system.h"
+
+namespace tarvix {
+
+namespace {
+
+// Polling interval, and how long the walk may take before it gives up.
+constexpr int IntervaloMs = 20;
+constexpr int LimitePassos = 120'000 / IntervaloMs;
+
+void Escrever(const QString& linha)
+{
+    std::fputs(linha.toUtf8().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+// The texts of a window's labels, one per line, the markup's line breaks as spaces.
+QString TextosDe(QWidget* janela)
+{
+    QStringList textos;
+    for (QLabel* label : janela->findChildren<QLabel*>())
+        if (!label->text().isEmpty())
+            textos << label->text().replace(u'\r', u' ').replace(u'\n', u' ');
+    return textos.join(QStringLiteral(" / "));
+}
+
+} // namespace
+
+TDemoAutoWalk::TDemoAutoWalk(TFrmMain& janela, QString pasta, QObject* parent)
+    : QObject(parent), janela_(janela), pasta_(std::move(pasta))
+{
+    timer_.setInterval(IntervaloMs);
+    connect(&timer_, &QTimer::timeout, this, [this] { Passo(); });
+}
+
+void TDemoAutoWalk::Iniciar()
+{
+    QDir().mkpath(pasta_);
+    Escrever(QStringLiteral("demo: walking the wizard by itself; pictures go to %1").arg(QDir(pasta_).absolutePath()));
+    timer_.start();
+}
+
+bool TDemoAutoWalk::NaPagina(const char* pagina) const
+{
+    const auto* notebook = janela_.findChild<TExNotebook*>(QStringLiteral("NoteEtapas"));
+    return notebook && notebook->ActivePage() && notebook->ActivePage()->objectName() == QLatin1String(pagina);
+}
+
+void TDemoAutoWalk::Fotografar(const QString& nome)
+{
+    const QString arquivo = QDir(pasta_).filePath(nome + QStringLiteral(".png"));
+    const auto* aviso = janela_.findChild<QLabel*>(QStringLiteral("LabAviso"));
+    if (janela_.grab().save(arquivo))
+        Escrever(QStringLiteral("demo: page \"%1\" -> %2").arg(aviso ? aviso->text() : QString(), arquivo));
+    else
+        Escrever(QStringLiteral("demo: cannot save %1").arg(arquivo));
+}
+
+// Clicks a button of the window from the event loop rather than from this poll: the click may run a long step
+// (the copy) that keeps processing events, and the poll must go on meanwhile.
+void TDemoAutoWalk::Apertar(const char* botao)
+{
+    auto* button = janela_.findChild<QPushButton*>(QLatin1String(botao));
+    if (!button)
+        return;
+    Escrever(QStringLiteral("demo: press \"%1\"").arg(button->text()));
+    QTimer::singleShot(0, button, &QPushButton::click);
+}
+
+bool TDemoAutoWalk::AtenderMensagem()
+{
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal || !modal->isVisible())
+        return false;
+    ++mensagens_;
+    const QString arquivo = QDir(pasta_).filePath(QStringLiteral("mensagem-%1.png").arg(mensagens_));
+    modal->grab().save(arquivo);
+    Escrever(QStringLiteral("demo: message \"%1\": %2 -> %3").arg(modal->windowTitle(), TextosDe(modal), arquivo));
+    // The question on closing is answered Yes; any other message is acknowledged with its first button.
+    const QList<QAbstractButton*> buttons = modal->findChildren<QAbstractButton*>();
+    QAbstractButton* escolha = buttons.isEmpty() ? nullptr : buttons.first();
+    for (QAbstractButton* b : buttons)
+        if (b->text() == QStringLiteral("&Sim"))
+            escolha = b;
+    if (escolha) {
+        Escrever(QStringLiteral("demo: answer \"%1\"").arg(escolha->text()));
+        QTimer::singleShot(0, escolha, &QAbstractButton::click);
+    } else {
+        modal->close();
+    }
+    return true;
+}
+
+void TDemoAutoWalk::Passo()
+{
+    if (++passos_ > LimitePassos) {
+        Terminar(1, QStringLiteral("the walk took too long"));
+        janela_.close();
+        return;
+    }
+    if (AtenderMensagem())
+        return;
+    if (janela_.Fechada() || !janela_.isVisible()) {
+        if (fase_ == Fase::Fechando)
+            Terminar(0, QStringLiteral("the wizard reached the registration page and was closed"));
+        else
+            Terminar(1, QStringLiteral("the wizard closed before the registration page"));
+        return;
+    }
+
+    switch (fase_) {
+    case Fase::Inicio:
+        if (janela_.Iniciada())
+            fase_ = Fase::BemVindo;
+        break;
+    case Fase::BemVindo:
+        if (NaPagina("NpgBemVindo")) {
+            Fotografar(QStringLiteral("1-bem-vindo"));
+            Apertar("BtnAvancar");
+            fase_ = Fase::Contrato;
+        }
+        break;
+    case Fase::Contrato:
+        if (NaPagina("NpgContrato")) {
+            if (auto* box = janela_.findChild<QCheckBox*>(QStringLiteral("ChxContrato"))) {
+                Escrever(QStringLiteral("demo: tick \"%1\"").arg(box->text()));
+                box->click();
+            }
+            Fotografar(QStringLiteral("2-contrato"));
+            Apertar("BtnAvancar");
+            fase_ = Fase::Caminho;
+        }
+        break;
+    case Fase::Caminho:
+        if (NaPagina("NpgCaminho")) {
+            Escrever(QStringLiteral("demo: destination %1").arg(QString::fromStdString(janela_.PastaDestino())));
+            Fotografar(QStringLiteral("3-caminho"));
+            Apertar("BtnAvancar");
+            fase_ = Fase::Confirmar;
+        }
+        break;
+    case Fase::Confirmar:
+        if (NaPagina("NpgConfirmar")) {
+            Fotografar(QStringLiteral("4-confirmar"));
+            Apertar("BtnAvancar");
+            fase_ = Fase::Copiar;
+        }
+        break;
+    case Fase::Copiar:
+        // The copy runs inside the click; this poll comes in while it processes messages. The picture is taken
+        // half-way through.
+        if (NaPagina("NpgCopiar")) {
+            const auto* gauge = janela_.findChild<TKqGauge*>(QStringLiteral("ProgBar1"));
+            if (gauge && gauge->Progress() * 2 >= gauge->MaxValue()) {
+                Fotografar(QStringLiteral("5-copiar"));
+                fase_ = Fase::Registrar;
+            }
+        } else if (NaPagina("NpgRegistrar")) {
+            Escrever(QStringLiteral("demo: the copy ended before its half-way picture"));
+            fase_ = Fase::Registrar;
+        }
+        break;
+    case Fase::Registrar:
+        if (NaPagina("NpgRegistrar")) {
+            Fotografar(QStringLiteral("6-registrar"));
+            Relatar();
+            Escrever(QStringLiteral("demo: close the window (the compile-and-register step is not part of the "
+                                    "installer yet)"));
+            fase_ = Fase::Fechando;
+            QTimer::singleShot(0, &janela_, &QWidget::close);
+        }
+        break;
+    case Fase::Fechando:
+    case Fase::Fim:
+        break;
+    }
+}
+
+void TDemoAutoWalk::Relatar()
+{
+    const TWizardState& estado = janela_.Estado();
+    const std::string destino = janela_.PastaDestino();
+    platform::FileSystem& files = platform::current().files();
+    try {
+        Escrever(QStringLiteral("demo: installed into %1 (host folder %2):")
+                     .arg(QString::fromStdString(destino), QString::fromStdString(files.toHostPath(destino))));
+        std::vector<platform::DirEntry> entradas = files.enumerate(destino, "*");
+        std::sort(entradas.begin(), entradas.end(),
+                  [](const platform::DirEntry& a, const platform::DirEntry& b) { return a.name < b.name; });
+        for (const platform::DirEntry& e : entradas)
+            Escrever(QStringLiteral("  %1 %2").arg(e.size, 9).arg(QString::fromStdString(e.name)));
+        const std::string package = IncPathDelimiter(destino) + NomePackage(estado.Version);
+        Escrever(QStringLiteral("demo: the rewritten package source %1:").arg(QString::fromStdString(package)));
+        for (const std::string& linha : CarregarTexto(package).Linhas)
+            Escrever(QStringLiteral("  | ") + QString::fromStdString(linha));
+    } catch (const std::exception& e) {
+        Escrever(QStringLiteral("demo: cannot list the destination: %1").arg(QString::fromUtf8(e.what())));
+    }
+}
+
+int TDemoAutoWalk::Concluir()
+{
+    if (fase_ == Fase::Fechando && janela_.Fechada())
+        Terminar(0, QStringLiteral("the wizard reached the registration page and was closed"));
+    else
+        Terminar(1, QStringLiteral("the wizard closed before the registration page"));
+    return resultado_;
+}
+
+void TDemoAutoWalk::Terminar(int resultado, const QString& motivo)
+{
+    if (fase_ == Fase::Fim)
+        return;
+    fase_ = Fase::Fim;
+    resultado_ = resultado;
+    timer_.stop();
+    Escrever(QStringLiteral("demo: %1").arg(motivo));
+}
+
+} // namespace tarvix

@@ -1,0 +1,117 @@
+// The installer's main window: a fixed-size dialog window with the header band, the step notebook of six pages
+// (welcome, licence agreement, destination folder, confirmation, copying, registration) and the Back, Next and
+// Cancel buttons. Its layout is the form description resources/frm_main.ui; this class is the wizard's
+// controller: the start-up sequence when the window is first shown, the page changes, the buttons, the close
+// confirmation and the deletion of the work folder on close. The steps themselves are Qt-free (payload,
+// descriptor, copy, package rewriting) and reach the window through TWizardWindow.
+//
+// Lifetime rules that keep the steps off released objects: the copy step runs inside the page change that the
+// Next button causes and processes messages while it works, so the window can be closed under it. Closing only
+// deletes the work folder and marks the window closed; the list of names and the installations collection live
+// as long as the window object. The copy step stops before its next file once the window is closed, and then
+// neither the package rewriting nor the registration step starts. The window object itself must outlive its
+// message loop (the application keeps it on the stack of main, so it is destroyed after exec() has returned).
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+#include <string>
+
+#include "components/kq_find_file.h"
+#include "components/kq_lib_functions.h"
+#include "components/kq_reg_manager.h"
+#include "installer/wizard_window.h"
+
+namespace Ui {
+class FrmMain;
+}
+
+namespace tarvix {
+
+class TKqMsgDlg;
+class TSorteioPasta;
+class TIdeBorRADToolInstallations;
+
+// The page header texts, in page order.
+inline constexpr const char* TextosCabecalho[] = {
+    "Apresentação da Tarvix Library",
+    "Ler e aceitar o Contrato de Licença",
+    "Definir a pasta de destino da instalação",
+    "Confirmar a instalação dos componentes",
+    "Copiar os arquivos para pasta destino",
+    "Registrar o package no Delphi.",
+};
+
+inline constexpr const char* MsgDelphiAberto = "É recomendável que você <b>encerre o Delphi<b> antes de continuar.";
+inline constexpr const char* MsgCancelarInstalacao =
+    "A instalação não foi concluída. Tem certeza que deseja cancelar?";
+
+// The key of the remembered destination ("Caminho D" + version) under HKEY_LOCAL_MACHINE.
+inline constexpr const char* ChaveTarvixComps = "\\SOFTWARE\\Morvane\\TarvixComps";
+
+class TFrmMain : public QWidget, public TWizardWindow {
+    Q_OBJECT
+public:
+    // `executavel`: the file that carries the payload; empty means the running executable. Creating the window
+    // runs FormCreate, which enumerates the installed IDEs.
+    explicit TFrmMain(std::string executavel = {}, QWidget* parent = nullptr);
+    ~TFrmMain() override;
+
+    // The window services of the steps: the message dialog MsgDlg1 and the window's own event queue.
+    int MsgError(const std::string& markup) override;
+    int MsgWarning(const std::string& markup) override;
+    int MsgInformation(const std::string& markup) override;
+    int MsgConfirmation(const std::string& markup) override;
+    void PostClose() override;
+
+    // The shared state of the wizard (work folder, names, descriptor values, target, Finalizado).
+    const TWizardState& Estado() const { return state_; }
+    // True once the start-up sequence has run (whatever its outcome).
+    bool Iniciada() const { return iniciada_; }
+    // True once the close has been allowed and carried out.
+    bool Fechada() const { return fechada_; }
+    // The destination folder, as the label on the folder page holds it.
+    std::string PastaDestino() const;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    bool FormCloseQuery();
+    void FormClose();
+    void NoteEtapasChange(QObject* Sender);
+    void BtnAvancarClick();
+    void BtnVoltarClick();
+    void BtnCancelarClick();
+    void ChxContratoClick();
+
+    void DefinirPastaDestino();
+    void CopiarArquivos();
+    std::string NomeDelphiAlvo() const;
+
+    std::unique_ptr<Ui::FrmMain> ui;
+    std::string executavel_;
+
+    // The non-visual components of the form.
+    TKqLibFunctions LibFunc1;
+    TKqMsgDlg* MsgDlg1 = nullptr; // a child object of the window
+    TKqRegManager RegMan1;
+    TKqFindFile FndFile1;
+
+    TWizardState state_;
+    std::unique_ptr<TSorteioPasta> sorteio_;
+    std::unique_ptr<TIdeBorRADToolInstallations> Instalacoes;
+
+    bool mostrada_ = false;    // the start-up sequence has been scheduled
+    bool iniciada_ = false;    // ... and has run
+    bool perguntando_ = false; // the close confirmation is on the screen
+    bool adiada_ = false;      // a close request came while it was
+    bool fechada_ = false;     // the close was allowed: the work folder is gone
+};
+
+} // namespace tarvix

@@ -1,0 +1,191 @@
+// A bench for the main window's tests: a sandbox prefix (with or without a simulated Delphi 13) made the current
+// system, an installer packed from an edition of the library, a message pump whose Shift key the test holds
+// down, and helpers to wait for the window and to find its controls.
+#pragma once
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QWidget>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "components/qt_message_pump.h"
+#include "platform/system.h"
+#include "platform/wine/wine_prefix.h"
+#include "tests/support/fake_message_pump.h"
+#include "tests/support/modal_dialog_helper.h"
+#include "tests/support/temp_dir.h"
+#include "tools/prefix_builder.h"
+#include "tools/tarvix_pack.h"
+
+namespace tarvix::test {
+
+// The Qt pump with a Shift key that the test presses.
+class ShiftPump : public QtMessagePump {
+public:
+    uint16_t keyState(int virtualKey) const override
+    {
+        return virtualKey == platform::VirtualKey::Shift && shift ? 0x80 : QtMessagePump::keyState(virtualKey);
+    }
+    bool shift = false;
+};
+
+// Files of an edition (name → bytes), in the order they are packed.
+using Edition = std::vector<std::pair<std::string, std::string>>;
+
+inline const std::string PackageSourceOfTheEdition =
+    "package TarvixLib370;\r\n\r\n{$R *.res}\r\n{$DESCRIPTION 'Tarvix Library - Components'}\r\n\r\n"
+    "requires\r\n  rtl,\r\n  vcl;\r\n\r\ncontains\r\n\r\nend.\r\n";
+
+// A small edition: the package source first, two units with a resource, a form and one resource file.
+inline Edition SmallEdition()
+{
+    return {{"TarvixLib370.dpk", PackageSourceOfTheEdition},
+            {"TarvixLib370.res", std::string("\0\0\0\0 resource", 13)},
+            {"KqAlpha.dcu", "alpha unit"},
+            {"KqAlpha.dcr", "alpha resource"},
+            {"KqBeta.dcu", "beta unit"},
+            {"KqBeta.dfm", "object Beta end"}};
+}
+
+class WizardBench {
+public:
+    struct Options {
+        bool delphi13 = true;
+        int32_t version = 37;
+        std::string package = "Edição de Teste";
+        std::string files = "|KqAlpha|KqBeta|";
+    };
+
+    WizardBench() : WizardBench(Options{}) {}
+    explicit WizardBench(const Options& options, const Edition& edition = SmallEdition())
+    {
+        qtApplication();
+        tools::PrefixOptions prefixOptions;
+        prefixOptions.mode = tools::PrefixMode::Minimal;
+        prefixOptions.userName = "ana";
+        auto builder = tools::PrefixBuilder::create(temp_ / "prefix", prefixOptions);
+        if (options.delphi13)
+            builder.registerIde(tools::IdeSpec::delphi13());
+        system_ = std::make_unique<platform::WinePrefix>(temp_ / "prefix");
+        scope_ = std::make_unique<platform::ScopedCurrentSystem>(*system_);
+
+        // The edition packed onto a stand-in for the setup program.
+        temp_.write("setup.exe", "MZ stand-in for the setup program");
+        std::string order;
+        for (const auto& [name, bytes] : edition) {
+            temp_.write("edition/" + name, bytes);
+            order += name + "\n";
+        }
+        temp_.write("order.txt", order);
+        pack::PackOptions pack;
+        pack.executable = temp_ / "setup.exe";
+        pack.folder = temp_ / "edition";
+        pack.orderFile = temp_ / "order.txt";
+        pack.descriptor = pack::DescriptorValues{options.version, options.package, false, options.files, ""};
+        pack.output = temp_ / "installer.exe";
+        pack::Pack(pack);
+        installer_ = temp_ / "installer.exe";
+    }
+
+    // Uses an installer made elsewhere instead.
+    void UseInstaller(const std::filesystem::path& installer) { installer_ = installer; }
+
+    // The installer as the window opens it (a Windows path in the prefix).
+    std::string InstallerPath() const { return system_->files().toWindowsPath(installer_.string()); }
+    const std::filesystem::path& InstallerHostPath() const { return installer_; }
+
+    platform::WinePrefix& System() { return *system_; }
+    const TempDir& Temp() const { return temp_; }
+    std::filesystem::path PrefixDir() const { return temp_ / "prefix"; }
+    std::filesystem::path Host(const std::string& windowsPath) const
+    {
+        return system_->files().toHostPath(windowsPath);
+    }
+
+    ShiftPump& Pump() { return pump_; }
+
+private:
+    TempDir temp_;
+    std::unique_ptr<platform::WinePrefix> system_;
+    std::unique_ptr<platform::ScopedCurrentSystem> scope_;
+    std::filesystem::path installer_;
+    ShiftPump pump_;
+    ScopedMessagePump pumpScope_{pump_};
+};
+
+// Processes events until `condition` holds or `ms` have passed; returns whether it holds.
+inline bool WaitFor(const std::function<bool()>& condition, int ms = 10000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+template <typename T>
+T* Control(QWidget& window, const char* name)
+{
+    T* control = window.findChild<T*>(QLatin1String(name));
+    EXPECT_NE(control, nullptr) << name;
+    return control;
+}
+
+// A program that shows as a running Delphi IDE in a prefix: /bin/sleep run under the name bds.exe with the
+// prefix in its environment.
+class RunningIde {
+public:
+    RunningIde(const std::filesystem::path& folder, const std::filesystem::path& prefix)
+    {
+        const std::filesystem::path program = folder / "bds.exe";
+        std::filesystem::copy_file("/bin/sleep", program, std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+        const std::string env = "WINEPREFIX=" + prefix.string();
+        pid_ = fork();
+        if (pid_ == 0) {
+            const std::string path = program.string();
+            char* argv[] = {const_cast<char*>(path.c_str()), const_cast<char*>("30"), nullptr};
+            char* envp[] = {const_cast<char*>(env.c_str()), nullptr};
+            execve(path.c_str(), argv, envp);
+            _exit(127);
+        }
+        // Until the child runs the program under its new name.
+        for (int i = 0; i < 500; ++i) {
+            std::ifstream cmdline("/proc/" + std::to_string(pid_) + "/cmdline");
+            std::string text((std::istreambuf_iterator<char>(cmdline)), std::istreambuf_iterator<char>());
+            if (text.find("bds.exe") != std::string::npos)
+                break;
+            usleep(10000);
+        }
+    }
+    ~RunningIde()
+    {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    RunningIde(const RunningIde&) = delete;
+    RunningIde& operator=(const RunningIde&) = delete;
+
+private:
+    pid_t pid_ = -1;
+};
+
+} // namespace tarvix::test
