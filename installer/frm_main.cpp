@@ -78,6 +78,7 @@ TFrmMain::TFrmMain(std::string executavel, QWidget* parent)
 
     // The non-visual components with the settings of the form.
     MsgDlg1 = new TKqMsgDlg(this);
+    MsgDlg1->setObjectName(QStringLiteral("MsgDlg1"));
     MsgDlg1->SetBtnWidth(85);
     MsgDlg1->SetBtnHeight(23);
     MsgDlg1->SetButtonFont(FonteSegoe9());

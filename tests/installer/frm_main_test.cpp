@@ -18,6 +18,7 @@
 #include "components/kq_datetime.h"
 #include "components/kq_gauge.h"
 #include "components/kq_lib_functions.h"
+#include "components/kq_msg_dlg.h"
 #include "components/kq_reg_manager.h"
 #include "tests/installer/wizard_bench.h"
 
@@ -209,6 +210,15 @@ TEST(MainWindowForm, TextsFontsColoursAndPictures)
     EXPECT_TRUE(registro->isReadOnly());
     EXPECT_EQ(registro->lineWrapMode(), QPlainTextEdit::NoWrap);
     EXPECT_EQ(registro->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+
+    // The message dialog of the window.
+    auto* msg = w.findChild<TKqMsgDlg*>("MsgDlg1");
+    ASSERT_NE(msg, nullptr);
+    EXPECT_EQ(msg->BtnWidth(), 85);
+    EXPECT_EQ(msg->BtnHeight(), 23);
+    EXPECT_EQ(msg->ButtonFont().family(), "Segoe UI");
+    EXPECT_EQ(msg->MessageFont().family(), "Segoe UI");
+    EXPECT_EQ(msg->Color(), RGBColor(245, 245, 245));
 
     const QPixmap base = Control<QLabel>(w, "ImgBase")->pixmap();
     EXPECT_EQ(base.size(), QSize(630, 75));
