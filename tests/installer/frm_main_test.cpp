@@ -20,6 +20,7 @@
 #include "components/kq_lib_functions.h"
 #include "components/kq_msg_dlg.h"
 #include "components/kq_reg_manager.h"
+#include "installer/file_deployment.h"
 #include "tests/installer/wizard_bench.h"
 
 namespace tarvix {
@@ -269,6 +270,7 @@ TEST(MainWindow, StartUpPreparesTheWelcomePage)
     EXPECT_TRUE(wizard.Next()->hasFocus());
     EXPECT_EQ(Control<QLabel>(w, "LabVersao")->text(),
               "\n\nPackage: Edição de Teste para Delphi 13 - Florence.\n\n");
+    EXPECT_EQ(Control<QLabel>(w, "LabVersao")->textFormat(), Qt::PlainText);
     // No remembered folder: the default one, and the change button stays enabled.
     EXPECT_EQ(wizard.Folder(), "C:\\Morvane\\TarvixComps\\D37");
     EXPECT_TRUE(wizard.Change()->isEnabled());
@@ -465,6 +467,31 @@ TEST(MainWindow, StartUpFailuresCloseTheWindowWithoutAQuestion)
 
 // ---------------------------------------------------------------------------------------------------------------
 // The copy
+
+TEST(FileLabel, APathIsShortenedToTheWidthOfTheLabelInItsFont)
+{
+    test::qtApplication();
+    QLabel label;
+    label.setFont(test::testFont(12));
+    const QFontMetrics metrics(label.font());
+    const auto measure = [&](std::string_view text) {
+        return metrics.horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    };
+    const std::string path = "C:\\Morvane\\TarvixComps\\D37\\KqAlpha.dcu";
+    const std::string steps[] = {path, "C:\\...\\TarvixComps\\D37\\KqAlpha.dcu", "C:\\...\\D37\\KqAlpha.dcu",
+                                 "C:\\...\\KqAlpha.dcu", "...\\KqAlpha.dcu", "KqAlpha.dcu"};
+    for (const std::string& step : steps) {
+        // A label exactly as wide as the step, and one a pixel narrower than the step before it.
+        label.setFixedWidth(measure(step));
+        EXPECT_EQ(EncurtarCaminho(path, label.width(), measure), step);
+    }
+    for (std::size_t i = 1; i < std::size(steps); ++i) {
+        label.setFixedWidth(measure(steps[i - 1]) - 1);
+        EXPECT_EQ(EncurtarCaminho(path, label.width(), measure), steps[i]) << i;
+    }
+    label.setFixedWidth(5);
+    EXPECT_EQ(EncurtarCaminho(path, label.width(), measure), "KqAlpha.dcu");
+}
 
 // An edition with enough files that a close can arrive while they are copied (30 ms each).
 test::Edition LargerEdition(int units)
