@@ -305,9 +305,9 @@ TEST(MSleep, KeepsThePumpRunningForTheWholeWait)
     EXPECT_GE(end - start, std::chrono::milliseconds(300));
     EXPECT_GT(pump.passes, 1);
     ASSERT_TRUE(lastPass.has_value());
-    // Messages were still being processed in the second half of the wait (the margin leaves room for the test
-    // being held up on a busy machine).
-    EXPECT_GE(*lastPass - start, std::chrono::milliseconds(150));
+    // Messages were still being processed well after the wait began. The margin is wide on purpose: a machine
+    // running tests in parallel may hold this thread up for a while, and that must not fail the test.
+    EXPECT_GE(*lastPass - start, std::chrono::milliseconds(100));
 }
 
 TEST(MSleep, EndsWhenAHandlerTerminatesTheApplication)
