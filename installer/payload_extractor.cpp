@@ -22,17 +22,17 @@ constexpr uint32_t ErrorAlreadyExists = 183;
 
 // Copies `count` bytes from `from` at `start` into a new file `to`, which nobody else may open meanwhile.
 // `out` holds the open target so that the caller's failure path closes it too.
-void copyPart(File& from, const std::string& to, int64_t start, int64_t count, std::vector<char>& buffer,
+void copyPart(File& from, const std::string& to, int64_t start, int64_t count, char* buffer, std::size_t bufferSize,
               std::unique_ptr<File>& out)
 {
     out = platform::current().files().open(to, FileMode::CreateAlways, FileShare::Exclusive);
     from.seek(start);
     while (count > 0) {
-        const auto want = static_cast<std::size_t>(std::min<int64_t>(count, static_cast<int64_t>(buffer.size())));
-        const std::size_t got = from.read(buffer.data(), want);
+        const auto want = static_cast<std::size_t>(std::min<int64_t>(count, static_cast<int64_t>(bufferSize)));
+        const std::size_t got = from.read(buffer, want);
         if (got == 0)
             throw platform::FileError("Stream read error"); // the file holds less than its trailer says
-        out->write(buffer.data(), got);
+        out->write(buffer, got);
         count -= static_cast<int64_t>(got);
     }
     out->closeUnflushed();
@@ -87,8 +87,11 @@ bool ExtrairPacote(const std::string& arquivo, const std::string& pasta, std::ve
 
         const auto archive = files.open(arquivo, FileMode::Read, FileShare::Exclusive);
         const int64_t size = archive->size();
-        // One buffer for every record: splitting allocates nothing per record but the name and the file.
-        std::vector<char> buffer(TamanhoBufferRegistro);
+        // One buffer for every record: splitting allocates nothing per record but the name and the file. No larger
+        // than the archive, and left uninitialised: it is only ever read into.
+        const auto bufferSize = static_cast<std::size_t>(
+            std::clamp<int64_t>(size, 1, static_cast<int64_t>(TamanhoBufferRegistro)));
+        const auto buffer = std::make_unique_for_overwrite<char[]>(bufferSize);
         char nameBytes[TamanhoMaximoNome];
         int64_t position = 0;
         while (position < size) {
@@ -115,11 +118,11 @@ bool ExtrairPacote(const std::string& arquivo, const std::string& pasta, std::ve
             const auto out = files.open(target + name, FileMode::CreateAlways, FileShare::Exclusive);
             int64_t left = record.TamanhoDados;
             while (left > 0) {
-                const auto want = static_cast<std::size_t>(std::min<int64_t>(left, static_cast<int64_t>(buffer.size())));
-                const std::size_t got = archive->read(buffer.data(), want);
+                const auto want = static_cast<std::size_t>(std::min<int64_t>(left, static_cast<int64_t>(bufferSize)));
+                const std::size_t got = archive->read(buffer.get(), want);
                 if (got == 0)
                     throw platform::FileError("Stream read error");
-                out->write(buffer.data(), got);
+                out->write(buffer.get(), got);
                 left -= static_cast<int64_t>(got);
             }
             out->closeUnflushed();
@@ -154,11 +157,13 @@ bool ExtrairInstalacao(TWizardState& state, TWizardWindow& window, TSorteioPasta
         if (!limits)
             throw EExtracao(std::string(MsgFalhaPacote));
 
-        std::vector<char> buffer(TamanhoBufferCopia);
-        copyPart(*exe, folder + std::string(NomeArquivoPacote), limits->InicioArquivo, limits->TamanhoArquivo, buffer,
-                 out);
+        const auto bufferSize = static_cast<std::size_t>(std::min<int64_t>(
+            std::max(limits->TamanhoArquivo, limits->TamanhoDescritor), static_cast<int64_t>(TamanhoBufferCopia)));
+        const auto buffer = std::make_unique_for_overwrite<char[]>(bufferSize);
+        copyPart(*exe, folder + std::string(NomeArquivoPacote), limits->InicioArquivo, limits->TamanhoArquivo,
+                 buffer.get(), bufferSize, out);
         copyPart(*exe, folder + std::string(NomeArquivoDescritor), limits->InicioDescritor, limits->TamanhoDescritor,
-                 buffer, out);
+                 buffer.get(), bufferSize, out);
         exe->close();
         exe.reset();
 
