@@ -229,6 +229,10 @@ void ModalDialogHelper::poll()
     QPointer<QWidget> guard(window);
     if (answer.inspect)
         answer.inspect(window);
+    // An action may open another modal window (a button that asks a question) and wait in it: the next answer
+    // must be able to come while the action has not returned yet.
+    waiting_.start();
+    schedule(answers_.empty() ? idleMs : 0);
     QString error;
     if (guard && !answer.action(guard.data(), error)) {
         errors_ << error;

@@ -7,7 +7,8 @@
 //   EXPECT_EQ(answers.seen().at(0).title, "Confirmação");
 //
 // Each queued answer waits (polling from a zero-length timer, then every few milliseconds) for a modal window,
-// records its title, texts and buttons, and then acts on it. An answer that finds no modal window within the
+// records its title, texts and buttons, and then acts on it; a window that the action opens (a question behind
+// a button) gets the next answer while the action waits in it. An answer that finds no modal window within the
 // wait, a button that does not exist, or a modal window that nobody answers within the wait is an error: the
 // helper closes such a window so that the test goes on instead of hanging, and reports every error (and every
 // answer never used) as a test failure when it is destroyed.
