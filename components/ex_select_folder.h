@@ -7,6 +7,13 @@
 //   if (select.Execute())
 //       use(select.Path());   // the chosen folder's Windows path
 //
+// In the dialog: OK accepts only an existing folder, else the error "A pasta selecionada não é um caminho
+// válido." appears and the dialog stays open. The new-folder button asks for a name ("Criar Pasta") and makes
+// that folder in the selected one, then selects it (an existing folder of that name is selected as it is); with
+// no folder selected (nothing, or the desktop root) it shows the same error as OK instead of asking, and a name
+// that cannot be made (Windows refuses its characters, no rights) gives the error "Não foi possível criar a
+// pasta "<name>"." F5 re-reads the selected folder. Enter and Escape close nothing.
+//
 // There is one dialog form for the whole application: the first Execute creates it, later ones (of any
 // TExSelectFolder) reuse it with its tree, selection and size, so a second Execute with an empty or missing
 // Path shows the folder selected last. The form is destroyed when the application's event loop ends

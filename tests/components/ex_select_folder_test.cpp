@@ -206,6 +206,12 @@ TEST_F(FolderTreeTest, PropertiesOfTheRows)
     EXPECT_EQ(tree.visualItemRect(tree.topLevelItem(0)->child(0)).height(), 27);
     EXPECT_TRUE(tree.ReadOnly());
     EXPECT_EQ(tree.editTriggers(), QAbstractItemView::NoEditTriggers);
+
+    // A right click selects.
+    QTreeWidgetItem* projetos = Child(tree.topLevelItem(0), "Projetos");
+    ASSERT_TRUE(projetos);
+    QTest::mouseClick(tree.viewport(), Qt::RightButton, Qt::NoModifier, tree.visualItemRect(projetos).center());
+    EXPECT_EQ(tree.SelectedPath(), "C:\\Dados\\Projetos");
 }
 
 TEST_F(FolderTreeTest, RenamingInPlaceWhenNotReadOnly)
