@@ -68,24 +68,6 @@ std::string EncodeAttribute(std::string_view text) {
     return ReplaceText(r, "\"", "&quot;");
 }
 
-void AppendCodePoint(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 void DecodeValues(pugi::xml_node node) {
     for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
         switch (child.type()) {
@@ -306,7 +288,7 @@ std::string DecodeXmlEntities(std::string_view text) {
                 cp > 0x10FFFF)
                 done = false;
             else
-                AppendCodePoint(r, cp);
+                platform::appendUtf8(r, cp);
         } else {
             done = false;
         }

@@ -13,6 +13,9 @@ namespace tarvix::platform {
 std::u16string utf8ToUtf16(std::string_view utf8);
 std::string utf16ToUtf8(std::u16string_view utf16);
 
+// Appends one code point in UTF-8 (surrogate code points too, as three bytes).
+void appendUtf8(std::string& out, char32_t codePoint);
+
 // Number of UTF-16 code units the UTF-8 text has.
 std::size_t utf16Length(std::string_view utf8);
 
