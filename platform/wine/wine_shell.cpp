@@ -425,11 +425,12 @@ std::string WineShell::tempFolder()
     return folder;
 }
 
-uint32_t WineShell::ansiCodePage() const
+// ACP and OEMCP: Wine stores them as text; a DWORD is taken too. Anything else gives the fallback.
+uint32_t WineShell::codePage(std::string_view valueName, uint32_t fallback) const
 {
     NativeView view;
     auto key = registry_.openKey(RegRoot::LocalMachine, CodePageKey, KeyAccess::Read, false);
-    const auto value = key ? key->value("ACP") : std::nullopt;
+    const auto value = key ? key->value(valueName) : std::nullopt;
     if (value && value->type == RegType::Dword && value->asDword() != 0)
         return value->asDword();
     if (const auto text = value ? textOf(*value) : std::nullopt) {
@@ -437,22 +438,17 @@ uint32_t WineShell::ansiCodePage() const
         if (n.size() == 1 && n[0] > 0 && n[0] <= 0xFFFF)
             return static_cast<uint32_t>(n[0]);
     }
-    return 1252;
+    return fallback;
+}
+
+uint32_t WineShell::ansiCodePage() const
+{
+    return codePage("ACP", 1252);
 }
 
 uint32_t WineShell::oemCodePage() const
 {
-    NativeView view;
-    auto key = registry_.openKey(RegRoot::LocalMachine, CodePageKey, KeyAccess::Read, false);
-    const auto value = key ? key->value("OEMCP") : std::nullopt;
-    if (value && value->type == RegType::Dword && value->asDword() != 0)
-        return value->asDword();
-    if (const auto text = value ? textOf(*value) : std::nullopt) {
-        const auto n = versionNumbers(text->value);
-        if (n.size() == 1 && n[0] > 0 && n[0] <= 0xFFFF)
-            return static_cast<uint32_t>(n[0]);
-    }
-    return 437;
+    return codePage("OEMCP", 437);
 }
 
 std::string WineShell::executablePath() const

@@ -59,6 +59,7 @@ private:
     std::optional<std::string> readText(RegRoot root, std::string_view path, std::string_view name,
                                         bool expand = true) const;
     std::string shellFolder(RegRoot root, std::string_view name) const;
+    uint32_t codePage(std::string_view valueName, uint32_t fallback) const;
 
     Registry& registry_;
     FileSystem& files_;
