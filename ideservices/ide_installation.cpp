@@ -577,51 +577,7 @@ bool TIdeBorRADToolInstallation::UninstallCppExpert(const std::string&, const st
     NotSupported("UninstallCppExpert");
 }
 
-std::string TIdeBorRADToolInstallation::GetDCPOutputPath(TIdeBDSPlatform) { NotSupported("GetDCPOutputPath"); }
-std::string TIdeBorRADToolInstallation::GetBPLOutputPath(TIdeBDSPlatform) { NotSupported("GetBPLOutputPath"); }
-const TIdeNameValueList& TIdeBorRADToolInstallation::GetEnvironmentVariables()
-{
-    NotSupported("EnvironmentVariables");
-}
 std::string TIdeBorRADToolInstallation::GetVclIncludeDir(TIdeBDSPlatform) { NotSupported("GetVclIncludeDir"); }
-
-std::string TIdeBorRADToolInstallation::GetDebugDCUPath(TIdeBDSPlatform) { NotSupported("GetDebugDCUPath"); }
-std::string TIdeBorRADToolInstallation::GetRawDebugDCUPath(TIdeBDSPlatform) { NotSupported("GetRawDebugDCUPath"); }
-void TIdeBorRADToolInstallation::SetRawDebugDCUPath(TIdeBDSPlatform, const std::string&)
-{
-    NotSupported("SetRawDebugDCUPath");
-}
-std::string TIdeBorRADToolInstallation::GetLibrarySearchPath(TIdeBDSPlatform)
-{
-    NotSupported("GetLibrarySearchPath");
-}
-std::string TIdeBorRADToolInstallation::GetRawLibrarySearchPath(TIdeBDSPlatform)
-{
-    NotSupported("GetRawLibrarySearchPath");
-}
-void TIdeBorRADToolInstallation::SetRawLibrarySearchPath(TIdeBDSPlatform, const std::string&)
-{
-    NotSupported("SetRawLibrarySearchPath");
-}
-std::string TIdeBorRADToolInstallation::GetLibraryBrowsingPath(TIdeBDSPlatform)
-{
-    NotSupported("GetLibraryBrowsingPath");
-}
-std::string TIdeBorRADToolInstallation::GetRawLibraryBrowsingPath(TIdeBDSPlatform)
-{
-    NotSupported("GetRawLibraryBrowsingPath");
-}
-void TIdeBorRADToolInstallation::SetRawLibraryBrowsingPath(TIdeBDSPlatform, const std::string&)
-{
-    NotSupported("SetRawLibraryBrowsingPath");
-}
-
-std::string TIdeBorRADToolInstallation::GetLibFolderName(TIdeBDSPlatform) { NotSupported("GetLibFolderName"); }
-std::string TIdeBorRADToolInstallation::GetObjFolderName(TIdeBDSPlatform) { NotSupported("GetObjFolderName"); }
-std::string TIdeBorRADToolInstallation::GetLibDebugFolderName(TIdeBDSPlatform)
-{
-    NotSupported("GetLibDebugFolderName");
-}
 
 bool TIdeBorRADToolInstallation::CompilePackage(const std::string&, const std::string&, const std::string&)
 {
@@ -700,8 +656,5 @@ bool TIdeBorRADToolInstallation::UnregisterExpert(const std::string&, const std:
 {
     NotSupported("UnregisterExpert");
 }
-
-std::string TIdeBorRADToolInstallation::GetDefaultProjectsDir() { NotSupported("GetDefaultProjectsDir"); }
-std::string TIdeBorRADToolInstallation::GetCommonProjectsDir() { NotSupported("GetCommonProjectsDir"); }
 
 } // namespace tarvix

@@ -16,10 +16,12 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ideservices/ide_config_store.h"
 #include "ideservices/ide_enum_set.h"
 #include "ideservices/ide_errors.h"
+#include "ideservices/ide_msbuild_env_options.h"
 #include "ideservices/ide_msbuild_properties.h"
 #include "platform/registry.h"
 
@@ -164,7 +166,8 @@ public:
                                   const std::string& DcpSearchPath);
     virtual bool UninstallCppExpert(const std::string& ProjectName, const std::string& OutputDir);
 
-    // Output paths and properties.
+    // Output paths and properties. The output paths of Delphi and C++Builder are the configuration store's
+    // "Library" values "Package DCP Output" and "Package DPL Output", expanded (SubstitutePath).
     virtual std::string GetDCPOutputPath(TIdeBDSPlatform APlatform);
     virtual std::string GetBPLOutputPath(TIdeBDSPlatform APlatform);
     // The reader of EnvironmentVariables: the IDE's variables (BDS, BDSLIB, ...), built on first use.
@@ -175,7 +178,9 @@ public:
     // The writer of OutputCallback.
     virtual void SetOutputCallback(TTextHandler CallbackMethod);
 
-    // Library path accessors.
+    // Library path accessors. Every operation of this family checks its platform first (RequirePlatform).
+    // Delphi and C++Builder keep the paths in the configuration store only, returned as stored by both forms:
+    // "Library" / "Search Path", "Library" / "Browsing Path" and "Debugging" / "Debug DCUs Path".
     virtual std::string GetDebugDCUPath(TIdeBDSPlatform APlatform);
     virtual std::string GetRawDebugDCUPath(TIdeBDSPlatform APlatform);
     virtual void SetRawDebugDCUPath(TIdeBDSPlatform APlatform, const std::string& Value);
@@ -186,7 +191,8 @@ public:
     virtual std::string GetRawLibraryBrowsingPath(TIdeBDSPlatform APlatform);
     virtual void SetRawLibraryBrowsingPath(TIdeBDSPlatform APlatform, const std::string& Value);
 
-    // Folder names and flags.
+    // Folder names and flags: RootDir\lib\, RootDir\lib\debug\, and the lib folder's obj\ when it exists (else
+    // empty).
     virtual std::string GetLibFolderName(TIdeBDSPlatform APlatform);
     virtual std::string GetObjFolderName(TIdeBDSPlatform APlatform);
     virtual std::string GetLibDebugFolderName(TIdeBDSPlatform APlatform);
@@ -240,9 +246,38 @@ public:
     virtual bool UnregisterExpert(const std::string& BinaryFileName);
     virtual bool UnregisterExpert(const std::string& ProjectName, const std::string& OutputDir);
 
-    // Project folders.
+    // Project folders: RootDir\Projects for Delphi and C++Builder, both of them.
     virtual std::string GetDefaultProjectsDir();
     virtual std::string GetCommonProjectsDir();
+
+    // --- Library paths (non-virtual; they work through the accessors above) --------------------------------
+
+    // Raises EIdeBorRADException "This installation cannot generate binaries for an unknown platform" unless the
+    // installation has a personality that builds for APlatform (bpWin32: bpDelphi32 or bpBCBuilder32, bpWin64:
+    // bpDelphi64 or bpBCBuilder64, bpWin64x: bpBCBuilder64, ...).
+    void RequirePlatform(TIdeBDSPlatform APlatform) const;
+
+    // Appends the folders of Path (itself a ";"-separated list) that the raw path does not hold yet, comparing
+    // folders by their long names without regard to case, and writes the path back (also when nothing was added).
+    // False, without a write, for an empty Path. The browsing path is then extended the same way for the C++
+    // compilers' platforms: bpWin32c after bpWin32 when bcc32c.exe is present, bpWin64x (with AdjustPathForWin64X
+    // applied to each folder) after bpWin64 when bin64\bcc64x.exe is present; the result is the last one's.
+    bool AddToLibrarySearchPath(const std::string& Path, TIdeBDSPlatform APlatform = bpWin32);
+    bool AddToLibraryBrowsingPath(const std::string& Path, TIdeBDSPlatform APlatform = bpWin32);
+    bool AddToDebugDCUPath(const std::string& Path, TIdeBDSPlatform APlatform = bpWin32);
+    // Not supported by these installations (nothing in the installer removes folders): they raise
+    // EIdeBorRADException "<Operation> is not supported by this installation".
+    bool RemoveFromLibrarySearchPath(const std::string& Path, TIdeBDSPlatform APlatform = bpWin32);
+    bool RemoveFromLibraryBrowsingPath(const std::string& Path, TIdeBDSPlatform APlatform = bpWin32);
+    bool RemoveFromDebugDCUPath(const std::string& Path, TIdeBDSPlatform APlatform = bpWin32);
+
+    // Splits a path list into List (replacing its contents); empty elements are kept.
+    void ExtractPaths(const std::string& Path, std::vector<std::string>& List) const;
+    // Path with every $(Name) of the installation's environment variables replaced by its value and doubled
+    // backslashes collapsed ("$(BDS)\bin" with BDS = "C:\IDE\" gives "C:\IDE\bin"); see SubstituteVariables.
+    std::string SubstitutePath(const std::string& Path);
+    // The installation's environment variables: built on first use and kept (GetEnvironmentVariables).
+    const TIdeNameValueList& EnvironmentVariables() { return GetEnvironmentVariables(); }
 
     // --- Properties -----------------------------------------------------------------------------------------
 
@@ -315,6 +350,14 @@ protected:
     // Raises the EIdeBorRADException of an operation that has no body yet.
     [[noreturn]] void NotSupported(const char* Operation) const;
 
+    // Steps every class shares when it builds its environment variables: the process environment (each value
+    // expanded), BDSCOMMONDIR for BDS above 5, the configuration store's "Environment Variables" (from version 6
+    // and for every BDS), and the removal of entries without a name.
+    void ReadSharedEnvironmentVariables(TIdeNameValueList& List);
+    // The folder for this IDE's BDSCOMMONDIR below the common documents folder ("...\Embarcadero\Studio\37.0";
+    // "...\RAD Studio\7.0" for BDS 6 to 13); empty when the system has no common documents folder.
+    std::string BdsCommonDirFromShell() const;
+
     std::unique_ptr<TIdeConfigStore> FConfigData;
     std::string FConfigDataLocation;
     platform::RegRoot FRootKey;
@@ -336,6 +379,8 @@ protected:
     TCommandLineTools FCommandLineTools;
     TIdeBorPersonalities FPersonalities;
     TTextHandler FOutputCallback;
+    // Null until EnvironmentVariables is first read.
+    std::unique_ptr<TIdeNameValueList> FEnvironmentVariables;
 };
 
 class TIdeDelphiInstallation : public TIdeBorRADToolInstallation {
@@ -348,6 +393,9 @@ public:
     std::string ProjectSourceFileExtension() const override;       // ".dpr"
     TIdeBorRADToolKind RadToolKind() const override;                // brDelphi
     std::string RadToolName() const override;                       // "Delphi"
+
+    // The shared variables, then DELPHI = RootDir.
+    const TIdeNameValueList& GetEnvironmentVariables() override;
 
 protected:
     using TIdeBorRADToolInstallation::TIdeBorRADToolInstallation;
@@ -366,6 +414,9 @@ public:
     TIdeBorRADToolKind RadToolKind() const override;                // brCppBuilder
     std::string RadToolName() const override;                       // "C++Builder"
 
+    // The shared variables, then BCB = RootDir.
+    const TIdeNameValueList& GetEnvironmentVariables() override;
+
 protected:
     using TIdeBorRADToolInstallation::TIdeBorRADToolInstallation;
     void Initialize() override;
@@ -377,7 +428,37 @@ public:
     static std::unique_ptr<TIdeBDSInstallation> Create(const std::string& AConfigDataLocation,
                                                        platform::RegRoot ARootKey = kDefaultRootKey);
 
+    // Output paths, by version: BDS 8 and later read the evaluated "CBuilderBPLOutputPath" (when empty
+    // "DelphiDLLOutputPath") and "DelphiDCPOutput" of EnvOptions.proj for the platform; 5 to 7 their Win32...
+    // forms; 3 and 4 the registry's "Library" values "Package DPL Output" / "Package DCP Output", expanded; 1 and 2
+    // the default projects folder + "\bpl" and RootDir + "\lib". An empty result is returned as it is.
+    std::string GetDCPOutputPath(TIdeBDSPlatform APlatform) override;
+    std::string GetBPLOutputPath(TIdeBDSPlatform APlatform) override;
+    // The shared variables set aside; from BDS 5 on the variables of bin\rsvars.bat with the set-aside ones put
+    // back over them (expanded), up to BDS 4 BDS, BDSPROJECTSDIR and BDSCOMMONDIR added when missing.
+    const TIdeNameValueList& GetEnvironmentVariables() override;
     std::string Name() const override; // "RAD Studio 13"; "<tool> ***<version>***" for an unknown release
+
+    // The library paths, by version: BDS 8 and later keep them in EnvOptions.proj ("DelphiLibraryPath",
+    // "DelphiBrowsingPath", "DelphiDebugDCUPath" in the group active for the platform; the registry's values
+    // "Search Path", "Browsing Path" and "Debug DCU Path" of "Library\<platform>" (BDS 9 on) or "Library" (BDS 8)
+    // stand in when the file has none) and in the registry; 5 to 7 in both ("Win32LibraryPath", ...); up to 4 in the
+    // registry only. The evaluated getters read the file's evaluated value, the raw ones its text as written; a
+    // registry value is returned as stored. The setters write the registry first, then the file.
+    std::string GetDebugDCUPath(TIdeBDSPlatform APlatform) override;
+    std::string GetRawDebugDCUPath(TIdeBDSPlatform APlatform) override;
+    void SetRawDebugDCUPath(TIdeBDSPlatform APlatform, const std::string& Value) override;
+    std::string GetLibrarySearchPath(TIdeBDSPlatform APlatform) override;
+    std::string GetRawLibrarySearchPath(TIdeBDSPlatform APlatform) override;
+    void SetRawLibrarySearchPath(TIdeBDSPlatform APlatform, const std::string& Value) override;
+    std::string GetLibraryBrowsingPath(TIdeBDSPlatform APlatform) override;
+    std::string GetRawLibraryBrowsingPath(TIdeBDSPlatform APlatform) override;
+    void SetRawLibraryBrowsingPath(TIdeBDSPlatform APlatform, const std::string& Value) override;
+
+    // BDS 8 and later: RootDir\lib\<platform>\release\ and ...\debug\; earlier: RootDir\lib\ and
+    // RootDir\lib\debug\.
+    std::string GetLibFolderName(TIdeBDSPlatform APlatform) override;
+    std::string GetLibDebugFolderName(TIdeBDSPlatform APlatform) override;
     // Also requires, from BDS 5 on, the per-user EnvOptions.proj and bin\rsvars.bat.
     bool Valid() const override;
 
@@ -394,15 +475,51 @@ public:
     // environment.proj in the same folder.
     std::string EnvironmentProjFileName() const;
 
+    // One property of EnvOptions.proj, evaluated with the installation's environment variables and, from BDS 9 on,
+    // the global property "Platform" = the platform's name: its evaluated value, or with Raw its text as written
+    // in the file (empty when the property comes from environment.proj or nowhere). environment.proj is read
+    // first when it exists. Below BDS 5 it raises EIdeBorRADException "Query of RsVars for <tool> <version>
+    // reported the following error "MSBuild is not supported by this IDE"". The file is read afresh every time.
+    std::string ReadEnvOption(const std::string& Name, TIdeBDSPlatform APlatform, bool Raw = false);
+    // Sets the raw text of the property that is active for the platform (a new element in the file's first
+    // property group when none defines it) and rewrites EnvOptions.proj, keeping a ".bak" copy of the previous
+    // file until the new one is written. Same version check as ReadEnvOption.
+    void WriteEnvOption(const std::string& Name, const std::string& Value, TIdeBDSPlatform APlatform);
+
     bool DualPackageInstallation() const { return FDualPackageInstallation; }
     void SetDualPackageInstallation(bool Value) { FDualPackageInstallation = Value; }
     bool PdbCreate() const { return FPdbCreate; }
     void SetPdbCreate(bool Value) { FPdbCreate = Value; }
 
+    // Project folders (BDS 1 and 2 put their packages there, BDS up to 4 name them BDSPROJECTSDIR and
+    // BDSCOMMONDIR). The default one: the user's documents folder (the "Personal" shell folder of the
+    // installation's root key) + "\Borland Studio Projects" (up to BDS 5), "\RAD Studio\Projects" (6 to 13) or
+    // "\Embarcadero\Studio\Projects" (14 on). The common one: the common documents folder + "\Borland Studio
+    // Projects" (up to BDS 5), else the BDSCOMMONDIR folder ("...\RAD Studio\7.0",
+    // "...\Embarcadero\Studio\37.0"). Empty when the system does not know the documents folder.
+    std::string GetDefaultProjectsDir() override;
+    std::string GetCommonProjectsDir() override;
+
 protected:
     using TIdeBorRADToolInstallation::TIdeBorRADToolInstallation;
     void Initialize() override;
     friend class TIdeBorRADToolInstallation;
+
+    // The version check of ReadEnvOption and WriteEnvOption, and what they hand the evaluator.
+    TIdeEnvOptionsFile EnvOptionsFor(TIdeBDSPlatform APlatform);
+    // One of the three library paths: its property in EnvOptions.proj (BDS 8 on, and BDS 5 to 7) and its value
+    // in the registry.
+    struct LibraryPathNames {
+        const char* Property;      // "DelphiLibraryPath"
+        const char* Win32Property; // "Win32LibraryPath"
+        const char* RegistryValue; // "Search Path"
+    };
+    // The registry section of the library paths: "Library\<platform>" from BDS 9 on, "Library" before.
+    std::string LibrarySection(TIdeBDSPlatform APlatform) const;
+    std::string ReadLibraryPath(TIdeBDSPlatform APlatform, bool Raw, const LibraryPathNames& Names);
+    void WriteLibraryPath(TIdeBDSPlatform APlatform, const std::string& Path, const LibraryPathNames& Names);
+    // The user's documents folder; empty when unknown.
+    std::string PersonalFolder() const;
 
     bool FDualPackageInstallation = false;
     bool FPdbCreate = false;
