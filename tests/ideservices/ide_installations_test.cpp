@@ -559,14 +559,13 @@ TEST_F(DiscoveryTest, Errors)
     ASSERT_EQ(all.Count(), 1);
     auto& d = *all.Installations(0);
     try {
-        d.GetBPLOutputPath(bpWin32);
+        d.GetVclIncludeDir(bpWin32);
         FAIL() << "no body yet";
     } catch (const EIdeBorRADException& e) {
-        EXPECT_STREQ(e.what(), "GetBPLOutputPath is not supported by this installation");
+        EXPECT_STREQ(e.what(), "GetVclIncludeDir is not supported by this installation");
     }
     EXPECT_THROW(d.InstallPackage("C:\\P.dpk", "C:\\Bpl", "C:\\Dcp"), EIdeBorRADException);
     EXPECT_THROW(d.RegisterPackage("C:\\Bpl\\P.bpl", "P"), EIdeBorRADException);
-    EXPECT_THROW(d.GetEnvironmentVariables(), EIdeBorRADException);
 }
 
 TEST_F(DiscoveryTest, OutputCallbackIsStored)
