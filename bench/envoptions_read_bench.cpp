@@ -1,0 +1,245 @@
+// Reading one property of a large EnvOptions.proj with ReadEnvOption, against `xmllint --noout` on the same file.
+//
+//   envoptions_read_bench [--dir DIR] [--runs N]
+//
+// Makes a scratch Wine prefix in DIR (default: ./envoptions-read-bench) with Delphi 13 registered in it, whose
+// EnvOptions.proj has the property groups of every platform the IDE builds for (Win32, Win64, Win64x, OSX64,
+// OSXARM64, Android, Android64, iOSDevice64, iOSSimulatorARM64, Linux64; a few hundred properties) and whose
+// environment.proj is imported first. Then, in one run, starts alternately N times (default 31) the program
+// envoptions_read_once (beside this one: it constructs the installation and calls ReadEnvOption once) and
+// `xmllint --noout` on the file, and compares the median wall times of the whole processes. Target: at most 3
+// times xmllint. Exit code 0 when the target is met, 1 when not, 2 on an error.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tools/prefix_builder.h"
+
+namespace fs = std::filesystem;
+using namespace tarvix;
+
+namespace {
+
+constexpr double kTargetRatio = 3.0;
+
+struct Run {
+    double seconds = 0;    // wall time
+    double cpuSeconds = 0; // user and system time of the child
+    int status = 0;
+};
+
+// Starts a program with its output sent to /dev/null and waits for it: the wall time of the whole process.
+Run runChild(const std::vector<std::string>& args)
+{
+    std::vector<char*> argv;
+    for (const auto& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = fork();
+    if (pid < 0)
+        throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        if (std::freopen("/dev/null", "w", stdout) == nullptr)
+            _exit(126);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid)
+        throw std::runtime_error("wait4 failed");
+    Run run;
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                     static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return run;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// A ";"-separated list of `count` folders below `base`.
+std::string folderList(const std::string& base, const std::string& stem, int count)
+{
+    std::string list;
+    for (int i = 0; i < count; ++i) {
+        if (i)
+            list += ';';
+        list += base + "\\" + stem + std::to_string(i + 1);
+    }
+    return list;
+}
+
+struct Generated {
+    std::string text;
+    int properties = 0;
+    int groups = 0;
+};
+
+// An EnvOptions.proj as the IDE leaves it after some years of use: a byte-order mark and no declaration, the
+// general options first, then one property group per platform with the library paths, output folders and the
+// C++ compilers' settings, each path list long with the IDE's $(Name) references.
+Generated envOptionsText()
+{
+    Generated g;
+    std::string& t = g.text;
+    t = "\xEF\xBB\xBF<Project xmlns=\"http://schemas.microsoft.com/developer/msbuild/2003\">\r\n";
+    auto property = [&](const std::string& name, const std::string& value) {
+        t += "    <" + name + ">" + value + "</" + name + ">\r\n";
+        ++g.properties;
+    };
+
+    t += "  <PropertyGroup>\r\n";
+    const char* general[] = {"AutoSaveEditorFiles", "AutoSaveProjectDesktop", "BackgroundCompilation",
+                             "ShowCompilerProgress", "MinimizeOnRun", "HideDesignersOnRun", "AutoCloseProgress",
+                             "WarnOnPackageRebuild", "ShowCommandLine", "VerboseMsBuildOutput",
+                             "ShowLinkerOutput", "CaptionOfOutputWindow", "UseExternalTools", "ParallelBuilds",
+                             "ParallelBuildCount", "DefaultProjectsDirectory", "UseDefaultProjectsDirectory",
+                             "ShowWelcomePage", "ShowToolPaletteHints", "DockEditWindow", "IncludeUnitNames",
+                             "TemplateLibraryPath", "ObjectRepositoryPath", "BuildConfigurationShared"};
+    for (int round = 0; round < 3; ++round)
+        for (const char* name : general)
+            property(std::string(name) + (round ? std::to_string(round) : ""),
+                     round == 1 ? "$(BDSUSERDIR)\\Projects;$(BDSCOMMONDIR)\\Templates" : "True");
+    property("DelphiTranslatedLibraryPath", "$(BDSLIB)\\$(Platform)\\release\\$(LANGDIR)");
+    property("DelphiTranslatedResourcePath", "$(BDSLIB)\\$(Platform)\\release\\$(LANGDIR)");
+    property("DelphiTranslatedDebugLibraryPath", "$(BDSLIB)\\$(Platform)\\debug\\$(LANGDIR)");
+    t += "  </PropertyGroup>\r\n";
+
+    const char* platforms[] = {"Win32",    "Win64",   "Win64x",    "OSX64",             "OSXARM64",
+                               "Android",  "Android64", "iOSDevice64", "iOSSimulatorARM64", "Linux64"};
+    for (const char* platform : platforms) {
+        const std::string p = platform;
+        const std::string sub = p == "Win32" ? "" : "\\" + p;
+        t += "  <PropertyGroup Condition=\"'$(Platform)'=='" + p + "'\">\r\n";
+        ++g.groups;
+        property("DelphiLibraryPath", "$(BDSLIB)\\$(Platform)\\release;$(BDSUSERDIR)\\Imports;$(BDS)\\Imports;"
+                                      "$(BDSCOMMONDIR)\\Dcp" + sub + ";$(BDS)\\include;" +
+                                          folderList("C:\\Comps\\" + p, "Lib", 12));
+        property("DelphiBrowsingPath", "$(BDS)\\OCX\\Servers;$(BDS)\\SOURCE\\VCL;$(BDS)\\source\\rtl\\common;"
+                                       "$(BDS)\\SOURCE\\RTL\\SYS;$(BDS)\\source\\rtl\\win;$(BDS)\\source\\ToolsAPI;"
+                                       "$(BDS)\\SOURCE\\IBX;$(BDS)\\source\\Internet;$(BDS)\\SOURCE\\PROPERTY EDITORS;"
+                                       "$(BDS)\\source\\soap;$(BDS)\\SOURCE\\XML;$(BDS)\\source\\Indy10\\Core;" +
+                                           folderList("C:\\Comps\\Source", "Unit", 10));
+        property("DelphiDebugDCUPath", "$(BDSLIB)\\$(Platform)\\debug;" + folderList("C:\\Comps\\" + p, "Debug", 6));
+        property("DelphiDLLOutputPath", "$(BDSCOMMONDIR)\\Bpl" + sub);
+        property("DelphiDCPOutput", "$(BDSCOMMONDIR)\\Dcp" + sub);
+        property("DelphiHPPOutputPath", "$(BDSCOMMONDIR)\\hpp\\$(Platform)");
+        property("DelphiNamespaceSearchPath", "System;Xml;Data;Datasnap;Web;Soap;Vcl;Vcl.Imaging;Vcl.Touch;FMX");
+        property("DelphiPackageSearchPath", "$(BDSCOMMONDIR)\\Bpl" + sub + ";" + folderList("C:\\Bpl\\" + p, "P", 4));
+        for (const char* cpp : {"CBuilderIncludePath", "CBuilderLibraryPath", "CBuilderBrowsingPath",
+                                "CBuilderSystemIncludePath", "CBuilderDebugLibraryPath", "CBuilderTranslatedLibraryPath",
+                                "CBuilderBPLOutputPathSetting", "CBuilderHppIncludePath"})
+            property(cpp, "$(BDSINCLUDE)\\windows\\crtl;$(BDSINCLUDE)\\windows\\sdk;$(BDSINCLUDE)\\windows\\rtl;"
+                          "$(BDSINCLUDE)\\windows\\vcl;$(BDSINCLUDE)\\windows\\fmx;$(BDSINCLUDE)\\dinkumware64;" +
+                              folderList("$(BDSCOMMONDIR)\\hpp\\" + p, "H", 5));
+        for (int i = 1; i <= 14; ++i)
+            property("DebugSourcePath" + std::to_string(i),
+                     "$(BDS)\\source\\rtl\\sys;$(BDS)\\source\\rtl\\common;$(BDS)\\source\\vcl;" +
+                         folderList("C:\\Comps\\" + p + "\\src", "S", 3));
+        t += "  </PropertyGroup>\r\n";
+    }
+    t += "</Project>\r\n";
+    return g;
+}
+
+std::string selfFolder()
+{
+    return fs::read_symlink("/proc/self/exe").parent_path().string();
+}
+
+int run(const fs::path& dir, int runs)
+{
+    if (fs::exists(dir))
+        fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string tool = (fs::path(selfFolder()) / "envoptions_read_once").string();
+    if (!fs::exists(tool))
+        throw std::runtime_error("missing " + tool);
+
+    tools::PrefixOptions options;
+    options.mode = tools::PrefixMode::Minimal;
+    options.userName = "ana";
+    tools::PrefixBuilder prefix = tools::PrefixBuilder::create(dir / "prefix", options);
+    tools::IdeSpec spec = tools::IdeSpec::delphi13();
+    const Generated generated = envOptionsText();
+    spec.envOptionsText = generated.text;
+    const tools::RegisteredIde ide = prefix.registerIde(spec);
+    const std::string file = prefix.hostPath(ide.envOptionsFile).string();
+    ::setenv("WINEPREFIX", prefix.dir().c_str(), 1);
+
+    const std::vector<std::string> readOnce = {tool, "DelphiLibraryPath", "Win32"};
+    const std::vector<std::string> xmllint = {"xmllint", "--noout", file};
+    // Warm the page cache and check that both work.
+    for (int i = 0; i < 3; ++i) {
+        if (const Run r = runChild(readOnce); r.status != 0)
+            throw std::runtime_error("envoptions_read_once failed (exit " + std::to_string(r.status) + ")");
+        if (const Run r = runChild(xmllint); r.status != 0)
+            throw std::runtime_error("xmllint failed (exit " + std::to_string(r.status) + "); is libxml2-utils installed?");
+    }
+    std::vector<double> ours, theirs, oursCpu, theirsCpu;
+    for (int i = 0; i < runs; ++i) {
+        const Run r = runChild(readOnce);
+        const Run x = runChild(xmllint);
+        if (r.status != 0 || x.status != 0)
+            throw std::runtime_error("a run failed");
+        ours.push_back(r.seconds);
+        oursCpu.push_back(r.cpuSeconds);
+        theirs.push_back(x.seconds);
+        theirsCpu.push_back(x.cpuSeconds);
+    }
+    const double a = median(ours) * 1000, b = median(theirs) * 1000;
+    const double ratio = a / b;
+    std::printf("EnvOptions.proj: %zu bytes, %d properties, %d platform groups, environment.proj imported\n",
+                generated.text.size(), generated.properties, generated.groups);
+    auto line = [](const char* what, const std::vector<double>& wall, const std::vector<double>& cpu) {
+        std::printf("%-62s wall median %7.2f ms, min %7.2f ms; cpu median %6.2f ms\n", what, median(wall) * 1000,
+                    *std::min_element(wall.begin(), wall.end()) * 1000, median(cpu) * 1000);
+    };
+    line("ReadEnvOption (envoptions_read_once DelphiLibraryPath Win32):", ours, oursCpu);
+    line("xmllint --noout:", theirs, theirsCpu);
+    std::printf("ratio of the wall medians %.2f (target at most %.1f; cpu ratio %.2f) over %d runs each: %s\n", ratio,
+                kTargetRatio, median(oursCpu) / median(theirsCpu), runs, ratio <= kTargetRatio ? "met" : "MISSED");
+    fs::remove_all(dir);
+    return ratio <= kTargetRatio ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    fs::path dir = "envoptions-read-bench";
+    int runs = 31;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--dir" && i + 1 < argc) {
+            dir = argv[++i];
+        } else if (arg == "--runs" && i + 1 < argc) {
+            runs = std::max(1, std::atoi(argv[++i]));
+        } else {
+            std::fprintf(stderr, "usage: envoptions_read_bench [--dir DIR] [--runs N]\n");
+            return 2;
+        }
+    }
+    try {
+        return run(fs::absolute(dir), runs);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "envoptions_read_bench: %s\n", e.what());
+        return 2;
+    }
+}
