@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 
 #include "components/ex_notebook.h"
+#include "components/ex_select_folder.h"
 #include "components/kq_datetime.h"
 #include "components/kq_gauge.h"
 #include "components/kq_msg_dlg.h"
@@ -19,6 +20,7 @@
 #include "installer/payload_extractor.h"
 #include "installer/setup_descriptor.h"
 #include "platform/message_pump.h"
+#include "platform/system.h"
 #include "ui_frm_main.h"
 
 // The form's pictures and texts live in a resource file of this static library; it has to be registered once
@@ -89,11 +91,20 @@ TFrmMain::TFrmMain(std::string executavel, QWidget* parent)
     RegMan1.SetKey(ChaveTarvixComps);
     RegMan1.Loaded();
     FndFile1.SetOptions({foReadOnlyFiles, foHiddenFiles, foSysFiles});
+    SelPasta1 = new TExSelectFolder(this);
+    SelPasta1->setObjectName(QStringLiteral("SelPasta1"));
+    SelPasta1->SetRoot("rfDesktop");
+    SelPasta1->SetFont(FonteSegoe9());
+    SelPasta1->SetCaption("Caminho:");
+    SelPasta1->SetTitle("Selecionar Pasta");
+    SelPasta1->SetNewFolderVisible(true);
+    SelPasta1->SetNewFolderCaption("Criar Pasta");
 
     ui->NoteEtapas->OnChange = [this](QObject* sender) { NoteEtapasChange(sender); };
     connect(ui->BtnAvancar, &QPushButton::clicked, this, [this] { BtnAvancarClick(); });
     connect(ui->BtnVoltar, &QPushButton::clicked, this, [this] { BtnVoltarClick(); });
     connect(ui->BtnCancelar, &QPushButton::clicked, this, [this] { BtnCancelarClick(); });
+    connect(ui->BtnAlterar, &QPushButton::clicked, this, [this] { BtnAlterarClick(); });
     // The box's click handler also runs when the box changes in code, as it does for a native check box.
     connect(ui->ChxContrato, &QCheckBox::toggled, this, [this] { ChxContratoClick(); });
 
@@ -295,6 +306,16 @@ void TFrmMain::BtnVoltarClick()
 void TFrmMain::BtnCancelarClick()
 {
     close();
+}
+
+void TFrmMain::BtnAlterarClick()
+{
+    const std::string atual = PastaDestino();
+    SelPasta1->SetPath(platform::current().files().directoryExists(atual) ? atual : "C:\\");
+    if (SelPasta1->Execute()) {
+        ui->LabCaminho->setText(QString::fromStdString(SelPasta1->Path()));
+        ui->BtnAvancar->setFocus();
+    }
 }
 
 void TFrmMain::ChxContratoClick()

@@ -29,6 +29,7 @@ class FrmMain;
 
 namespace tarvix {
 
+class TExSelectFolder;
 class TKqMsgDlg;
 class TSorteioPasta;
 class TIdeBorRADToolInstallations;
@@ -89,6 +90,7 @@ private:
     void BtnVoltarClick();
     void BtnCancelarClick();
     void ChxContratoClick();
+    void BtnAlterarClick();
 
     void DefinirPastaDestino();
     void CopiarArquivos();
@@ -102,6 +104,7 @@ private:
     TKqMsgDlg* MsgDlg1 = nullptr; // a child object of the window
     TKqRegManager RegMan1;
     TKqFindFile FndFile1;
+    TExSelectFolder* SelPasta1 = nullptr; // a child object of the window
 
     TWizardState state_;
     std::unique_ptr<TSorteioPasta> sorteio_;

@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "components/ex_notebook.h"
+#include "components/ex_select_folder.h"
 #include "components/kq_color.h"
 #include "components/kq_datetime.h"
 #include "components/kq_gauge.h"
@@ -221,6 +223,17 @@ TEST(MainWindowForm, TextsFontsColoursAndPictures)
     EXPECT_EQ(msg->MessageFont().family(), "Segoe UI");
     EXPECT_EQ(msg->Color(), RGBColor(245, 245, 245));
 
+    // The folder dialog of the change button.
+    auto* folders = w.findChild<TExSelectFolder*>("SelPasta1");
+    ASSERT_NE(folders, nullptr);
+    EXPECT_EQ(folders->Root(), "rfDesktop");
+    EXPECT_EQ(folders->Font().family(), "Segoe UI");
+    EXPECT_EQ(folders->Font().pointSize(), 9);
+    EXPECT_EQ(folders->Caption(), "Caminho:");
+    EXPECT_EQ(folders->Title(), "Selecionar Pasta");
+    EXPECT_TRUE(folders->NewFolderVisible());
+    EXPECT_EQ(folders->NewFolderCaption(), "Criar Pasta");
+
     const QPixmap base = Control<QLabel>(w, "ImgBase")->pixmap();
     EXPECT_EQ(base.size(), QSize(630, 75));
     const QImage logo = Control<QLabel>(w, "ImgLogo")->pixmap().toImage();
@@ -267,7 +280,7 @@ TEST(MainWindow, StartUpPreparesTheWelcomePage)
     EXPECT_EQ(wizard.Header(), "Apresentação da Tarvix Library");
     EXPECT_FALSE(wizard.Back()->isEnabled());
     EXPECT_TRUE(wizard.Next()->isEnabled());
-    EXPECT_TRUE(wizard.Next()->hasFocus());
+    EXPECT_EQ(wizard.Window().focusWidget(), wizard.Next());
     EXPECT_EQ(Control<QLabel>(w, "LabVersao")->text(),
               "\n\nPackage: Edição de Teste para Delphi 13 - Florence.\n\n");
     EXPECT_EQ(Control<QLabel>(w, "LabVersao")->textFormat(), Qt::PlainText);
@@ -318,6 +331,47 @@ TEST(MainWindow, ARememberedFolderIsShownAndShiftUnlocksItsChange)
     wizard.Next()->click();
     wizard.Back()->click();
     EXPECT_TRUE(wizard.Change()->isEnabled());
+}
+
+TEST(MainWindow, TheChangeButtonTakesTheFolderChosenInTheFolderDialog)
+{
+    WizardBench bench;
+    ASSERT_TRUE(bench.System().files().forceDirectories("C:\\Componentes\\Tarvix"));
+    Wizard wizard(bench);
+    wizard.Start();
+    wizard.WalkTo("NpgCaminho");
+    ModalDialogHelper answers;
+
+    // The proposed folder does not exist yet: the dialog opens on C:\. The folder typed there is taken.
+    QString preset;
+    answers.pressButton("BtnOk", [&](QWidget* dialog) {
+        auto* edit = Control<QLineEdit>(*dialog, "EdtCaminho");
+        preset = edit->text();
+        edit->setText("C:\\Componentes\\Tarvix");
+    });
+    wizard.Change()->click();
+    ASSERT_EQ(answers.seen().size(), 1u);
+    EXPECT_EQ(answers.seen()[0].title, "Selecionar Pasta");
+    EXPECT_EQ(preset, "C:\\");
+    EXPECT_EQ(wizard.Folder(), "C:\\Componentes\\Tarvix");
+    EXPECT_EQ(wizard.Window().focusWidget(), wizard.Next());
+
+    // Now the destination exists: the dialog opens on it, and Cancel changes nothing.
+    answers.pressButton("BtnCancelar", [&](QWidget* dialog) { preset = Control<QLineEdit>(*dialog, "EdtCaminho")->text(); });
+    wizard.Back()->setFocus();
+    wizard.Change()->click();
+    ASSERT_EQ(answers.seen().size(), 2u);
+    EXPECT_EQ(preset, "C:\\Componentes\\Tarvix");
+    EXPECT_EQ(wizard.Folder(), "C:\\Componentes\\Tarvix");
+    EXPECT_EQ(wizard.Window().focusWidget(), wizard.Back());
+
+    // The copy goes to the chosen folder.
+    wizard.Next()->click();
+    wizard.Next()->click();
+    EXPECT_EQ(wizard.Page(), "NpgRegistrar");
+    EXPECT_TRUE(std::filesystem::is_regular_file(bench.Host("C:\\Componentes\\Tarvix\\KqAlpha.dcu")));
+    answers.pressButton("&Sim");
+    wizard.Window().close();
 }
 
 TEST(MainWindow, TheAgreementBoxDecidesNextAndIsKeptAcrossBack)
