@@ -9,12 +9,8 @@
 // envoptions_read_once (beside this one: it constructs the installation and calls ReadEnvOption once) and
 // `xmllint --noout` on the file, and compares the median wall times of the whole processes. Target: at most 3
 // times xmllint. Exit code 0 when the target is met, 1 when not, 2 on an error.
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -22,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/child_run.h"
 #include "tools/prefix_builder.h"
 
 namespace fs = std::filesystem;
@@ -30,41 +27,6 @@ using namespace tarvix;
 namespace {
 
 constexpr double kTargetRatio = 3.0;
-
-struct Run {
-    double seconds = 0;    // wall time
-    double cpuSeconds = 0; // user and system time of the child
-    int status = 0;
-};
-
-// Starts a program with its output sent to /dev/null and waits for it: the wall time of the whole process.
-Run runChild(const std::vector<std::string>& args)
-{
-    std::vector<char*> argv;
-    for (const auto& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = fork();
-    if (pid < 0)
-        throw std::runtime_error("fork failed");
-    if (pid == 0) {
-        if (std::freopen("/dev/null", "w", stdout) == nullptr)
-            _exit(126);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid)
-        throw std::runtime_error("wait4 failed");
-    Run run;
-    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    run.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                     static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return run;
-}
 
 double median(std::vector<double> values)
 {
@@ -187,15 +149,15 @@ int run(const fs::path& dir, int runs)
     const std::vector<std::string> xmllint = {"xmllint", "--noout", file};
     // Warm the page cache and check that both work.
     for (int i = 0; i < 3; ++i) {
-        if (const Run r = runChild(readOnce); r.status != 0)
+        if (const bench::ChildRun r = bench::runChild(readOnce, true); r.status != 0)
             throw std::runtime_error("envoptions_read_once failed (exit " + std::to_string(r.status) + ")");
-        if (const Run r = runChild(xmllint); r.status != 0)
+        if (const bench::ChildRun r = bench::runChild(xmllint, true); r.status != 0)
             throw std::runtime_error("xmllint failed (exit " + std::to_string(r.status) + "); is libxml2-utils installed?");
     }
     std::vector<double> ours, theirs, oursCpu, theirsCpu;
     for (int i = 0; i < runs; ++i) {
-        const Run r = runChild(readOnce);
-        const Run x = runChild(xmllint);
+        const bench::ChildRun r = bench::runChild(readOnce, true);
+        const bench::ChildRun x = bench::runChild(xmllint, true);
         if (r.status != 0 || x.status != 0)
             throw std::runtime_error("a run failed");
         ours.push_back(r.seconds);

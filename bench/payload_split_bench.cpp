@@ -8,11 +8,8 @@
 // reported. The targets: split time at most 1.5 times the cp time, peak memory under 32 MiB whatever the payload
 // size. Everything is removed afterwards. Exit code 0 when both targets are met, 1 when not, 2 on an error.
 #include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/child_run.h"
 #include "installer/payload_extractor.h"
 #include "installer/payload_format.h"
 #include "platform/system.h"
@@ -31,38 +29,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-struct Run {
-    double seconds = 0;
-    long maxRssKiB = 0;
-    int status = 0;
-};
-
-// Runs a program and waits for it; the wall time and the child's own peak memory.
-Run runChild(const std::vector<std::string>& args)
-{
-    std::vector<char*> argv;
-    for (const auto& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = fork();
-    if (pid < 0)
-        throw std::runtime_error("fork failed");
-    if (pid == 0) {
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid)
-        throw std::runtime_error("wait4 failed");
-    Run run;
-    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    run.maxRssKiB = usage.ru_maxrss;
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return run;
-}
 
 // Writes the archive: `records` records of (nearly) equal size summing to `bytes`, data from a cheap generator so
 // that nothing compresses or deduplicates it.
@@ -183,13 +149,13 @@ int main(int argc, char** argv)
         writeArchive(archive, mib << 20, records);
         ::sync();
 
-        const Run copy = runChild({"cp", archive.string(), (prefix / "drive_c" / "copy" / "comps.pkg").string()});
+        using tarvix::bench::runChild;
+        const std::string self = fs::read_symlink("/proc/self/exe").string();
+        const auto copy = runChild({"cp", archive.string(), (prefix / "drive_c" / "copy" / "comps.pkg").string()});
         ::sync();
-        const Run split = runChild({fs::read_symlink("/proc/self/exe").string(), "--split", prefix.string(),
-                                    "C:\\comps.pkg", "C:\\split"});
+        const auto split = runChild({self, "--split", prefix.string(), "C:\\comps.pkg", "C:\\split"});
         ::sync();
-        const Run floor = runChild({fs::read_symlink("/proc/self/exe").string(), "--host-split", archive.string(),
-                                    (prefix / "drive_c" / "host").string()});
+        const auto floor = runChild({self, "--host-split", archive.string(), (prefix / "drive_c" / "host").string()});
         ::sync();
         if (copy.status != 0 || split.status != 0 || floor.status != 0)
             throw std::runtime_error("cp, the split or the host split failed");
