@@ -138,10 +138,10 @@ int run(const fs::path& dir, int runs)
     options.mode = tools::PrefixMode::Minimal;
     options.userName = "ana";
     tools::PrefixBuilder prefix = tools::PrefixBuilder::create(dir / "prefix", options);
-    tools::IdeSpec spec = tools::IdeSpec::delphi13();
+    tools::IdeSetup setup = tools::IdeSetup::delphi13();
     const Generated generated = envOptionsText();
-    spec.envOptionsText = generated.text;
-    const tools::RegisteredIde ide = prefix.registerIde(spec);
+    setup.envOptionsText = generated.text;
+    const tools::RegisteredIde ide = prefix.registerIde(setup);
     const std::string file = prefix.hostPath(ide.envOptionsFile).string();
     ::setenv("WINEPREFIX", prefix.dir().c_str(), 1);
 

@@ -90,9 +90,9 @@ int main(int argc, char** argv)
         // Marked before anything else can fail, so that a rerun may clean up a half-made prefix.
         { std::ofstream(dir / kMarker) << "made by tarvix-demo-prefix\n"; }
 
-        IdeSpec spec = IdeSpec::delphi13();
-        spec.dcc32Host = dcc32;
-        const RegisteredIde ide = prefix.registerIde(spec);
+        IdeSetup setup = IdeSetup::delphi13();
+        setup.dcc32Host = dcc32;
+        const RegisteredIde ide = prefix.registerIde(setup);
 
         std::cout << "Wine prefix:        " << prefix.dir().string() << " ("
                   << (prefix.madeByWine() ? "made by wine wineboot" : "minimal, written directly") << ", "

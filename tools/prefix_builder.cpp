@@ -745,9 +745,9 @@ NameValues bdsLibraryPaths(int version, bool platformFolders = false)
 
 } // namespace
 
-IdeSpec IdeSpec::bds(std::string_view vendor, std::string_view versionKey)
+IdeSetup IdeSetup::bds(std::string_view vendor, std::string_view versionKey)
 {
-    IdeSpec s;
+    IdeSetup s;
     s.kind = Kind::BDS;
     const std::string key(versionKey);
     const int version = leadingNumber(key);
@@ -775,9 +775,9 @@ IdeSpec IdeSpec::bds(std::string_view vendor, std::string_view versionKey)
     return s;
 }
 
-IdeSpec IdeSpec::delphi13()
+IdeSetup IdeSetup::delphi13()
 {
-    IdeSpec s = bds("Embarcadero", "37.0");
+    IdeSetup s = bds("Embarcadero", "37.0");
     s.machineValues = {
         {"Edition", "Professional"},
         {"ProductVersion", "37.0.57242.3601"},
@@ -792,9 +792,9 @@ IdeSpec IdeSpec::delphi13()
     return s;
 }
 
-IdeSpec IdeSpec::delphi(std::string_view versionKey)
+IdeSetup IdeSetup::delphi(std::string_view versionKey)
 {
-    IdeSpec s;
+    IdeSetup s;
     s.kind = Kind::Delphi;
     const std::string key(versionKey);
     s.machineKey = "SOFTWARE\\Borland\\Delphi\\" + key;
@@ -806,9 +806,9 @@ IdeSpec IdeSpec::delphi(std::string_view versionKey)
     return s;
 }
 
-IdeSpec IdeSpec::cppBuilder(std::string_view versionKey)
+IdeSetup IdeSetup::cppBuilder(std::string_view versionKey)
 {
-    IdeSpec s;
+    IdeSetup s;
     s.kind = Kind::CppBuilder;
     const std::string key(versionKey);
     s.machineKey = "SOFTWARE\\Borland\\C++Builder\\" + key;
@@ -820,8 +820,8 @@ IdeSpec IdeSpec::cppBuilder(std::string_view versionKey)
     return s;
 }
 
-IdeSpec IdeSpec::delphi7() { return delphi("7.0"); }
-IdeSpec IdeSpec::cppBuilder6() { return cppBuilder("6.0"); }
+IdeSetup IdeSetup::delphi7() { return delphi("7.0"); }
+IdeSetup IdeSetup::cppBuilder6() { return cppBuilder("6.0"); }
 
 // --- generated IDE files ------------------------------------------------------------------------------------------
 
@@ -945,44 +945,44 @@ std::string envOptionsText(int bdsVersion)
 
 // --- registering an IDE -------------------------------------------------------------------------------------------
 
-RegisteredIde PrefixBuilder::registerIde(const IdeSpec& spec)
+RegisteredIde PrefixBuilder::registerIde(const IdeSetup& setup)
 {
-    if (spec.machineKey.empty())
+    if (setup.machineKey.empty())
         throw PrefixBuildError("an IDE needs an installation key");
-    const int version = leadingNumber(lastComponent(spec.machineKey));
-    const bool bds = spec.kind == IdeSpec::Kind::BDS;
+    const int version = leadingNumber(lastComponent(setup.machineKey));
+    const bool bds = setup.kind == IdeSetup::Kind::BDS;
 
     RegisteredIde ide;
-    ide.machineKey = spec.machineKey;
-    const std::string rootValue = !spec.rootDir.empty()
-                                      ? spec.rootDir
-                                      : join(state_->programFiles32, spec.rootBelowProgramFiles) + "\\";
+    ide.machineKey = setup.machineKey;
+    const std::string rootValue = !setup.rootDir.empty()
+                                      ? setup.rootDir
+                                      : join(state_->programFiles32, setup.rootBelowProgramFiles) + "\\";
     ide.rootDir = withoutTrailingBackslash(rootValue);
     ide.binDir = ide.rootDir + "\\bin";
-    if (!spec.commonDirBelowDocuments.empty())
-        ide.commonDir = join(state_->commonDocuments, spec.commonDirBelowDocuments);
-    if (!spec.userDirBelowDocuments.empty())
-        ide.userDir = join(state_->documents, spec.userDirBelowDocuments);
-    if (!spec.userDataFolder.empty())
-        ide.userDataDir = join(state_->appData, spec.userDataFolder);
+    if (!setup.commonDirBelowDocuments.empty())
+        ide.commonDir = join(state_->commonDocuments, setup.commonDirBelowDocuments);
+    if (!setup.userDirBelowDocuments.empty())
+        ide.userDir = join(state_->documents, setup.userDirBelowDocuments);
+    if (!setup.userDataFolder.empty())
+        ide.userDataDir = join(state_->appData, setup.userDataFolder);
 
     // Files of the installation.
     makeFolder(ide.binDir);
-    if (!spec.appRelative.empty()) {
-        ide.appFile = join(ide.rootDir, spec.appRelative);
-        if (spec.createApp)
+    if (!setup.appRelative.empty()) {
+        ide.appFile = join(ide.rootDir, setup.appRelative);
+        if (setup.createApp)
             writeFile(ide.appFile, "IDE placeholder of a sandbox prefix: " + lastComponent(ide.appFile) + "\r\n");
     }
-    for (const auto& name : spec.binFiles) {
-        if (name == "dcc32.exe" && spec.dcc32Host)
+    for (const auto& name : setup.binFiles) {
+        if (name == "dcc32.exe" && setup.dcc32Host)
             continue;
         writeFile(join(ide.binDir, name), "tool placeholder of a sandbox prefix: " + name + "\r\n");
     }
-    for (const auto& name : spec.bin64Files)
+    for (const auto& name : setup.bin64Files)
         writeFile(join(ide.rootDir + "\\bin64", name), "tool placeholder of a sandbox prefix: " + name + "\r\n");
-    if (spec.dcc32Host)
-        installHostFile(*spec.dcc32Host, join(ide.binDir, "dcc32.exe"));
-    if (spec.dcc32Host || std::find(spec.binFiles.begin(), spec.binFiles.end(), "dcc32.exe") != spec.binFiles.end())
+    if (setup.dcc32Host)
+        installHostFile(*setup.dcc32Host, join(ide.binDir, "dcc32.exe"));
+    if (setup.dcc32Host || std::find(setup.binFiles.begin(), setup.binFiles.end(), "dcc32.exe") != setup.binFiles.end())
         ide.dcc32File = join(ide.binDir, "dcc32.exe");
     makeFolder(ide.rootDir + "\\include");
     if (bds && version >= 8) {
@@ -995,7 +995,7 @@ RegisteredIde PrefixBuilder::registerIde(const IdeSpec& spec)
     }
     if (bds && version >= 5)
         state_->ensureDotNetFramework();
-    if (spec.rsvars) {
+    if (setup.rsvars) {
         ide.rsvarsFile = ide.binDir + "\\rsvars.bat";
         writeFile(ide.rsvarsFile, rsvarsText(ide.rootDir, ide.commonDir, version));
     }
@@ -1014,30 +1014,30 @@ RegisteredIde PrefixBuilder::registerIde(const IdeSpec& spec)
     NameValues machine = {{"RootDir", rootValue}};
     if (!ide.appFile.empty())
         machine.push_back({"App", ide.appFile});
-    machine.insert(machine.end(), spec.machineValues.begin(), spec.machineValues.end());
-    add(RegRoot::LocalMachine, spec.machineKey, machine, true);
-    if (!spec.machineGlobals.empty())
-        add(RegRoot::LocalMachine, spec.machineKey + "\\Globals", spec.machineGlobals, true);
-    if (!spec.personalities.empty())
-        add(RegRoot::LocalMachine, spec.machineKey + "\\Personalities", spec.personalities, true);
+    machine.insert(machine.end(), setup.machineValues.begin(), setup.machineValues.end());
+    add(RegRoot::LocalMachine, setup.machineKey, machine, true);
+    if (!setup.machineGlobals.empty())
+        add(RegRoot::LocalMachine, setup.machineKey + "\\Globals", setup.machineGlobals, true);
+    if (!setup.personalities.empty())
+        add(RegRoot::LocalMachine, setup.machineKey + "\\Personalities", setup.personalities, true);
 
     // What the user's first start of the IDE leaves.
-    if (!spec.userGlobals.empty())
-        add(RegRoot::CurrentUser, spec.machineKey + "\\Globals", spec.userGlobals);
-    if (!spec.userEnvironmentVariables.empty())
-        add(RegRoot::CurrentUser, spec.machineKey + "\\Environment Variables", spec.userEnvironmentVariables);
-    if (spec.userSettings) {
-        if (!spec.personalities.empty())
-            add(RegRoot::CurrentUser, spec.machineKey + "\\Personalities", spec.personalities);
+    if (!setup.userGlobals.empty())
+        add(RegRoot::CurrentUser, setup.machineKey + "\\Globals", setup.userGlobals);
+    if (!setup.userEnvironmentVariables.empty())
+        add(RegRoot::CurrentUser, setup.machineKey + "\\Environment Variables", setup.userEnvironmentVariables);
+    if (setup.userSettings) {
+        if (!setup.personalities.empty())
+            add(RegRoot::CurrentUser, setup.machineKey + "\\Personalities", setup.personalities);
         if (bds && version >= 9) {
             for (const char* platform : {"Win32", "Win64"})
-                add(RegRoot::CurrentUser, spec.machineKey + "\\Library\\" + platform,
+                add(RegRoot::CurrentUser, setup.machineKey + "\\Library\\" + platform,
                           bdsLibraryPaths(version, std::string_view(platform) != "Win32"));
         } else if (bds) {
-            add(RegRoot::CurrentUser, spec.machineKey + "\\Library", bdsLibraryPaths(version));
+            add(RegRoot::CurrentUser, setup.machineKey + "\\Library", bdsLibraryPaths(version));
         } else {
-            const std::string var = spec.kind == IdeSpec::Kind::Delphi ? "$(DELPHI)" : "$(BCB)";
-            add(RegRoot::CurrentUser, spec.machineKey + "\\Library",
+            const std::string var = setup.kind == IdeSetup::Kind::Delphi ? "$(DELPHI)" : "$(BCB)";
+            add(RegRoot::CurrentUser, setup.machineKey + "\\Library",
                       {
                           {"Search Path", var + "\\Lib;" + var + "\\Bin;" + var + "\\Imports;" + var + "\\Projects\\Bpl"},
                           {"Browsing Path", var + "\\Source\\Vcl;" + var + "\\Source\\Rtl\\Common;" + var +
@@ -1045,21 +1045,21 @@ RegisteredIde PrefixBuilder::registerIde(const IdeSpec& spec)
                           {"Package DPL Output", var + "\\Projects\\Bpl"},
                           {"Package DCP Output", var + "\\Projects\\Bpl"},
                       });
-            add(RegRoot::CurrentUser, spec.machineKey + "\\Debugging", {{"Debug DCUs Path", var + "\\Lib\\Debug"}});
+            add(RegRoot::CurrentUser, setup.machineKey + "\\Debugging", {{"Debug DCUs Path", var + "\\Lib\\Debug"}});
             makeFolder(ide.rootDir + "\\Projects\\Bpl");
         }
-        if (!spec.knownPackages.empty())
-            add(RegRoot::CurrentUser, spec.machineKey + "\\Known Packages", spec.knownPackages);
+        if (!setup.knownPackages.empty())
+            add(RegRoot::CurrentUser, setup.machineKey + "\\Known Packages", setup.knownPackages);
     }
     state_->applyWrites(writes);
 
-    if (!ide.userDataDir.empty() && (spec.envOptions || spec.environmentProj))
+    if (!ide.userDataDir.empty() && (setup.envOptions || setup.environmentProj))
         makeFolder(ide.userDataDir);
-    if (spec.envOptions && !ide.userDataDir.empty()) {
+    if (setup.envOptions && !ide.userDataDir.empty()) {
         ide.envOptionsFile = ide.userDataDir + "\\EnvOptions.proj";
-        writeFile(ide.envOptionsFile, spec.envOptionsText ? *spec.envOptionsText : envOptionsText(version));
+        writeFile(ide.envOptionsFile, setup.envOptionsText ? *setup.envOptionsText : envOptionsText(version));
     }
-    if (spec.environmentProj && !ide.userDataDir.empty()) {
+    if (setup.environmentProj && !ide.userDataDir.empty()) {
         ide.environmentProjFile = ide.userDataDir + "\\environment.proj";
         writeFile(ide.environmentProjFile, environmentProjText(ide));
     }

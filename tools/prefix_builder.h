@@ -52,7 +52,7 @@ struct PrefixOptions {
 using NameValues = std::vector<std::pair<std::string, std::string>>;
 
 // An IDE as its installer registers it. Start from one of the presets and change what a case needs.
-struct IdeSpec {
+struct IdeSetup {
     enum class Kind { Delphi, CppBuilder, BDS };
     Kind kind = Kind::BDS;
 
@@ -104,17 +104,17 @@ struct IdeSpec {
     std::string userDirBelowDocuments;
 
     // Delphi 13 (BDS 37.0) under \SOFTWARE\Embarcadero\BDS, as its installer and first start leave it.
-    static IdeSpec delphi13();
+    static IdeSetup delphi13();
     // A BDS-family IDE under \SOFTWARE\<vendor>\BDS\<versionKey> ("Borland", "CodeGear", "Embarcadero"); the
     // key name may be anything ("37.5", "Backup"). Files and folders follow the release the key's leading
     // number names: EnvOptions.proj and rsvars.bat from BDS 5 on, per-platform library keys from BDS 9 on.
-    static IdeSpec bds(std::string_view vendor, std::string_view versionKey);
+    static IdeSetup bds(std::string_view vendor, std::string_view versionKey);
     // Delphi 7 under \SOFTWARE\Borland\Delphi\7.0 and C++Builder 6 under \SOFTWARE\Borland\C++Builder\6.0.
-    static IdeSpec delphi7();
-    static IdeSpec cppBuilder6();
+    static IdeSetup delphi7();
+    static IdeSetup cppBuilder6();
     // Delphi or C++Builder of any version key under \SOFTWARE\Borland\Delphi or \SOFTWARE\Borland\C++Builder.
-    static IdeSpec delphi(std::string_view versionKey);
-    static IdeSpec cppBuilder(std::string_view versionKey);
+    static IdeSetup delphi(std::string_view versionKey);
+    static IdeSetup cppBuilder(std::string_view versionKey);
 };
 
 // Where a registered IDE ended up (Windows paths; folders without a trailing backslash).
@@ -178,7 +178,7 @@ public:
     void setValues(platform::RegRoot root, std::string_view key, const NameValues& values, bool view32 = false);
 
     // Registers an IDE as described and writes its files. Raises PrefixBuildError.
-    RegisteredIde registerIde(const IdeSpec& spec);
+    RegisteredIde registerIde(const IdeSetup& setup);
 
 private:
     struct State;

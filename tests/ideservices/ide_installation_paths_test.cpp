@@ -15,7 +15,7 @@
 
 using namespace tarvix;
 using platform::RegRoot;
-using tools::IdeSpec;
+using tools::IdeSetup;
 using tools::RegisteredIde;
 namespace KeyAccess = platform::KeyAccess;
 
@@ -33,9 +33,9 @@ public:
     const RegisteredIde& ide() const { return ide_; }
 
     // Registers the IDE and returns the installation the enumeration made for it. Raises when it is not listed.
-    TIdeBorRADToolInstallation& install(const IdeSpec& spec)
+    TIdeBorRADToolInstallation& install(const IdeSetup& setup)
     {
-        ide_ = prefix().registerIde(spec);
+        ide_ = prefix().registerIde(setup);
         all_ = std::make_unique<TIdeBorRADToolInstallations>();
         TIdeBorRADToolInstallation* found = nullptr;
         all_->Iterate([&](TIdeBorRADToolInstallation& i) {
@@ -47,7 +47,7 @@ public:
             throw std::runtime_error("the IDE in " + ide_.rootDir + " was not listed");
         return *found;
     }
-    TIdeBDSInstallation& installBds(const IdeSpec& spec) { return dynamic_cast<TIdeBDSInstallation&>(install(spec)); }
+    TIdeBDSInstallation& installBds(const IdeSetup& setup) { return dynamic_cast<TIdeBDSInstallation&>(install(setup)); }
 
     // A value of the IDE's per-user key (HKEY_CURRENT_USER\<key>\<section>); nullopt when missing.
     std::optional<std::string> userValue(std::string_view section, std::string_view name)
@@ -136,8 +136,8 @@ std::string EnvOptionsWith(const tools::NameValues& win32, const tools::NameValu
 TEST(DemoPrefixLibraryPaths, AreReadAndExtendedInTheRegistryAndInEnvOptions)
 {
     IdeSandbox s;
-    s.prefix().registerIde(IdeSpec::delphi7()); // another IDE on the machine stays untouched
-    TIdeBorRADToolInstallation& d = s.install(IdeSpec::delphi13()); // what tarvix-demo-prefix registers
+    s.prefix().registerIde(IdeSetup::delphi7()); // another IDE on the machine stays untouched
+    TIdeBorRADToolInstallation& d = s.install(IdeSetup::delphi13()); // what tarvix-demo-prefix registers
     ASSERT_EQ(d.IDEVersionNumberStr(), "d37");
     const std::string root = d.RootDir();
     const std::string common = "C:\\users\\Public\\Documents\\Embarcadero\\Studio\\37.0";
@@ -221,7 +221,7 @@ TEST(DemoPrefixLibraryPaths, AreReadAndExtendedInTheRegistryAndInEnvOptions)
 
 struct Release {
     const char* what;
-    std::function<IdeSpec()> spec;
+    std::function<IdeSetup()> setup;
     const char* section;      // registry section of "Search Path" and "Browsing Path"
     const char* debugSection; // and of the debug DCU path
     const char* debugValue;
@@ -231,19 +231,19 @@ struct Release {
 const std::vector<Release>& Releases()
 {
     static const std::vector<Release> releases = {
-        {"Delphi 7", [] { return IdeSpec::delphi7(); }, "Library", "Debugging", "Debug DCUs Path", {}},
-        {"C++Builder 6", [] { return IdeSpec::cppBuilder6(); }, "Library", "Debugging", "Debug DCUs Path", {}},
-        {"BDS 2 (Delphi 8)", [] { return IdeSpec::bds("Borland", "2.0"); }, "Library", "Library", "Debug DCU Path", {}},
-        {"BDS 4 (2006)", [] { return IdeSpec::bds("Borland", "4.0"); }, "Library", "Library", "Debug DCU Path", {}},
-        {"BDS 5 (2007)", [] { return IdeSpec::bds("Borland", "5.0"); }, "Library", "Library", "Debug DCU Path",
+        {"Delphi 7", [] { return IdeSetup::delphi7(); }, "Library", "Debugging", "Debug DCUs Path", {}},
+        {"C++Builder 6", [] { return IdeSetup::cppBuilder6(); }, "Library", "Debugging", "Debug DCUs Path", {}},
+        {"BDS 2 (Delphi 8)", [] { return IdeSetup::bds("Borland", "2.0"); }, "Library", "Library", "Debug DCU Path", {}},
+        {"BDS 4 (2006)", [] { return IdeSetup::bds("Borland", "4.0"); }, "Library", "Library", "Debug DCU Path", {}},
+        {"BDS 5 (2007)", [] { return IdeSetup::bds("Borland", "5.0"); }, "Library", "Library", "Debug DCU Path",
          {"Win32LibraryPath", "Win32BrowsingPath", "Win32DebugDCUPath"}},
-        {"BDS 7 (2010)", [] { return IdeSpec::bds("CodeGear", "7.0"); }, "Library", "Library", "Debug DCU Path",
+        {"BDS 7 (2010)", [] { return IdeSetup::bds("CodeGear", "7.0"); }, "Library", "Library", "Debug DCU Path",
          {"Win32LibraryPath", "Win32BrowsingPath", "Win32DebugDCUPath"}},
-        {"BDS 8 (XE)", [] { return IdeSpec::bds("Embarcadero", "8.0"); }, "Library", "Library", "Debug DCU Path",
+        {"BDS 8 (XE)", [] { return IdeSetup::bds("Embarcadero", "8.0"); }, "Library", "Library", "Debug DCU Path",
          {"DelphiLibraryPath", "DelphiBrowsingPath", "DelphiDebugDCUPath"}},
-        {"BDS 9 (XE2)", [] { return IdeSpec::bds("Embarcadero", "9.0"); }, "Library\\Win32", "Library\\Win32",
+        {"BDS 9 (XE2)", [] { return IdeSetup::bds("Embarcadero", "9.0"); }, "Library\\Win32", "Library\\Win32",
          "Debug DCU Path", {"DelphiLibraryPath", "DelphiBrowsingPath", "DelphiDebugDCUPath"}},
-        {"BDS 37 (13)", [] { return IdeSpec::delphi13(); }, "Library\\Win32", "Library\\Win32", "Debug DCU Path",
+        {"BDS 37 (13)", [] { return IdeSetup::delphi13(); }, "Library\\Win32", "Library\\Win32", "Debug DCU Path",
          {"DelphiLibraryPath", "DelphiBrowsingPath", "DelphiDebugDCUPath"}},
     };
     return releases;
@@ -254,7 +254,7 @@ TEST(ReleasePaths, AddingAFolderWritesTheStoresOfTheRelease)
     for (const Release& r : Releases()) {
         SCOPED_TRACE(r.what);
         IdeSandbox s;
-        TIdeBorRADToolInstallation& d = s.install(r.spec());
+        TIdeBorRADToolInstallation& d = s.install(r.setup());
         s.prefix().makeFolder(kDestination);
         const bool inFile = !r.properties.empty();
         const std::string search = d.GetRawLibrarySearchPath(bpWin32);
@@ -300,47 +300,47 @@ TEST(ReleasePaths, OutputFoldersAndEvaluatedPathsByRelease)
 {
     struct Case {
         const char* what;
-        std::function<IdeSpec()> spec;
+        std::function<IdeSetup()> setup;
         // From the registered IDE's folders: BPL output, DCP output, evaluated search path.
         std::function<std::array<std::string, 3>(const RegisteredIde&)> expected;
     };
     const std::string docs = "C:\\users\\ana\\Documents";
     const std::string publicDocs = "C:\\users\\Public\\Documents";
     const std::vector<Case> cases = {
-        {"Delphi 7", [] { return IdeSpec::delphi7(); },
+        {"Delphi 7", [] { return IdeSetup::delphi7(); },
          [](const RegisteredIde& i) {
              return std::array<std::string, 3>{i.rootDir + "\\Projects\\Bpl", i.rootDir + "\\Projects\\Bpl",
                                                "$(DELPHI)\\Lib;$(DELPHI)\\Bin;$(DELPHI)\\Imports;$(DELPHI)\\Projects\\Bpl"};
          }},
-        {"C++Builder 6", [] { return IdeSpec::cppBuilder6(); },
+        {"C++Builder 6", [] { return IdeSetup::cppBuilder6(); },
          [](const RegisteredIde& i) {
              return std::array<std::string, 3>{i.rootDir + "\\Projects\\Bpl", i.rootDir + "\\Projects\\Bpl",
                                                "$(BCB)\\Lib;$(BCB)\\Bin;$(BCB)\\Imports;$(BCB)\\Projects\\Bpl"};
          }},
-        {"BDS 2 (Delphi 8)", [] { return IdeSpec::bds("Borland", "2.0"); },
+        {"BDS 2 (Delphi 8)", [] { return IdeSetup::bds("Borland", "2.0"); },
          [&](const RegisteredIde& i) {
              return std::array<std::string, 3>{docs + "\\Borland Studio Projects\\bpl", i.rootDir + "\\lib",
                                                "$(BDS)\\lib;$(BDS)\\Imports;$(BDS)\\Lib\\Indy10;$(BDSCOMMONDIR)\\Dcp"};
          }},
-        {"BDS 4 (2006)", [] { return IdeSpec::bds("Borland", "4.0"); },
+        {"BDS 4 (2006)", [] { return IdeSetup::bds("Borland", "4.0"); },
          [&](const RegisteredIde&) {
              return std::array<std::string, 3>{publicDocs + "\\Borland Studio Projects\\Bpl",
                                                publicDocs + "\\Borland Studio Projects\\Dcp",
                                                "$(BDS)\\lib;$(BDS)\\Imports;$(BDS)\\Lib\\Indy10;$(BDSCOMMONDIR)\\Dcp"};
          }},
-        {"BDS 5 (2007)", [] { return IdeSpec::bds("Borland", "5.0"); },
+        {"BDS 5 (2007)", [] { return IdeSetup::bds("Borland", "5.0"); },
          [&](const RegisteredIde& i) {
              return std::array<std::string, 3>{i.commonDir + "\\Bpl", i.commonDir + "\\Dcp",
                                                i.rootDir + "\\lib;" + i.rootDir + "\\Imports;" + i.commonDir + "\\Dcp"};
          }},
-        {"BDS 8 (XE)", [] { return IdeSpec::bds("Embarcadero", "8.0"); },
+        {"BDS 8 (XE)", [] { return IdeSetup::bds("Embarcadero", "8.0"); },
          [&](const RegisteredIde& i) {
              return std::array<std::string, 3>{
                  i.commonDir + "\\Bpl", i.commonDir + "\\Dcp",
                  i.rootDir + "\\lib\\release;" + i.userDir + "\\Imports;" + i.rootDir + "\\Imports;" + i.commonDir +
                      "\\Dcp;" + i.rootDir + "\\include"};
          }},
-        {"BDS 37 (13)", [] { return IdeSpec::delphi13(); },
+        {"BDS 37 (13)", [] { return IdeSetup::delphi13(); },
          [&](const RegisteredIde& i) {
              return std::array<std::string, 3>{
                  i.commonDir + "\\Bpl", i.commonDir + "\\Dcp",
@@ -351,7 +351,7 @@ TEST(ReleasePaths, OutputFoldersAndEvaluatedPathsByRelease)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         IdeSandbox s;
-        TIdeBorRADToolInstallation& d = s.install(c.spec());
+        TIdeBorRADToolInstallation& d = s.install(c.setup());
         const auto expected = c.expected(s.ide());
         EXPECT_EQ(d.GetBPLOutputPath(bpWin32), expected[0]);
         EXPECT_EQ(d.GetDCPOutputPath(bpWin32), expected[1]);
@@ -380,9 +380,9 @@ TEST(ReleasePaths, BplOutputPrefersTheCppBuilderFolderAndEachPlatformHasItsOwn)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         IdeSandbox s;
-        IdeSpec spec = IdeSpec::delphi13();
-        spec.envOptionsText = EnvOptionsWith(c.win32);
-        TIdeBorRADToolInstallation& d = s.install(spec);
+        IdeSetup setup = IdeSetup::delphi13();
+        setup.envOptionsText = EnvOptionsWith(c.win32);
+        TIdeBorRADToolInstallation& d = s.install(setup);
         auto withRoot = [&](std::string text) {
             const auto at = text.find("<root>");
             return at == std::string::npos ? text : text.replace(at, 6, s.ide().rootDir);
@@ -392,7 +392,7 @@ TEST(ReleasePaths, BplOutputPrefersTheCppBuilderFolderAndEachPlatformHasItsOwn)
     }
     // The generated file's Win64 group names the platform's own folders.
     IdeSandbox s;
-    TIdeBorRADToolInstallation& d = s.install(IdeSpec::delphi13());
+    TIdeBorRADToolInstallation& d = s.install(IdeSetup::delphi13());
     EXPECT_EQ(d.GetBPLOutputPath(bpWin64), s.ide().commonDir + "\\Bpl\\Win64");
     EXPECT_EQ(d.GetDCPOutputPath(bpWin64), s.ide().commonDir + "\\Dcp\\Win64");
 }
@@ -401,29 +401,29 @@ TEST(ReleasePaths, LibFoldersUnderTheRoot)
 {
     struct Case {
         const char* what;
-        std::function<IdeSpec()> spec;
+        std::function<IdeSetup()> setup;
         TIdeBDSPlatform platform;
         const char* lib;
         const char* debug;
     };
     const std::vector<Case> cases = {
-        {"Delphi 13, Win32", [] { return IdeSpec::delphi13(); }, bpWin32, "C:\\IDE\\lib\\Win32\\release\\",
+        {"Delphi 13, Win32", [] { return IdeSetup::delphi13(); }, bpWin32, "C:\\IDE\\lib\\Win32\\release\\",
          "C:\\IDE\\lib\\Win32\\debug\\"},
-        {"Delphi 13, Win64", [] { return IdeSpec::delphi13(); }, bpWin64, "C:\\IDE\\lib\\Win64\\release\\",
+        {"Delphi 13, Win64", [] { return IdeSetup::delphi13(); }, bpWin64, "C:\\IDE\\lib\\Win64\\release\\",
          "C:\\IDE\\lib\\Win64\\debug\\"},
-        {"Delphi 13, Linux64", [] { return IdeSpec::delphi13(); }, bpLinux64, "C:\\IDE\\lib\\Linux64\\release\\",
+        {"Delphi 13, Linux64", [] { return IdeSetup::delphi13(); }, bpLinux64, "C:\\IDE\\lib\\Linux64\\release\\",
          "C:\\IDE\\lib\\Linux64\\debug\\"},
-        {"BDS 8", [] { return IdeSpec::bds("Embarcadero", "8.0"); }, bpWin32, "C:\\IDE\\lib\\Win32\\release\\",
+        {"BDS 8", [] { return IdeSetup::bds("Embarcadero", "8.0"); }, bpWin32, "C:\\IDE\\lib\\Win32\\release\\",
          "C:\\IDE\\lib\\Win32\\debug\\"},
-        {"BDS 7", [] { return IdeSpec::bds("CodeGear", "7.0"); }, bpWin32, "C:\\IDE\\lib\\", "C:\\IDE\\lib\\debug\\"},
-        {"Delphi 7", [] { return IdeSpec::delphi7(); }, bpWin32, "C:\\IDE\\lib\\", "C:\\IDE\\lib\\debug\\"},
+        {"BDS 7", [] { return IdeSetup::bds("CodeGear", "7.0"); }, bpWin32, "C:\\IDE\\lib\\", "C:\\IDE\\lib\\debug\\"},
+        {"Delphi 7", [] { return IdeSetup::delphi7(); }, bpWin32, "C:\\IDE\\lib\\", "C:\\IDE\\lib\\debug\\"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         IdeSandbox s;
-        IdeSpec spec = c.spec();
-        spec.rootDir = "C:\\IDE\\";
-        TIdeBorRADToolInstallation& d = s.install(spec);
+        IdeSetup setup = c.setup();
+        setup.rootDir = "C:\\IDE\\";
+        TIdeBorRADToolInstallation& d = s.install(setup);
         EXPECT_EQ(d.GetLibFolderName(c.platform), c.lib);
         EXPECT_EQ(d.GetLibDebugFolderName(c.platform), c.debug);
         EXPECT_EQ(d.GetObjFolderName(c.platform), "") << "no obj folder yet";
@@ -437,16 +437,16 @@ TEST(ReleasePaths, LibFoldersUnderTheRoot)
 
 class Delphi13Paths : public ::testing::Test {
 protected:
-    TIdeBDSInstallation& install(IdeSpec spec = IdeSpec::delphi13()) { return s_.installBds(spec); }
+    TIdeBDSInstallation& install(IdeSetup setup = IdeSetup::delphi13()) { return s_.installBds(setup); }
     std::string envOptions() { return s_.read(s_.ide().envOptionsFile); }
     IdeSandbox s_;
 };
 
 TEST_F(Delphi13Paths, AFolderPresentInAnotherCaseLeavesTheTextButRewritesBothStores)
 {
-    IdeSpec spec = IdeSpec::delphi13();
-    spec.envOptionsText = EnvOptionsWith({{"DelphiLibraryPath", "$(BDSLIB)\\$(Platform)\\release;c:\\lib"}});
-    TIdeBDSInstallation& d = install(spec);
+    IdeSetup setup = IdeSetup::delphi13();
+    setup.envOptionsText = EnvOptionsWith({{"DelphiLibraryPath", "$(BDSLIB)\\$(Platform)\\release;c:\\lib"}});
+    TIdeBDSInstallation& d = install(setup);
     s_.prefix().makeFolder("C:\\Lib");
     s_.setUserValue("Library\\Win32", "Search Path", "stale");
     const std::string before = envOptions();
@@ -458,9 +458,9 @@ TEST_F(Delphi13Paths, AFolderPresentInAnotherCaseLeavesTheTextButRewritesBothSto
 
 TEST_F(Delphi13Paths, OfTwoFoldersOnlyTheMissingOneIsAppended)
 {
-    IdeSpec spec = IdeSpec::delphi13();
-    spec.envOptionsText = EnvOptionsWith({{"DelphiBrowsingPath", "$(BDS)\\source;C:\\B"}});
-    TIdeBDSInstallation& d = install(spec);
+    IdeSetup setup = IdeSetup::delphi13();
+    setup.envOptionsText = EnvOptionsWith({{"DelphiBrowsingPath", "$(BDS)\\source;C:\\B"}});
+    TIdeBDSInstallation& d = install(setup);
     EXPECT_TRUE(d.AddToLibraryBrowsingPath("C:\\A;C:\\B", bpWin32));
     EXPECT_EQ(d.GetRawLibraryBrowsingPath(bpWin32), "$(BDS)\\source;C:\\B;C:\\A");
     EXPECT_EQ(s_.userValue("Library\\Win32", "Browsing Path"), "$(BDS)\\source;C:\\B;C:\\A");
@@ -469,16 +469,16 @@ TEST_F(Delphi13Paths, OfTwoFoldersOnlyTheMissingOneIsAppended)
 TEST(RegistryFallback, WithoutThePropertyTheRegistryStandsInAndTheSetterCreatesTheElement)
 {
     // BDS 8 has no platforms: its registry copy is the one section the setter writes too.
-    const std::vector<std::tuple<const char*, std::function<IdeSpec()>, const char*>> releases = {
-        {"BDS 37 (13)", [] { return IdeSpec::delphi13(); }, "Library\\Win32"},
-        {"BDS 8 (XE)", [] { return IdeSpec::bds("Embarcadero", "8.0"); }, "Library"},
+    const std::vector<std::tuple<const char*, std::function<IdeSetup()>, const char*>> releases = {
+        {"BDS 37 (13)", [] { return IdeSetup::delphi13(); }, "Library\\Win32"},
+        {"BDS 8 (XE)", [] { return IdeSetup::bds("Embarcadero", "8.0"); }, "Library"},
     };
     for (const auto& [what, makeSpec, section] : releases) {
         SCOPED_TRACE(what);
         IdeSandbox s;
-        IdeSpec spec = makeSpec();
-        spec.envOptionsText = EnvOptionsWith({{"DelphiDCPOutput", "C:\\Dcp"}});
-        TIdeBorRADToolInstallation& d = s.install(spec);
+        IdeSetup setup = makeSpec();
+        setup.envOptionsText = EnvOptionsWith({{"DelphiDCPOutput", "C:\\Dcp"}});
+        TIdeBorRADToolInstallation& d = s.install(setup);
         s.setUserValue(section, "Search Path", "$(BDS)\\lib;C:\\Reg");
         const std::string before = s.read(s.ide().envOptionsFile);
 
@@ -512,9 +512,9 @@ TEST_F(Delphi13Paths, AnEmptyFolderAddsNothingAndWritesNothing)
 
 TEST_F(Delphi13Paths, APlatformWithoutItsPersonalityRaisesBeforeAnythingIsWritten)
 {
-    IdeSpec spec = IdeSpec::delphi13();
-    spec.binFiles = {"dcc32.exe"}; // no dcc64.exe: no bpDelphi64, and no C++ personality
-    TIdeBDSInstallation& d = install(spec);
+    IdeSetup setup = IdeSetup::delphi13();
+    setup.binFiles = {"dcc32.exe"}; // no dcc64.exe: no bpDelphi64, and no C++ personality
+    TIdeBDSInstallation& d = install(setup);
     ASSERT_FALSE(d.Personalities().Contains(bpDelphi64));
     const std::string file = envOptions();
     const auto registry = s_.userSnapshot();
@@ -546,11 +546,11 @@ TEST_F(Delphi13Paths, APlatformWithoutItsPersonalityRaisesBeforeAnythingIsWritte
 
 TEST_F(Delphi13Paths, TheBrowsingPathIsRepeatedForTheCppCompilersPlatforms)
 {
-    IdeSpec spec = IdeSpec::delphi13();
-    spec.personalities = {{"Delphi.Win32", "Delphi"}, {"BCB", "C++Builder"}};
-    spec.binFiles.push_back("bcc32c.exe");
-    spec.bin64Files = {"bcc64x.exe"};
-    TIdeBDSInstallation& d = install(spec);
+    IdeSetup setup = IdeSetup::delphi13();
+    setup.personalities = {{"Delphi.Win32", "Delphi"}, {"BCB", "C++Builder"}};
+    setup.binFiles.push_back("bcc32c.exe");
+    setup.bin64Files = {"bcc64x.exe"};
+    TIdeBDSInstallation& d = install(setup);
     ASSERT_TRUE(d.CommandLineTools().Contains(clBcc32c));
     ASSERT_TRUE(d.CommandLineTools().Contains(clBcc64x));
 
@@ -589,7 +589,7 @@ TEST_F(Delphi13Paths, RemovingFoldersIsNotSupported)
 TEST(EnvOptionOfInstallation, ReadsEvaluatedAndRawValuesForThePlatform)
 {
     IdeSandbox s;
-    TIdeBDSInstallation& d = s.installBds(IdeSpec::delphi13());
+    TIdeBDSInstallation& d = s.installBds(IdeSetup::delphi13());
     EXPECT_EQ(d.ReadEnvOption("DelphiDebugDCUPath", bpWin32, true), "$(BDSLIB)\\$(Platform)\\debug");
     EXPECT_EQ(d.ReadEnvOption("DelphiDebugDCUPath", bpWin32), s.ide().rootDir + "\\lib\\Win32\\debug");
     EXPECT_EQ(d.ReadEnvOption("DelphiDebugDCUPath", bpLinux64), s.ide().rootDir + "\\lib\\Linux64\\debug");
@@ -606,9 +606,9 @@ TEST(EnvOptionOfInstallation, ReadsEvaluatedAndRawValuesForThePlatform)
 TEST(EnvOptionOfInstallation, BdsXeHasNoPlatformProperty)
 {
     IdeSandbox s;
-    IdeSpec spec = IdeSpec::bds("Embarcadero", "8.0");
-    spec.envOptionsText = EnvOptionsWith({{"DelphiLibraryPath", "C:\\ForWin32"}}, {{"DelphiLibraryPath", "C:\\All"}});
-    TIdeBDSInstallation& d = s.installBds(spec);
+    IdeSetup setup = IdeSetup::bds("Embarcadero", "8.0");
+    setup.envOptionsText = EnvOptionsWith({{"DelphiLibraryPath", "C:\\ForWin32"}}, {{"DelphiLibraryPath", "C:\\All"}});
+    TIdeBDSInstallation& d = s.installBds(setup);
     EXPECT_FALSE(d.SupportsPlatform());
     EXPECT_EQ(d.ReadEnvOption("DelphiLibraryPath", bpWin32), "C:\\All");
     EXPECT_EQ(d.GetLibrarySearchPath(bpWin32), "C:\\All");
@@ -617,7 +617,7 @@ TEST(EnvOptionOfInstallation, BdsXeHasNoPlatformProperty)
 TEST(EnvOptionOfInstallation, ReleasesBeforeBds5HaveNoMsBuildFile)
 {
     IdeSandbox s;
-    TIdeBDSInstallation& d = s.installBds(IdeSpec::bds("Borland", "4.0"));
+    TIdeBDSInstallation& d = s.installBds(IdeSetup::bds("Borland", "4.0"));
     const std::string message = "Query of RsVars for Borland Developer Studio 4 reported the following error "
                                 "\"MSBuild is not supported by this IDE\"";
     try {
@@ -660,9 +660,9 @@ TEST(EnvironmentVariables, Delphi13ReadsRsvarsThenPutsTheProcessAndUserVariables
     host.set("TARVIX_LP_BASE", "C:\\Base");
     host.set("TARVIX_LP_TOOLS", "%TARVIX_LP_BASE%\\tools");
     IdeSandbox s;
-    IdeSpec spec = IdeSpec::delphi13();
-    spec.userEnvironmentVariables = {{"TARVIXLIB", "$(BDS)\\tarvix"}, {"LANGDIR", "PT"}, {"TARVIX_LP_NONE", ""}};
-    TIdeBDSInstallation& d = s.installBds(spec);
+    IdeSetup setup = IdeSetup::delphi13();
+    setup.userEnvironmentVariables = {{"TARVIXLIB", "$(BDS)\\tarvix"}, {"LANGDIR", "PT"}, {"TARVIX_LP_NONE", ""}};
+    TIdeBDSInstallation& d = s.installBds(setup);
     // rsvars.bat names another common folder; the shell's folder is set aside first and put back over it.
     s.prefix().writeFile(s.ide().rsvarsFile, "@SET BDS=" + s.ide().rootDir +
                                                  "\r\n@SET BDSCOMMONDIR=C:\\Elsewhere\r\n@SET LANGDIR=EN\r\n"
@@ -696,7 +696,7 @@ TEST(EnvironmentVariables, WithoutACommonDocumentsFolderTheProcessNamesBdsCommon
         if (processHasIt)
             host.set("BDSCOMMONDIR", "C:\\FromProcess");
         IdeSandbox s;
-        TIdeBDSInstallation& d = s.installBds(IdeSpec::delphi13());
+        TIdeBDSInstallation& d = s.installBds(IdeSetup::delphi13());
         for (const char* key : {"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
                                 "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders"}) {
             auto k = s.prefix().registry().openKey(RegRoot::LocalMachine, key, KeyAccess::AllAccess, false);
@@ -716,29 +716,29 @@ TEST(EnvironmentVariables, OtherReleasesAndClasses)
     host.set("TARVIX_LP_BASE", "C:\\Base");
     struct Case {
         const char* what;
-        std::function<IdeSpec()> spec;
+        std::function<IdeSetup()> setup;
         std::function<TIdeNameValueList(const RegisteredIde&)> expected; // variables that must have these values
         std::vector<const char*> absent;
     };
     const std::vector<Case> cases = {
         {"Delphi 7: DELPHI, and the user's variables (from version 6)", [] {
-             IdeSpec spec = IdeSpec::delphi7();
-             spec.userEnvironmentVariables = {{"MINE", "$(TARVIX_LP_BASE)\\mine"}};
-             return spec;
+             IdeSetup setup = IdeSetup::delphi7();
+             setup.userEnvironmentVariables = {{"MINE", "$(TARVIX_LP_BASE)\\mine"}};
+             return setup;
          },
          [](const RegisteredIde& i) {
              return TIdeNameValueList{{"DELPHI", i.rootDir}, {"MINE", "C:\\Base\\mine"}};
          },
          {"BDS", "BCB"}},
         {"Delphi 5: no user variables", [] {
-             IdeSpec spec = IdeSpec::delphi("5.0");
-             spec.userEnvironmentVariables = {{"MINE", "x"}};
-             return spec;
+             IdeSetup setup = IdeSetup::delphi("5.0");
+             setup.userEnvironmentVariables = {{"MINE", "x"}};
+             return setup;
          },
          [](const RegisteredIde& i) { return TIdeNameValueList{{"DELPHI", i.rootDir}}; }, {"MINE"}},
-        {"C++Builder 6: BCB", [] { return IdeSpec::cppBuilder6(); },
+        {"C++Builder 6: BCB", [] { return IdeSetup::cppBuilder6(); },
          [](const RegisteredIde& i) { return TIdeNameValueList{{"BCB", i.rootDir}}; }, {"DELPHI"}},
-        {"BDS 4: BDS and the project folders", [] { return IdeSpec::bds("Borland", "4.0"); },
+        {"BDS 4: BDS and the project folders", [] { return IdeSetup::bds("Borland", "4.0"); },
          [](const RegisteredIde& i) {
              return TIdeNameValueList{{"BDS", i.rootDir},
                                       {"BDSPROJECTSDIR", "C:\\users\\ana\\Documents\\Borland Studio Projects"},
@@ -746,9 +746,9 @@ TEST(EnvironmentVariables, OtherReleasesAndClasses)
          },
          {"DELPHI"}},
         {"BDS 7: rsvars.bat, BDSCOMMONDIR under RAD Studio", [] {
-             IdeSpec spec = IdeSpec::bds("CodeGear", "7.0");
-             spec.userEnvironmentVariables = {{"MINE", "$(BDS)\\mine"}};
-             return spec;
+             IdeSetup setup = IdeSetup::bds("CodeGear", "7.0");
+             setup.userEnvironmentVariables = {{"MINE", "$(BDS)\\mine"}};
+             return setup;
          },
          [](const RegisteredIde& i) {
              return TIdeNameValueList{{"BDS", i.rootDir},
@@ -760,7 +760,7 @@ TEST(EnvironmentVariables, OtherReleasesAndClasses)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         IdeSandbox s;
-        TIdeBorRADToolInstallation& d = s.install(c.spec());
+        TIdeBorRADToolInstallation& d = s.install(c.setup());
         const TIdeNameValueList& vars = d.EnvironmentVariables();
         for (const auto& [name, value] : c.expected(s.ide()))
             EXPECT_EQ(VariableValue(vars, name), value) << name;
@@ -771,16 +771,16 @@ TEST(EnvironmentVariables, OtherReleasesAndClasses)
     // A BDS 4 keeps what the process has.
     host.set("BDS", "C:\\FromProcess");
     IdeSandbox s;
-    EXPECT_EQ(VariableValue(s.install(IdeSpec::bds("Borland", "4.0")).EnvironmentVariables(), "BDS"),
+    EXPECT_EQ(VariableValue(s.install(IdeSetup::bds("Borland", "4.0")).EnvironmentVariables(), "BDS"),
               "C:\\FromProcess");
 }
 
 TEST(EnvironmentVariables, SubstitutePathUsesThemAndCollapsesTheDoubledBackslash)
 {
     IdeSandbox s;
-    IdeSpec spec = IdeSpec::delphi13();
-    spec.userEnvironmentVariables = {{"BDS", "C:\\IDE\\"}};
-    TIdeBorRADToolInstallation& d = s.install(spec);
+    IdeSetup setup = IdeSetup::delphi13();
+    setup.userEnvironmentVariables = {{"BDS", "C:\\IDE\\"}};
+    TIdeBorRADToolInstallation& d = s.install(setup);
     EXPECT_EQ(d.SubstitutePath("$(BDS)\\bin"), "C:\\IDE\\bin");
     EXPECT_EQ(d.SubstitutePath("$(BDSCOMMONDIR)\\Bpl;$(bdsinclude)"),
               "C:\\users\\Public\\Documents\\Embarcadero\\Studio\\37.0\\Bpl;" + s.ide().rootDir + "\\include");

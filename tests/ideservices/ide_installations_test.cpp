@@ -13,7 +13,7 @@
 #include "tests/support/sandbox_system.h"
 
 using namespace tarvix;
-using tools::IdeSpec;
+using tools::IdeSetup;
 using tools::RegisteredIde;
 using platform::RegRoot;
 namespace KeyAccess = platform::KeyAccess;
@@ -23,7 +23,7 @@ namespace {
 class DiscoveryTest : public ::testing::Test {
 protected:
     tools::PrefixBuilder& prefix() { return sandbox_.builder(); }
-    RegisteredIde add(const IdeSpec& spec) { return prefix().registerIde(spec); }
+    RegisteredIde add(const IdeSetup& setup) { return prefix().registerIde(setup); }
 
     // Enumerates and returns the installations' names in discovery order.
     std::vector<std::string> names(const TIdeBorRADToolInstallations& all)
@@ -41,7 +41,7 @@ protected:
 
 TEST_F(DiscoveryTest, FindsDelphi13AsRadStudio13)
 {
-    const RegisteredIde ide = add(IdeSpec::delphi13());
+    const RegisteredIde ide = add(IdeSetup::delphi13());
     TIdeBorRADToolInstallations all;
     EXPECT_FALSE(platform::Registry::threadView32()) << "the 32-bit view is switched off again";
     ASSERT_EQ(all.Count(), 1);
@@ -101,31 +101,31 @@ TEST(DiscoveryListing, ListsOnlyCompleteInstallationsWithAKnownPersonality)
 {
     struct Case {
         const char* what;
-        std::function<void(IdeSpec&)> change;
+        std::function<void(IdeSetup&)> change;
         bool listed;
     };
     const std::vector<Case> cases = {
-        {"complete", [](IdeSpec&) {}, true},
-        {"no EnvOptions.proj (never started by this user)", [](IdeSpec& s) { s.envOptions = false; }, false},
-        {"no environment.proj", [](IdeSpec& s) { s.environmentProj = false; }, true},
-        {"no rsvars.bat", [](IdeSpec& s) { s.rsvars = false; }, false},
-        {"no App value", [](IdeSpec& s) { s.appRelative.clear(); }, false},
-        {"App names a missing file", [](IdeSpec& s) { s.createApp = false; }, false},
-        {"empty RootDir", [](IdeSpec& s) { s.machineGlobals = {{"RootDir", ""}}; }, false},
-        {"no personalities", [](IdeSpec& s) { s.personalities.clear(); }, false},
-        {"only an unknown personality", [](IdeSpec& s) { s.personalities = {{"Delphi.NET", "Delphi"}}; }, false},
-        {"BCB only", [](IdeSpec& s) { s.personalities = {{"BCB", "C++Builder"}}; }, true},
-        {"Delphi8 only", [](IdeSpec& s) { s.personalities = {{"Delphi8", "Delphi"}}; }, true},
-        {"C#Builder only", [](IdeSpec& s) { s.personalities = {{"C#Builder", "C#"}}; }, true},
-        {"personality in other case", [](IdeSpec& s) { s.personalities = {{"DELPHI.win32", "Delphi"}}; }, true},
-        {"no per-user settings", [](IdeSpec& s) { s.userSettings = false; }, true},
+        {"complete", [](IdeSetup&) {}, true},
+        {"no EnvOptions.proj (never started by this user)", [](IdeSetup& s) { s.envOptions = false; }, false},
+        {"no environment.proj", [](IdeSetup& s) { s.environmentProj = false; }, true},
+        {"no rsvars.bat", [](IdeSetup& s) { s.rsvars = false; }, false},
+        {"no App value", [](IdeSetup& s) { s.appRelative.clear(); }, false},
+        {"App names a missing file", [](IdeSetup& s) { s.createApp = false; }, false},
+        {"empty RootDir", [](IdeSetup& s) { s.machineGlobals = {{"RootDir", ""}}; }, false},
+        {"no personalities", [](IdeSetup& s) { s.personalities.clear(); }, false},
+        {"only an unknown personality", [](IdeSetup& s) { s.personalities = {{"Delphi.NET", "Delphi"}}; }, false},
+        {"BCB only", [](IdeSetup& s) { s.personalities = {{"BCB", "C++Builder"}}; }, true},
+        {"Delphi8 only", [](IdeSetup& s) { s.personalities = {{"Delphi8", "Delphi"}}; }, true},
+        {"C#Builder only", [](IdeSetup& s) { s.personalities = {{"C#Builder", "C#"}}; }, true},
+        {"personality in other case", [](IdeSetup& s) { s.personalities = {{"DELPHI.win32", "Delphi"}}; }, true},
+        {"no per-user settings", [](IdeSetup& s) { s.userSettings = false; }, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         test::SandboxSystem sandbox;
-        IdeSpec spec = IdeSpec::delphi13();
-        c.change(spec);
-        sandbox.builder().registerIde(spec);
+        IdeSetup setup = IdeSetup::delphi13();
+        c.change(setup);
+        sandbox.builder().registerIde(setup);
         TIdeBorRADToolInstallations all;
         EXPECT_EQ(all.Count(), c.listed ? 1 : 0);
     }
@@ -134,12 +134,12 @@ TEST(DiscoveryListing, ListsOnlyCompleteInstallationsWithAKnownPersonality)
 // The five roots, in their order, and the identity each kind reads.
 TEST_F(DiscoveryTest, ScansTheFiveRootsInOrder)
 {
-    IdeSpec bds5Delphi = IdeSpec::bds("CodeGear", "5.0");
-    IdeSpec bds5Both = IdeSpec::bds("Borland", "5.0");
+    IdeSetup bds5Delphi = IdeSetup::bds("CodeGear", "5.0");
+    IdeSetup bds5Both = IdeSetup::bds("Borland", "5.0");
     bds5Both.personalities = {{"Delphi.Win32", "Delphi"}, {"BCB", "C++Builder"}};
-    for (const IdeSpec& spec : {IdeSpec::bds("Embarcadero", "37.0"), bds5Delphi, bds5Both, IdeSpec::bds("Borland", "4.0"),
-                                IdeSpec::cppBuilder6(), IdeSpec::delphi7()})
-        add(spec);
+    for (const IdeSetup& setup : {IdeSetup::bds("Embarcadero", "37.0"), bds5Delphi, bds5Both, IdeSetup::bds("Borland", "4.0"),
+                                IdeSetup::cppBuilder6(), IdeSetup::delphi7()})
+        add(setup);
     TIdeBorRADToolInstallations all;
     EXPECT_EQ(names(all), (std::vector<std::string>{"Delphi 7", "C++Builder 6", "Borland Developer Studio 2006",
                                                     "RAD Studio 2007", "Delphi 2007", "RAD Studio 13"}));
@@ -210,8 +210,8 @@ TEST_F(DiscoveryTest, AnEmptyMachineHasNoInstallations)
 TEST_F(DiscoveryTest, VersionKeyNames)
 {
     for (const char* key : {"37.5", "Backup", "37.0 old", "1.2.3", "8"})
-        add(IdeSpec::bds("Embarcadero", key));
-    add(IdeSpec::delphi("7.00"));
+        add(IdeSetup::bds("Embarcadero", key));
+    add(IdeSetup::delphi("7.00"));
     TIdeBorRADToolInstallations all;
     std::map<std::string, const TIdeBorRADToolInstallation*> byKey;
     for (int i = 0; i < all.Count(); ++i)
@@ -263,9 +263,9 @@ TEST_F(DiscoveryTest, BdsReleasesAcrossTheVersionTable)
         {"38.0", "d38", "Borland Developer Studio ***38***", 0, 0, 0.0f},
     };
     for (const auto& row : rows) {
-        IdeSpec spec = IdeSpec::bds("Embarcadero", row.key);
-        spec.personalities = {{"Delphi.Win32", "Delphi"}, {"C#Builder", "C#Builder"}};
-        add(spec);
+        IdeSetup setup = IdeSetup::bds("Embarcadero", row.key);
+        setup.personalities = {{"Delphi.Win32", "Delphi"}, {"C#Builder", "C#Builder"}};
+        add(setup);
     }
     TIdeBorRADToolInstallations all;
     ASSERT_EQ(all.Count(), static_cast<int>(rows.size()));
@@ -284,11 +284,11 @@ TEST_F(DiscoveryTest, BdsReleasesAcrossTheVersionTable)
 // Capabilities by kind and version.
 TEST_F(DiscoveryTest, CapabilityFlags)
 {
-    for (const IdeSpec& spec : {IdeSpec::delphi("5.0"), IdeSpec::delphi7(), IdeSpec::bds("Borland", "2.0"),
-                                IdeSpec::bds("Borland", "3.0"), IdeSpec::bds("Borland", "4.0"),
-                                IdeSpec::bds("Embarcadero", "8.0"), IdeSpec::bds("Embarcadero", "9.0"),
-                                IdeSpec::delphi13()})
-        add(spec);
+    for (const IdeSetup& setup : {IdeSetup::delphi("5.0"), IdeSetup::delphi7(), IdeSetup::bds("Borland", "2.0"),
+                                IdeSetup::bds("Borland", "3.0"), IdeSetup::bds("Borland", "4.0"),
+                                IdeSetup::bds("Embarcadero", "8.0"), IdeSetup::bds("Embarcadero", "9.0"),
+                                IdeSetup::delphi13()})
+        add(setup);
     TIdeBorRADToolInstallations all;
     struct Flags {
         bool noConfig, platform, libSuffix, longPathBug;
@@ -320,11 +320,11 @@ TEST_F(DiscoveryTest, CapabilityFlags)
 // Globals: per-user values before machine values, the "Globals" subkey before the version key.
 TEST_F(DiscoveryTest, PerUserGlobalsOverrideMachineValues)
 {
-    IdeSpec spec = IdeSpec::delphi13();
-    spec.rootDir = "C:\\IDE\\";
-    spec.userGlobals = {{"Edition", "Architect"}};
-    spec.machineGlobals = {{"ProductVersion", "from machine Globals"}, {"UpdatePackInstalled", "3"}};
-    const RegisteredIde ide = add(spec);
+    IdeSetup setup = IdeSetup::delphi13();
+    setup.rootDir = "C:\\IDE\\";
+    setup.userGlobals = {{"Edition", "Architect"}};
+    setup.machineGlobals = {{"ProductVersion", "from machine Globals"}, {"UpdatePackInstalled", "3"}};
+    const RegisteredIde ide = add(setup);
     const std::string key = "SOFTWARE\\Embarcadero\\BDS\\37.0";
     prefix().setString(RegRoot::CurrentUser, key, "ProductVersion", "from the user's key");
     prefix().setString(RegRoot::CurrentUser, key, "InstallLanguage", "DE");
@@ -355,10 +355,10 @@ TEST_F(DiscoveryTest, PerUserGlobalsOverrideMachineValues)
 // Edition codes and the description's edition text.
 TEST_F(DiscoveryTest, EditionsAndDescriptions)
 {
-    add(IdeSpec::delphi13());
-    add(IdeSpec::delphi("4.0"));
-    add(IdeSpec::delphi("5.0"));
-    add(IdeSpec::delphi("6.0"));
+    add(IdeSetup::delphi13());
+    add(IdeSetup::delphi("4.0"));
+    add(IdeSetup::delphi("5.0"));
+    add(IdeSetup::delphi("6.0"));
     struct Case {
         std::string key;
         tools::NameValues values; // machine values replacing the edition ones
@@ -415,7 +415,7 @@ TEST_F(DiscoveryTest, EditionsAndDescriptions)
 // Command-line tools found in the bin folder, and the personalities they and the per-user settings give.
 TEST_F(DiscoveryTest, ToolsAndPersonalities)
 {
-    IdeSpec all = IdeSpec::delphi13();
+    IdeSetup all = IdeSetup::delphi13();
     all.binFiles = {"tasm32.exe", "bcc32.exe", "bcc32c.exe", "bcc64.exe", "dcc32.exe", "dcc64.exe", "dccosx.exe",
                     "dccosx64.exe", "dccios32.exe", "dcciosarm.exe", "dcciosarm64.exe", "dccaarm.exe",
                     "dccaarm64.exe", "dcclinux64.exe", "dccil.exe", "make.exe", "bpr2mak.exe", "BCC64X.EXE"};
@@ -424,14 +424,14 @@ TEST_F(DiscoveryTest, ToolsAndPersonalities)
                          {"C#Builder", "C#Builder"}};
     add(all);
 
-    IdeSpec noBcb = IdeSpec::bds("CodeGear", "6.0");
+    IdeSetup noBcb = IdeSetup::bds("CodeGear", "6.0");
     noBcb.binFiles = all.binFiles;
     noBcb.bin64Files = all.bin64Files;
     noBcb.personalities = {{"Delphi.Win32", "Delphi"}, {"Delphi8", "Delphi"}};
     add(noBcb);
 
     // Personalities registered for the machine but not yet mirrored for the user: only the compilers count.
-    IdeSpec notStarted = IdeSpec::bds("Borland", "4.0");
+    IdeSetup notStarted = IdeSetup::bds("Borland", "4.0");
     notStarted.userSettings = false;
     notStarted.personalities = {{"BCB", "C++Builder"}};
     notStarted.binFiles = {"bcc32.exe", "bcc64.exe", "dcc32.exe"};
@@ -465,10 +465,10 @@ TEST_F(DiscoveryTest, ToolsAndPersonalities)
 // bcc64x.exe counts only in bin64, beside the bin folder.
 TEST_F(DiscoveryTest, Bcc64xIsLookedUpInBin64)
 {
-    IdeSpec spec = IdeSpec::delphi13();
-    spec.personalities = {{"BCB", "C++Builder"}};
-    spec.binFiles = {"dcc32.exe", "bcc64x.exe"};
-    add(spec);
+    IdeSetup setup = IdeSetup::delphi13();
+    setup.personalities = {{"BCB", "C++Builder"}};
+    setup.binFiles = {"dcc32.exe", "bcc64x.exe"};
+    add(setup);
     TIdeBorRADToolInstallations all;
     ASSERT_EQ(all.Count(), 1);
     EXPECT_FALSE(all.Installations(0)->CommandLineTools().Contains(clBcc64x));
@@ -477,9 +477,9 @@ TEST_F(DiscoveryTest, Bcc64xIsLookedUpInBin64)
 
 TEST_F(DiscoveryTest, ConstructionCreatesThePerUserKey)
 {
-    IdeSpec spec = IdeSpec::delphi13();
-    spec.userSettings = false;
-    add(spec);
+    IdeSetup setup = IdeSetup::delphi13();
+    setup.userSettings = false;
+    add(setup);
     const std::string key = "SOFTWARE\\Embarcadero\\BDS\\37.0";
     auto& registry = sandbox_.system().registry();
     ASSERT_FALSE(registry.keyExists(RegRoot::CurrentUser, key));
@@ -491,7 +491,7 @@ TEST_F(DiscoveryTest, ConstructionCreatesThePerUserKey)
     EXPECT_TRUE(created->subKeyNames().empty());
 
     // An installation that is not listed has been constructed all the same.
-    IdeSpec invalid = IdeSpec::bds("Embarcadero", "36.0");
+    IdeSetup invalid = IdeSetup::bds("Embarcadero", "36.0");
     invalid.userSettings = false;
     invalid.createApp = false;
     add(invalid);
@@ -534,7 +534,7 @@ TEST_F(DiscoveryTest, EnvOptionsFileNameFollowsTheRelease)
 // Errors of the registry routines and of the classes.
 TEST_F(DiscoveryTest, Errors)
 {
-    add(IdeSpec::delphi13());
+    add(IdeSetup::delphi13());
     try {
         TIdeBDSInstallation::Create("HKEY_LOCAL_MACHINE\\SOFTWARE\\Embarcadero\\BDS\\37.0");
         FAIL() << "a key of another root";
@@ -570,7 +570,7 @@ TEST_F(DiscoveryTest, Errors)
 
 TEST_F(DiscoveryTest, OutputCallbackIsStored)
 {
-    add(IdeSpec::delphi13());
+    add(IdeSetup::delphi13());
     TIdeBorRADToolInstallations all;
     auto& d = *all.Installations(0);
     EXPECT_FALSE(d.OutputCallback());
@@ -633,8 +633,8 @@ private:
 // view is what it was before.
 TEST_F(DiscoveryTest, AnUnreadableKeyEndsTheEnumerationAndRestoresTheView)
 {
-    add(IdeSpec::delphi7());
-    add(IdeSpec::delphi13());
+    add(IdeSetup::delphi7());
+    add(IdeSetup::delphi13());
     struct Case {
         RegRoot root;
         std::string path;

@@ -44,9 +44,9 @@ protected:
 
 TEST_F(DescriptorDiscoveryTest, SelectsTheDelphiOfTheDescriptorsVersion)
 {
-    sandbox.builder().registerIde(tools::IdeSpec::cppBuilder6());
-    sandbox.builder().registerIde(tools::IdeSpec::delphi7());
-    sandbox.builder().registerIde(tools::IdeSpec::delphi13());
+    sandbox.builder().registerIde(tools::IdeSetup::cppBuilder6());
+    sandbox.builder().registerIde(tools::IdeSetup::delphi7());
+    sandbox.builder().registerIde(tools::IdeSetup::delphi13());
     writeDescriptor("$25");
     LerConfiguracao(state);
     ASSERT_EQ(state.Version, 37);
@@ -62,7 +62,7 @@ TEST_F(DescriptorDiscoveryTest, SelectsTheDelphiOfTheDescriptorsVersion)
 
 TEST_F(DescriptorDiscoveryTest, NoInstallationOfTheVersionFailsTheStep)
 {
-    sandbox.builder().registerIde(tools::IdeSpec::delphi13());
+    sandbox.builder().registerIde(tools::IdeSetup::delphi13());
     writeDescriptor("29");
     LerConfiguracao(state);
 

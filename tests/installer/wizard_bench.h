@@ -78,7 +78,7 @@ public:
         prefixOptions.userName = "ana";
         auto builder = tools::PrefixBuilder::create(temp_ / "prefix", prefixOptions);
         if (options.delphi13)
-            builder.registerIde(tools::IdeSpec::delphi13());
+            builder.registerIde(tools::IdeSetup::delphi13());
         system_ = std::make_unique<platform::WinePrefix>(temp_ / "prefix");
         scope_ = std::make_unique<platform::ScopedCurrentSystem>(*system_);
 

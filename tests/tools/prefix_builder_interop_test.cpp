@@ -60,7 +60,7 @@ TEST(PrefixBuilderInterop, WineMakesThePrefixAndSeesTheRegisteredIde)
     EXPECT_FALSE(fs::is_symlink(prefix.hostPath(prefix.documentsFolder())));
     EXPECT_TRUE(prefix.files().fileExists(std::string(PrefixBuilder::dotNetFrameworkFolder) + "\\MSBuild.exe"));
 
-    const RegisteredIde ide = prefix.registerIde(IdeSpec::delphi13());
+    const RegisteredIde ide = prefix.registerIde(IdeSetup::delphi13());
     expectWineSeesDelphi13(temp / "prefix", ide);
     EXPECT_TRUE(fs::is_regular_file(prefix.hostPath(ide.envOptionsFile)));
 }
@@ -71,7 +71,7 @@ TEST(PrefixBuilderInterop, WineLoadsTheMinimalPrefix)
     PrefixOptions options;
     options.mode = PrefixMode::Minimal;
     PrefixBuilder prefix = PrefixBuilder::create(temp / "prefix", options);
-    const RegisteredIde ide = prefix.registerIde(IdeSpec::delphi13());
+    const RegisteredIde ide = prefix.registerIde(IdeSetup::delphi13());
     expectWineSeesDelphi13(temp / "prefix", ide, false);
     EXPECT_EQ(regQuery(temp / "prefix", {"HKLM\\System\\CurrentControlSet\\Control\\Nls\\Codepage", "/v", "ACP"}, true),
               "1252");
@@ -85,7 +85,7 @@ TEST(PrefixBuilderInterop, OpensACopyOfTheSharedWinePrefix)
     EXPECT_TRUE(prefix.madeByWine());
     for (const auto& entry : fs::directory_iterator(temp / "prefix" / "drive_c" / "users" / prefix.userName()))
         EXPECT_FALSE(entry.is_symlink()) << entry.path() << " still leads out of the prefix";
-    const RegisteredIde ide = prefix.registerIde(IdeSpec::delphi13());
+    const RegisteredIde ide = prefix.registerIde(IdeSetup::delphi13());
     expectWineSeesDelphi13(temp / "prefix", ide);
 }
 

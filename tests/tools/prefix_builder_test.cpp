@@ -124,7 +124,7 @@ TEST_F(PrefixBuilderTest, MinimalPrefixHasDrivesFoldersAndTheKeysTheInstallerRea
 TEST_F(PrefixBuilderTest, MinimalPrefixLoadsAsTheSystemTheInstallerWorksOn)
 {
     PrefixBuilder built = make();
-    built.registerIde(IdeSpec::delphi13());
+    built.registerIde(IdeSetup::delphi13());
     platform::WinePrefix system(temp_ / "prefix");
     platform::Shell& shell = system.shell();
     EXPECT_EQ(shell.appDataFolder(), "C:\\users\\ana\\AppData\\Roaming");
@@ -154,7 +154,7 @@ TEST_F(PrefixBuilderTest, Win32PrefixHasOneProgramFilesFolderAndNoRedirection)
     EXPECT_EQ(prefix.programFiles32Folder(), "C:\\Program Files");
     EXPECT_FALSE(fs::exists(temp_ / "prefix" / "drive_c" / "Program Files (x86)"));
 
-    const RegisteredIde ide = prefix.registerIde(IdeSpec::delphi13());
+    const RegisteredIde ide = prefix.registerIde(IdeSetup::delphi13());
     EXPECT_EQ(ide.rootDir, "C:\\Program Files\\Embarcadero\\Studio\\37.0");
     const std::string system = readHost(temp_ / "prefix" / "system.reg");
     EXPECT_NE(system.find("[Software\\\\Embarcadero\\\\BDS\\\\37.0]"), std::string::npos);
@@ -188,7 +188,7 @@ TEST_F(PrefixBuilderTest, RefusesWhatItCannotMakeOrOpen)
 TEST_F(PrefixBuilderTest, Delphi13IsRegisteredWhereItsInstallerAndFirstStartPutIt)
 {
     PrefixBuilder prefix = make();
-    const RegisteredIde ide = prefix.registerIde(IdeSpec::delphi13());
+    const RegisteredIde ide = prefix.registerIde(IdeSetup::delphi13());
     const std::string root = "C:\\Program Files (x86)\\Embarcadero\\Studio\\37.0";
     EXPECT_EQ(ide.rootDir, root);
     EXPECT_EQ(ide.binDir, root + "\\bin");
@@ -281,14 +281,14 @@ TEST_F(PrefixBuilderTest, Delphi13IsRegisteredWhereItsInstallerAndFirstStartPutI
 TEST_F(PrefixBuilderTest, LeavesOutWhatTheSpecOmits)
 {
     PrefixBuilder prefix = make();
-    IdeSpec spec = IdeSpec::delphi13();
-    spec.appRelative.clear();
-    spec.rsvars = false;
-    spec.envOptions = false;
-    spec.environmentProj = false;
-    spec.userSettings = false;
-    spec.personalities.clear();
-    const RegisteredIde ide = prefix.registerIde(spec);
+    IdeSetup setup = IdeSetup::delphi13();
+    setup.appRelative.clear();
+    setup.rsvars = false;
+    setup.envOptions = false;
+    setup.environmentProj = false;
+    setup.userSettings = false;
+    setup.personalities.clear();
+    const RegisteredIde ide = prefix.registerIde(setup);
     EXPECT_TRUE(ide.appFile.empty());
     EXPECT_TRUE(ide.rsvarsFile.empty());
     EXPECT_TRUE(ide.envOptionsFile.empty());
@@ -302,7 +302,7 @@ TEST_F(PrefixBuilderTest, LeavesOutWhatTheSpecOmits)
     EXPECT_FALSE(prefix.files().directoryExists(prefix.appDataFolder() + "\\Embarcadero"));
 
     // "App" naming a file that is not there.
-    IdeSpec missing = IdeSpec::bds("Embarcadero", "36.0");
+    IdeSetup missing = IdeSetup::bds("Embarcadero", "36.0");
     missing.createApp = false;
     const RegisteredIde noApp = prefix.registerIde(missing);
     EXPECT_EQ(readString(prefix, RegRoot::LocalMachine, missing.machineKey, "App", KeyAccess::Wow64_32Key),
@@ -314,7 +314,7 @@ TEST_F(PrefixBuilderTest, OtherIdesAndVersionKeys)
 {
     PrefixBuilder prefix = make();
     struct Case {
-        IdeSpec spec;
+        IdeSetup setup;
         std::string key;          // under HKLM, 32-bit view
         std::string rootDir;
         std::string userLibraryKey; // HKCU key holding "Search Path"
@@ -322,24 +322,24 @@ TEST_F(PrefixBuilderTest, OtherIdesAndVersionKeys)
     };
     const std::string pf = "C:\\Program Files (x86)\\";
     const std::vector<Case> cases = {
-        {IdeSpec::delphi7(), "SOFTWARE\\Borland\\Delphi\\7.0", pf + "Borland\\Delphi7",
+        {IdeSetup::delphi7(), "SOFTWARE\\Borland\\Delphi\\7.0", pf + "Borland\\Delphi7",
          "SOFTWARE\\Borland\\Delphi\\7.0\\Library", false},
-        {IdeSpec::cppBuilder6(), "SOFTWARE\\Borland\\C++Builder\\6.0", pf + "Borland\\CBuilder6",
+        {IdeSetup::cppBuilder6(), "SOFTWARE\\Borland\\C++Builder\\6.0", pf + "Borland\\CBuilder6",
          "SOFTWARE\\Borland\\C++Builder\\6.0\\Library", false},
-        {IdeSpec::bds("Borland", "4.0"), "SOFTWARE\\Borland\\BDS\\4.0", pf + "Borland\\BDS\\4.0",
+        {IdeSetup::bds("Borland", "4.0"), "SOFTWARE\\Borland\\BDS\\4.0", pf + "Borland\\BDS\\4.0",
          "SOFTWARE\\Borland\\BDS\\4.0\\Library", false},
-        {IdeSpec::bds("CodeGear", "5.0"), "SOFTWARE\\CodeGear\\BDS\\5.0", pf + "CodeGear\\RAD Studio\\5.0",
+        {IdeSetup::bds("CodeGear", "5.0"), "SOFTWARE\\CodeGear\\BDS\\5.0", pf + "CodeGear\\RAD Studio\\5.0",
          "SOFTWARE\\CodeGear\\BDS\\5.0\\Library", true},
-        {IdeSpec::bds("Embarcadero", "23.0"), "SOFTWARE\\Embarcadero\\BDS\\23.0", pf + "Embarcadero\\Studio\\23.0",
+        {IdeSetup::bds("Embarcadero", "23.0"), "SOFTWARE\\Embarcadero\\BDS\\23.0", pf + "Embarcadero\\Studio\\23.0",
          "SOFTWARE\\Embarcadero\\BDS\\23.0\\Library\\Win32", true},
-        {IdeSpec::bds("Embarcadero", "37.5"), "SOFTWARE\\Embarcadero\\BDS\\37.5", pf + "Embarcadero\\Studio\\37.5",
+        {IdeSetup::bds("Embarcadero", "37.5"), "SOFTWARE\\Embarcadero\\BDS\\37.5", pf + "Embarcadero\\Studio\\37.5",
          "SOFTWARE\\Embarcadero\\BDS\\37.5\\Library\\Win32", true},
-        {IdeSpec::bds("Embarcadero", "Backup"), "SOFTWARE\\Embarcadero\\BDS\\Backup",
+        {IdeSetup::bds("Embarcadero", "Backup"), "SOFTWARE\\Embarcadero\\BDS\\Backup",
          pf + "Embarcadero\\Studio\\Backup", "SOFTWARE\\Embarcadero\\BDS\\Backup\\Library", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.key);
-        const RegisteredIde ide = prefix.registerIde(c.spec);
+        const RegisteredIde ide = prefix.registerIde(c.setup);
         EXPECT_EQ(ide.rootDir, c.rootDir);
         EXPECT_EQ(readString(prefix, RegRoot::LocalMachine, c.key, "RootDir", KeyAccess::Wow64_32Key),
                   c.rootDir + "\\");
@@ -363,16 +363,16 @@ TEST_F(PrefixBuilderTest, WritesGlobalsPersonalitiesToolsAndTheHostCompiler)
 {
     PrefixBuilder prefix = make();
     const fs::path compiler = temp_.write("fake-dcc32.sh", "#!/bin/sh\necho compiled\n");
-    IdeSpec spec = IdeSpec::delphi13();
-    spec.rootDir = "C:\\IDE\\";
-    spec.userGlobals = {{"Edition", "Architect"}};
-    spec.machineGlobals = {{"UpdatePackInstalled", "2"}};
-    spec.personalities = {{"Delphi.Win32", "Delphi"}, {"BCB", "C++Builder"}};
-    spec.bin64Files = {"bcc64x.exe"};
-    spec.dcc32Host = compiler;
-    spec.userEnvironmentVariables = {{"MYLIB", "C:\\MyLib"}};
-    spec.envOptionsText = "<Project/>";
-    const RegisteredIde ide = prefix.registerIde(spec);
+    IdeSetup setup = IdeSetup::delphi13();
+    setup.rootDir = "C:\\IDE\\";
+    setup.userGlobals = {{"Edition", "Architect"}};
+    setup.machineGlobals = {{"UpdatePackInstalled", "2"}};
+    setup.personalities = {{"Delphi.Win32", "Delphi"}, {"BCB", "C++Builder"}};
+    setup.bin64Files = {"bcc64x.exe"};
+    setup.dcc32Host = compiler;
+    setup.userEnvironmentVariables = {{"MYLIB", "C:\\MyLib"}};
+    setup.envOptionsText = "<Project/>";
+    const RegisteredIde ide = prefix.registerIde(setup);
 
     const std::string key = "SOFTWARE\\Embarcadero\\BDS\\37.0";
     EXPECT_EQ(ide.rootDir, "C:\\IDE");
