@@ -500,15 +500,7 @@ std::string WineFileSystem::toWindowsPath(std::string_view hostPath) const
             if (!part.empty())
                 bestRest.push_back(part.string());
     }
-    std::string result(1, *bestLetter);
-    result += ':';
-    if (bestRest.empty())
-        return result + "\\";
-    for (const auto& part : bestRest) {
-        result += '\\';
-        result += part;
-    }
-    return result;
+    return FullPath{*bestLetter, std::move(bestRest)}.text();
 }
 
 std::string WineFileSystem::currentDirectory() const

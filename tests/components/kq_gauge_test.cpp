@@ -14,6 +14,7 @@
 
 #include "components/kq_color_qt.h"
 #include "tests/support/modal_dialog_helper.h"
+#include "tests/support/paint_counter.h"
 
 namespace tarvix {
 namespace {
@@ -397,19 +398,7 @@ TEST_F(GaugeFixture, ThePictureGrowsWithTheProgress)
     EXPECT_EQ(Pixel(image, 2 + 60, 6), kFace);
 }
 
-// Counts the paint events of a widget and remembers the last painted rectangle.
-struct PaintCounter : QObject {
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint) {
-            ++paints;
-            last = static_cast<QPaintEvent*>(event)->rect();
-        }
-        return false;
-    }
-    int paints = 0;
-    QRect last;
-};
+using test::PaintCounter;
 
 TEST_F(GaugeFixture, ProgressRedrawsTheBarAreaAtOnce)
 {

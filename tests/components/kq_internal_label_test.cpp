@@ -12,21 +12,8 @@
 namespace tarvix {
 namespace {
 
-// Width of a text drawn one character at a time in a font: the oracle the measurements are checked against.
-int advance(const QFont& font, const QString& text)
-{
-    const QFontMetrics metrics(font);
-    int width = 0;
-    for (QChar c : text)
-        width += metrics.horizontalAdvance(c);
-    return width;
-}
-
-QFont bold(QFont font)
-{
-    font.setBold(true);
-    return font;
-}
+using test::boldFont;
+using test::perCharacterAdvance;
 
 class InternalLabelTest : public ::testing::Test {
 protected:
@@ -93,7 +80,7 @@ TEST_F(InternalLabelTest, MeasuresLinesAndIgnoresConsumedTags)
     };
     for (const Case& c : cases) {
         const QRect r = measure(c.text);
-        EXPECT_EQ(r.width(), advance(font, c.drawn)) << c.what;
+        EXPECT_EQ(r.width(), perCharacterAdvance(font, c.drawn)) << c.what;
         EXPECT_EQ(r.height(), c.lines * lineHeight) << c.what;
     }
 }
@@ -102,14 +89,14 @@ TEST_F(InternalLabelTest, BoldTogglesAndWidensTheText)
 {
     const int regular = measure("abcd").width();
     const int boldPart = measure("<b>ab<b>cd").width();
-    EXPECT_EQ(boldPart, advance(bold(font), "ab") + advance(font, "cd"));
+    EXPECT_EQ(boldPart, perCharacterAdvance(boldFont(font), "ab") + perCharacterAdvance(font, "cd"));
     EXPECT_GT(boldPart, regular);
-    EXPECT_EQ(measure("<b>abcd").width(), advance(bold(font), "abcd"));
+    EXPECT_EQ(measure("<b>abcd").width(), perCharacterAdvance(boldFont(font), "abcd"));
     // A style left on at the end does not carry into the next walk.
     EXPECT_EQ(measure("abcd").width(), regular);
     // The widest line wins, whatever its style.
     const QRect lines = measure("Mensagem<b>\rMensagem<b>\rx");
-    EXPECT_EQ(lines.width(), advance(bold(font), "Mensagem"));
+    EXPECT_EQ(lines.width(), perCharacterAdvance(boldFont(font), "Mensagem"));
     EXPECT_EQ(lines.height(), 3 * lineHeight);
 }
 
@@ -118,7 +105,7 @@ TEST_F(InternalLabelTest, MeasureKeepsTheOriginAndSetsTheFarEdges)
     const QRect r = measure("ab\rcde", QPoint(10, 5));
     EXPECT_EQ(r.left(), 10);
     EXPECT_EQ(r.top(), 5);
-    EXPECT_EQ(r.left() + r.width(), 10 + advance(font, "cde"));
+    EXPECT_EQ(r.left() + r.width(), 10 + perCharacterAdvance(font, "cde"));
     EXPECT_EQ(r.top() + r.height(), 5 + 2 * lineHeight);
 }
 
@@ -126,7 +113,7 @@ TEST_F(InternalLabelTest, ASurrogatePairIsOneCharacter)
 {
     const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80"); // U+1F600
     ASSERT_EQ(emoji.size(), 2);
-    EXPECT_EQ(measure("a" + emoji).width(), advance(font, "a") + QFontMetrics(font).horizontalAdvance(emoji));
+    EXPECT_EQ(measure("a" + emoji).width(), perCharacterAdvance(font, "a") + QFontMetrics(font).horizontalAdvance(emoji));
 }
 
 // Painting: glyphs without antialiasing, so every painted pixel has exactly the pen's colour. The label sits on
@@ -188,7 +175,7 @@ protected:
 
 TEST_F(InternalLabelPaintTest, ColourTagsColourTheFollowingCharacters)
 {
-    const int m = advance(font, "M");
+    const int m = perCharacterAdvance(font, "M");
     struct Case {
         const char* what;
         QString text;
@@ -214,7 +201,7 @@ TEST_F(InternalLabelPaintTest, ColourTagsColourTheFollowingCharacters)
 TEST_F(InternalLabelPaintTest, RedToggleWithARedLabelFontStaysRed)
 {
     setLabelColour(Qt::red);
-    const int m = advance(font, "M");
+    const int m = perCharacterAdvance(font, "M");
     const QImage image = paint("<r>M<r>M");
     EXPECT_EQ(coloursIn(image, 0, m), std::set<QRgb>{red});
     EXPECT_EQ(coloursIn(image, m, 2 * m), std::set<QRgb>{red});
@@ -244,8 +231,8 @@ TEST_F(InternalLabelPaintTest, LinesArePaintedOneBelowTheOther)
 TEST_F(InternalLabelPaintTest, TheBackgroundIsLeftUnpainted)
 {
     const QImage image = paint("M M");
-    const int m = advance(font, "M");
-    const int space = advance(font, " ");
+    const int m = perCharacterAdvance(font, "M");
+    const int space = perCharacterAdvance(font, " ");
     EXPECT_TRUE(coloursIn(image, m, m + space).empty());
 }
 

@@ -16,22 +16,9 @@
 namespace tarvix {
 namespace {
 
+using test::boldFont;
+using test::perCharacterAdvance;
 using test::ModalDialogHelper;
-
-int advance(const QFont& font, const QString& text)
-{
-    const QFontMetrics metrics(font);
-    int width = 0;
-    for (QChar c : text)
-        width += metrics.horizontalAdvance(c);
-    return width;
-}
-
-QFont bold(QFont font)
-{
-    font.setBold(true);
-    return font;
-}
 
 // Records the alerts the dialog asks for.
 class RecordingPump : public platform::MessagePump {
@@ -152,7 +139,7 @@ TEST_F(MsgDlgTest, OneLineTextIsCentredAgainstTheIconBand)
 {
     dialog.SetText("Hello, world");
     auto form = dialog.BuildDialog();
-    const int w = advance(font, "Hello, world");
+    const int w = perCharacterAdvance(font, "Hello, world");
 
     auto* image = form->findChild<QLabel*>("Image");
     ASSERT_NE(image, nullptr);
@@ -211,8 +198,8 @@ TEST_F(MsgDlgTest, TheDialogIsAsWideAsItsWidestLine)
 {
     dialog.SetText("Não foi possível extrair os arquivos de instalação.||<b>Mensagem de erro:<b>|Disco cheio");
     auto form = dialog.BuildDialog();
-    const int widest = std::max(advance(font, "Não foi possível extrair os arquivos de instalação."),
-                                advance(bold(font), "Mensagem de erro:"));
+    const int widest = std::max(perCharacterAdvance(font, "Não foi possível extrair os arquivos de instalação."),
+                                perCharacterAdvance(boldFont(font), "Mensagem de erro:"));
     auto* label = form->findChild<TKqInternalLabel*>("Message");
     EXPECT_EQ(label->width(), widest + 4);
     EXPECT_EQ(label->height(), 4 * lineHeight);
@@ -223,7 +210,7 @@ TEST_F(MsgDlgTest, TheDialogIsAsWideAsItsWidestLine)
     dialog.SetText(longLine.toStdString());
     auto wide = dialog.BuildDialog();
     EXPECT_EQ(wide->findChild<TKqInternalLabel*>("Message")->height(), lineHeight);
-    EXPECT_EQ(wide->width(), 14 + iconSize + 14 + advance(font, longLine) + 4 + 28);
+    EXPECT_EQ(wide->width(), 14 + iconSize + 14 + perCharacterAdvance(font, longLine) + 4 + 28);
 }
 
 TEST_F(MsgDlgTest, WithoutTheIconTheTextStartsAtTwiceTheIndent)

@@ -13,6 +13,7 @@
 
 #include "components/kq_color_qt.h"
 #include "tests/support/modal_dialog_helper.h"
+#include "tests/support/paint_counter.h"
 
 namespace tarvix {
 namespace {
@@ -289,19 +290,7 @@ TEST_F(PanelFixture, CaptionIsOneLineInsideBorderAndFrame)
     EXPECT_NEAR(marked.right(), plain.right(), 1);
 }
 
-// Counts the paint events of a widget and remembers the last painted rectangle.
-struct PaintCounter : QObject {
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint) {
-            ++paints;
-            last = static_cast<QPaintEvent*>(event)->rect();
-        }
-        return false;
-    }
-    int paints = 0;
-    QRect last;
-};
+using test::PaintCounter;
 
 TEST_F(PanelFixture, MovesAndResizesRepaintTheWholePanel)
 {

@@ -13,6 +13,7 @@
 #include "platform/system.h"
 #include "platform/wine/wine_prefix.h"
 #include "tests/platform/sandbox_prefix.h"
+#include "tests/support/forwarding_file_system.h"
 
 namespace tarvix::test {
 
@@ -26,17 +27,12 @@ inline std::string asciiUpper(std::string_view s)
 }
 
 // The prefix's file system, with the system attribute added to the entries whose names (any case) are listed.
-class SystemAttributeFiles : public platform::FileSystem {
+class SystemAttributeFiles : public ForwardingFileSystem {
 public:
-    explicit SystemAttributeFiles(platform::FileSystem& inner) : inner_(inner) {}
+    using ForwardingFileSystem::ForwardingFileSystem;
 
     std::set<std::string> systemNames; // upper case
 
-    std::string toHostPath(std::string_view p) const override { return inner_.toHostPath(p); }
-    std::string toWindowsPath(std::string_view p) const override { return inner_.toWindowsPath(p); }
-    std::vector<std::string> drives() const override { return inner_.drives(); }
-    bool fileExists(std::string_view p) const override { return inner_.fileExists(p); }
-    bool directoryExists(std::string_view p) const override { return inner_.directoryExists(p); }
     std::optional<uint32_t> attributes(std::string_view p) const override
     {
         auto a = inner_.attributes(p);
@@ -53,26 +49,9 @@ public:
                 e.attributes |= platform::FileAttr::System;
         return entries;
     }
-    std::string longPathName(std::string_view p) const override { return inner_.longPathName(p); }
-    std::string currentDirectory() const override { return inner_.currentDirectory(); }
-    bool createDirectory(std::string_view p, uint32_t* e = nullptr) override { return inner_.createDirectory(p, e); }
-    bool forceDirectories(std::string_view p) override { return inner_.forceDirectories(p); }
-    bool removeDirectory(std::string_view p) override { return inner_.removeDirectory(p); }
-    bool deleteFile(std::string_view p) override { return inner_.deleteFile(p); }
-    void deleteTree(std::string_view p) override { inner_.deleteTree(p); }
-    bool setAttributes(std::string_view p, uint32_t a) override { return inner_.setAttributes(p, a); }
-    bool copyFile(std::string_view f, std::string_view t, bool x) override { return inner_.copyFile(f, t, x); }
-    bool moveFile(std::string_view f, std::string_view t) override { return inner_.moveFile(f, t); }
-    bool replaceFile(std::string_view f, std::string_view t) override { return inner_.replaceFile(f, t); }
-    std::unique_ptr<platform::File> open(std::string_view p, platform::FileMode m,
-                                         platform::FileShare s = platform::FileShare::DenyWrite) override
-    {
-        return inner_.open(p, m, s);
-    }
 
 private:
     bool isSystem(std::string_view name) const { return systemNames.count(asciiUpper(name)) != 0; }
-    platform::FileSystem& inner_;
 };
 
 // The prefix's shell, except for what the test sets: the temporary folder and executable path it reports, and

@@ -11,6 +11,7 @@
 #include "installer/payload_format.h"
 #include "platform/errors.h"
 #include "tests/installer/payload_sandbox.h"
+#include "tests/support/forwarding_file_system.h"
 
 namespace fs = std::filesystem;
 using testing::ElementsAre;
@@ -177,35 +178,13 @@ TEST_F(ExtrairInstalacaoTest, UnusableTemporaryFolderFailsBeforeAnythingIsWritte
 
 // A file system that passes everything to the sandbox's, except that the executable ends early while it is
 // read: the file holds fewer bytes than its trailer promises, as when it shrinks under the reader.
-class ShrinkingFiles : public platform::FileSystem {
+class ShrinkingFiles : public test::ForwardingFileSystem {
 public:
     ShrinkingFiles(platform::FileSystem& inner, std::string exe, int64_t readableUpTo)
-        : inner_(inner), exe_(std::move(exe)), readableUpTo_(readableUpTo) {}
-
-    std::string toHostPath(std::string_view p) const override { return inner_.toHostPath(p); }
-    std::string toWindowsPath(std::string_view p) const override { return inner_.toWindowsPath(p); }
-    std::vector<std::string> drives() const override { return inner_.drives(); }
-    bool fileExists(std::string_view p) const override { return inner_.fileExists(p); }
-    bool directoryExists(std::string_view p) const override { return inner_.directoryExists(p); }
-    std::optional<uint32_t> attributes(std::string_view p) const override { return inner_.attributes(p); }
-    std::vector<platform::DirEntry> enumerate(std::string_view f, std::string_view m) const override
-    {
-        return inner_.enumerate(f, m);
-    }
-    std::string longPathName(std::string_view p) const override { return inner_.longPathName(p); }
-    std::string currentDirectory() const override { return inner_.currentDirectory(); }
-    bool createDirectory(std::string_view p, uint32_t* e) override { return inner_.createDirectory(p, e); }
-    bool forceDirectories(std::string_view p) override { return inner_.forceDirectories(p); }
-    bool removeDirectory(std::string_view p) override { return inner_.removeDirectory(p); }
-    bool deleteFile(std::string_view p) override { return inner_.deleteFile(p); }
-    void deleteTree(std::string_view p) override { inner_.deleteTree(p); }
-    bool setAttributes(std::string_view p, uint32_t a) override { return inner_.setAttributes(p, a); }
-    bool copyFile(std::string_view f, std::string_view t, bool x) override { return inner_.copyFile(f, t, x); }
-    bool moveFile(std::string_view f, std::string_view t) override { return inner_.moveFile(f, t); }
-    bool replaceFile(std::string_view f, std::string_view t) override { return inner_.replaceFile(f, t); }
+        : ForwardingFileSystem(inner), exe_(std::move(exe)), readableUpTo_(readableUpTo) {}
 
     std::unique_ptr<platform::File> open(std::string_view path, platform::FileMode mode,
-                                         platform::FileShare share) override
+                                         platform::FileShare share = platform::FileShare::DenyWrite) override
     {
         auto file = inner_.open(path, mode, share);
         if (path != exe_)
@@ -236,7 +215,6 @@ private:
         int64_t limit_;
     };
 
-    platform::FileSystem& inner_;
     std::string exe_;
     int64_t readableUpTo_;
 };

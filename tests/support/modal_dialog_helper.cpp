@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QTest>
 #include <QtTest/qtestspontaneevent.h>
@@ -59,6 +60,21 @@ QFont testFont(int pixelSize, bool antialias)
     font.setPixelSize(pixelSize);
     font.setStyleStrategy(antialias ? QFont::PreferDefault : QFont::NoAntialias);
     return font;
+}
+
+QFont boldFont(QFont font)
+{
+    font.setBold(true);
+    return font;
+}
+
+int perCharacterAdvance(const QFont& font, const QString& text)
+{
+    const QFontMetrics metrics(font);
+    int width = 0;
+    for (QChar c : text)
+        width += metrics.horizontalAdvance(c);
+    return width;
 }
 
 ModalDialogHelper::ModalDialogHelper(std::chrono::milliseconds wait)

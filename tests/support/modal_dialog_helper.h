@@ -39,6 +39,11 @@ QApplication& qtApplication();
 // "DejaVu Sans" at a pixel size, so that measured text does not depend on the machine's default font. Without
 // antialiasing the glyphs are drawn in the exact pen colour, which pixel checks rely on.
 QFont testFont(int pixelSize = 12, bool antialias = true);
+// The same font in bold.
+QFont boldFont(QFont font);
+// Width of a text drawn one character at a time (no kerning between them), as the markup renderer draws it: the
+// oracle that measurements are checked against.
+int perCharacterAdvance(const QFont& font, const QString& text);
 
 // What an answer saw of the window it answered.
 struct ModalDialogSeen {
