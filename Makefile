@@ -16,7 +16,7 @@ FUZZ_SECONDS ?= 60
 PACKAGES := cmake ninja-build g++ make pkg-config ccache git \
 	qt6-base-dev libgl-dev libgtest-dev libgmock-dev libpugixml-dev \
 	libcurl4-openssl-dev libssl-dev zlib1g-dev \
-	wine wine64 libxml2-utils fonts-dejavu-core
+	wine wine64 libxml2-utils fonts-dejavu-core g++-mingw-w64-x86-64
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)

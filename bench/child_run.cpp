@@ -1,42 +1,26 @@
 #include "bench/child_run.h"
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <cstdio>
 #include <stdexcept>
+
+#include "platform/host_process.h"
 
 namespace tarvix::bench {
 
 ChildRun runChild(const std::vector<std::string>& args, bool quiet)
 {
-    std::vector<char*> argv;
-    for (const auto& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = fork();
-    if (pid < 0)
-        throw std::runtime_error("fork failed");
-    if (pid == 0) {
-        if (quiet && std::freopen("/dev/null", "w", stdout) == nullptr)
-            _exit(126);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid)
-        throw std::runtime_error("wait4 failed");
-    ChildRun run;
-    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    run.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                     static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    run.maxRssKiB = usage.ru_maxrss;
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return run;
+    platform::HostProcessSpec spec;
+    spec.argv = args;
+    spec.output = quiet ? platform::StreamMode::Null : platform::StreamMode::Inherit;
+    spec.error = platform::StreamMode::Inherit;
+    const platform::HostProcessResult run = platform::runHostProcess(spec);
+    if (!run.started)
+        throw std::runtime_error("cannot start " + (args.empty() ? std::string("(nothing)") : args[0]));
+    ChildRun result;
+    result.seconds = run.wallSeconds;
+    result.cpuSeconds = run.cpuSeconds;
+    result.maxRssKiB = run.maxRssKiB;
+    result.status = static_cast<int>(run.exitCode);
+    return result;
 }
 
 } // namespace tarvix::bench

@@ -94,6 +94,9 @@ public:
     virtual std::string longPathName(std::string_view path) const = 0;
     // The process's current folder as a Windows path, without a trailing backslash unless it is a drive root.
     virtual std::string currentDirectory() const = 0;
+    // SetCurrentDirectoryW: makes an existing folder the process's current folder (child processes start in
+    // it). False, with nothing changed, when it is no folder.
+    virtual bool setCurrentDirectory(std::string_view path) = 0;
 
     // --- Changes (Boolean results as the Win32 calls give them; `lastError` gets the Windows error code) ---
     // Creates one folder. False when it exists already (error 183) or cannot be made.

@@ -1,4 +1,4 @@
-// The operating system the installer runs against: its registry, file system and shell. The core reaches it
+// The operating system the installer runs against: its registry, file system, shell and programs. The core reaches it
 // through platform::current(); on Linux that is the Wine prefix named by WINEPREFIX, else ~/.wine. Tests and
 // tools point it at a sandbox prefix with ScopedCurrentSystem.
 #pragma once
@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/file_system.h"
+#include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
 
@@ -18,6 +19,7 @@ public:
     virtual Registry& registry() = 0;
     virtual FileSystem& files() = 0;
     virtual Shell& shell() = 0;
+    virtual Processes& processes() = 0;
     // One line for logs and error messages ("Wine prefix /home/ana/.wine").
     virtual std::string description() const = 0;
 };

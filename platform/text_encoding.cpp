@@ -244,12 +244,44 @@ std::string iconvName(uint32_t codePage)
     }
 }
 
-std::string decodeCodePage(std::string_view bytes, uint32_t codePage)
+namespace {
+
+// The length of a UTF-8 sequence that `bytes` ends in the middle of; 0 when it ends after a whole character.
+std::size_t cutUtf8Tail(std::string_view bytes)
 {
-    if (codePage == codepage::Utf8)
-        return sanitizeUtf8(bytes);
-    if (codePage == codepage::Utf16LE)
-        return utf16ToUtf8(fromUtf16leBytes(bytes));
+    const std::size_t n = bytes.size();
+    for (std::size_t back = 1; back <= 3 && back <= n; ++back) {
+        const auto b = static_cast<unsigned char>(bytes[n - back]);
+        if (isContinuation(b))
+            continue;
+        std::size_t length = 1; // ASCII, or a byte that starts no sequence
+        if (b >= 0xC2 && b <= 0xDF)
+            length = 2;
+        else if (b >= 0xE0 && b <= 0xEF)
+            length = 3;
+        else if (b >= 0xF0 && b <= 0xF4)
+            length = 4;
+        return length > back ? back : 0;
+    }
+    return 0;
+}
+
+std::string decode(std::string_view bytes, uint32_t codePage, std::size_t* incompleteTail)
+{
+    if (incompleteTail)
+        *incompleteTail = 0;
+    if (codePage == codepage::Utf8) {
+        const std::size_t tail = incompleteTail ? cutUtf8Tail(bytes) : 0;
+        if (incompleteTail)
+            *incompleteTail = tail;
+        return sanitizeUtf8(bytes.substr(0, bytes.size() - tail));
+    }
+    if (codePage == codepage::Utf16LE) {
+        const std::size_t tail = incompleteTail ? bytes.size() % 2 : 0;
+        if (incompleteTail)
+            *incompleteTail = tail;
+        return utf16ToUtf8(fromUtf16leBytes(bytes.substr(0, bytes.size() - tail)));
+    }
     const std::string name = iconvName(codePage);
     if (name.empty())
         throw PlatformError("Code page " + std::to_string(codePage) + " is not supported.", 87);
@@ -263,13 +295,31 @@ std::string decodeCodePage(std::string_view bytes, uint32_t codePage)
         const auto stop = converter.run(in, left, out);
         if (stop == Converter::Stop::Done)
             break;
+        if (stop == Converter::Stop::Incomplete) {
+            // A truncated sequence at the end: the next piece may complete it.
+            if (incompleteTail)
+                *incompleteTail = left;
+            else
+                appendUtf8(out, Replacement);
+            break;
+        }
         appendUtf8(out, Replacement);
-        if (stop == Converter::Stop::Incomplete)
-            break; // a truncated sequence at the end
         ++in;
         --left;
     }
     return out;
+}
+
+} // namespace
+
+std::string decodeCodePage(std::string_view bytes, uint32_t codePage)
+{
+    return decode(bytes, codePage, nullptr);
+}
+
+std::string decodeCodePagePiece(std::string_view bytes, uint32_t codePage, std::size_t& incompleteTail)
+{
+    return decode(bytes, codePage, &incompleteTail);
 }
 
 std::string encodeCodePage(std::string_view utf8, uint32_t codePage)

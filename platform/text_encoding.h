@@ -37,6 +37,10 @@ inline constexpr uint32_t Utf8 = 65001;
 // way in. An unknown code page raises PlatformError.
 std::string decodeCodePage(std::string_view bytes, uint32_t codePage);
 std::string encodeCodePage(std::string_view utf8, uint32_t codePage);
+// decodeCodePage for one piece of a text that arrives in pieces (a pipe read): a multi-byte sequence that the
+// piece ends in the middle of is not decoded; `incompleteTail` gets its length, so that the caller can put those
+// bytes before the next piece.
+std::string decodeCodePagePiece(std::string_view bytes, uint32_t codePage, std::size_t& incompleteTail);
 
 // The iconv name of a Windows code page ("CP1252", "UTF-8", ...); empty when unknown.
 std::string iconvName(uint32_t codePage);

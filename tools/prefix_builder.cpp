@@ -1,22 +1,18 @@
 #include "tools/prefix_builder.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <fstream>
 #include <iterator>
 #include <chrono>
 #include <cstdlib>
-#include <fcntl.h>
 #include <pwd.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/errors.h"
+#include "platform/host_process.h"
+#include "platform/wine/wine_environment.h"
 #include "platform/wine/wine_hive.h"
 #include "platform/wine/wineserver_lock.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -88,72 +84,26 @@ std::string hostLoginName()
 
 // --- running wine -------------------------------------------------------------------------------------------------
 
-bool onPath(std::string_view program)
-{
-    const char* path = std::getenv("PATH");
-    if (!path)
-        return false;
-    std::string_view rest = path;
-    for (;;) {
-        const auto colon = rest.find(':');
-        std::string folder(rest.substr(0, colon));
-        if (folder.empty())
-            folder = ".";
-        const std::string candidate = folder + "/" + std::string(program);
-        if (::access(candidate.c_str(), X_OK) == 0 && fs::is_regular_file(candidate))
-            return true;
-        if (colon == std::string_view::npos)
-            break;
-        rest.remove_prefix(colon + 1);
-    }
-    return false;
-}
-
 std::vector<std::string> wineEnvironment(const fs::path& prefix)
 {
-    std::vector<std::string> env;
-    for (char** e = environ; e && *e; ++e) {
-        const std::string_view entry = *e;
-        if (entry.starts_with("WINEPREFIX=") || entry.starts_with("WINEDEBUG=") ||
-            entry.starts_with("WINEDLLOVERRIDES=") || entry.starts_with("DISPLAY=") ||
-            entry.starts_with("WAYLAND_DISPLAY="))
-            continue;
-        env.emplace_back(entry);
-    }
-    env.push_back("WINEPREFIX=" + prefix.string());
-    env.push_back("WINEDEBUG=-all");
-    // No Mono or Gecko installer dialogs: the prefix gets no .NET runtime or HTML engine.
-    env.push_back("WINEDLLOVERRIDES=mscoree,mshtml=");
-    return env;
+    platform::wine::WineEnvironmentOptions options;
+    options.withoutMonoAndGecko = true;
+    options.withoutDisplay = true;
+    return platform::wine::wineEnvironment(prefix, options);
 }
 
 // Runs a program found on PATH with its standard streams on /dev/null; returns its exit code (-1 when it could
-// not be started or was killed).
+// not be started).
 int runQuietly(const std::vector<std::string>& args, const std::vector<std::string>& env)
 {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> argv, envp;
-    for (const auto& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    for (const auto& e : env)
-        envp.push_back(const_cast<char*>(e.c_str()));
-    envp.push_back(nullptr);
-    pid_t child = 0;
-    const int spawned = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        return -1;
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR)
-            return -1;
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    platform::HostProcessSpec spec;
+    spec.argv = args;
+    spec.environment = env;
+    spec.input = platform::StreamMode::Null;
+    spec.output = platform::StreamMode::Null;
+    spec.error = platform::StreamMode::Null;
+    const platform::HostProcessResult run = platform::runHostProcess(spec);
+    return run.started ? static_cast<int>(run.exitCode) : -1;
 }
 
 std::string readHostFile(const fs::path& file)
@@ -553,7 +503,7 @@ struct PrefixBuilder::State {
 
 bool wineAvailable()
 {
-    return onPath("wine") && onPath("wineserver");
+    return !platform::findOnPath("wine").empty() && !platform::findOnPath("wineserver").empty();
 }
 
 PrefixBuilder::PrefixBuilder(std::unique_ptr<State> state) : state_(std::move(state)) {}

@@ -512,6 +512,20 @@ std::string WineFileSystem::currentDirectory() const
     return toWindowsPath(cwd.string());
 }
 
+bool WineFileSystem::setCurrentDirectory(std::string_view path)
+{
+    uint32_t error = 0;
+    const auto host = hostPathOrError(path, error);
+    std::error_code ec;
+    if (!host || !fs::is_directory(*host, ec)) {
+        setLastError(error ? error : 3); // ERROR_PATH_NOT_FOUND
+        return false;
+    }
+    fs::current_path(*host, ec);
+    setLastError(ec ? windowsErrorFromErrno(ec.value()) : 0);
+    return !ec;
+}
+
 // -------------------------------------------------------------------------------------------------------------
 // Queries
 

@@ -31,6 +31,7 @@ public:
     std::vector<DirEntry> enumerate(std::string_view folder, std::string_view mask) const override;
     std::string longPathName(std::string_view path) const override;
     std::string currentDirectory() const override;
+    bool setCurrentDirectory(std::string_view path) override;
 
     bool createDirectory(std::string_view path, uint32_t* lastError = nullptr) override;
     bool forceDirectories(std::string_view path) override;

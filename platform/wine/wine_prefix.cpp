@@ -15,7 +15,7 @@ std::filesystem::path absolutePrefix(const std::filesystem::path& dir)
 
 WinePrefix::WinePrefix(std::filesystem::path prefixDir)
     : prefixDir_(absolutePrefix(prefixDir)), registry_(prefixDir_), files_(prefixDir_),
-      shell_(registry_, files_, prefixDir_)
+      shell_(registry_, files_, prefixDir_), processes_(files_, prefixDir_)
 {
 }
 

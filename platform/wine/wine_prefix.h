@@ -1,4 +1,4 @@
-// One Wine prefix as the system the installer works on: its hives, its drives and its shell.
+// One Wine prefix as the system the installer works on: its hives, its drives, its shell and its programs.
 #pragma once
 
 #include <filesystem>
@@ -6,6 +6,7 @@
 
 #include "platform/system.h"
 #include "platform/wine/wine_file_system.h"
+#include "platform/wine/wine_processes.h"
 #include "platform/wine/wine_registry.h"
 #include "platform/wine/wine_shell.h"
 
@@ -19,6 +20,7 @@ public:
     Registry& registry() override { return registry_; }
     FileSystem& files() override { return files_; }
     Shell& shell() override { return shell_; }
+    Processes& processes() override { return processes_; }
     std::string description() const override; // "Wine prefix /home/ana/.wine"
 
     const std::filesystem::path& prefixDir() const { return prefixDir_; }
@@ -28,6 +30,7 @@ private:
     wine::WineRegistry registry_;
     WineFileSystem files_;
     WineShell shell_;
+    WineProcesses processes_;
 };
 
 } // namespace tarvix::platform

@@ -105,6 +105,7 @@ public:
     platform::Registry& registry() override { return prefix_.registry(); }
     platform::FileSystem& files() override { return files_; }
     platform::Shell& shell() override { return shell_; }
+    platform::Processes& processes() override { return prefix_.processes(); }
     std::string description() const override { return "sandbox " + prefix_.description(); }
 
     platform::WinePrefix& prefix() { return prefix_; }

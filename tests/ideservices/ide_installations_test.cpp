@@ -622,6 +622,7 @@ public:
     platform::Registry& registry() override { return registry_; }
     platform::FileSystem& files() override { return inner_.files(); }
     platform::Shell& shell() override { return inner_.shell(); }
+    platform::Processes& processes() override { return inner_.processes(); }
     std::string description() const override { return inner_.description(); }
 
 private:

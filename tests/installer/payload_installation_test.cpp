@@ -225,6 +225,7 @@ public:
     platform::Registry& registry() override { return inner_.registry(); }
     platform::FileSystem& files() override { return files_; }
     platform::Shell& shell() override { return inner_.shell(); }
+    platform::Processes& processes() override { return inner_.processes(); }
     std::string description() const override { return inner_.description(); }
 
 private:

@@ -28,6 +28,7 @@ public:
     }
     std::string longPathName(std::string_view p) const override { return inner_.longPathName(p); }
     std::string currentDirectory() const override { return inner_.currentDirectory(); }
+    bool setCurrentDirectory(std::string_view path) override { return inner_.setCurrentDirectory(path); }
     bool createDirectory(std::string_view p, uint32_t* e = nullptr) override { return inner_.createDirectory(p, e); }
     bool forceDirectories(std::string_view p) override { return inner_.forceDirectories(p); }
     bool removeDirectory(std::string_view p) override { return inner_.removeDirectory(p); }

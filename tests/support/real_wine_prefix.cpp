@@ -5,8 +5,10 @@
 #include <fcntl.h>
 #include <stdexcept>
 #include <sys/file.h>
-#include <sys/wait.h>
 #include <unistd.h>
+
+#include "platform/host_process.h"
+#include "platform/wine/wine_environment.h"
 
 namespace fs = std::filesystem;
 
@@ -16,66 +18,29 @@ namespace {
 
 std::vector<std::string> wineEnvironment(const fs::path& prefix)
 {
-    std::vector<std::string> env;
-    for (char** e = environ; e && *e; ++e) {
-        const std::string entry = *e;
-        if (entry.rfind("WINEPREFIX=", 0) == 0 || entry.rfind("WINEDEBUG=", 0) == 0 ||
-            entry.rfind("WINEDLLOVERRIDES=", 0) == 0 || entry.rfind("DISPLAY=", 0) == 0)
-            continue;
-        env.push_back(entry);
-    }
-    env.push_back("WINEPREFIX=" + prefix.string());
-    env.push_back("WINEDEBUG=-all");
-    env.push_back("WINEDLLOVERRIDES=mscoree,mshtml=");
-    return env;
+    platform::wine::WineEnvironmentOptions options;
+    options.withoutMonoAndGecko = true;
+    options.withoutDisplay = true;
+    return platform::wine::wineEnvironment(prefix, options);
 }
 
 // Runs a program found on PATH with the given environment; returns its exit code and standard output.
 WineRun run(const std::vector<std::string>& args, const std::vector<std::string>& env)
 {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0)
-        throw std::runtime_error("pipe failed");
-    const pid_t child = fork();
-    if (child < 0)
-        throw std::runtime_error("fork failed");
-    if (child == 0) {
-        dup2(pipeFds[1], STDOUT_FILENO);
-        const int devNull = ::open("/dev/null", O_RDWR);
-        if (devNull >= 0) {
-            dup2(devNull, STDIN_FILENO);
-            dup2(devNull, STDERR_FILENO);
-        }
-        close(pipeFds[0]);
-        close(pipeFds[1]);
-        std::vector<char*> argv, envp;
-        for (const auto& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        for (const auto& e : env)
-            envp.push_back(const_cast<char*>(e.c_str()));
-        envp.push_back(nullptr);
-        execvpe(argv[0], argv.data(), envp.data());
-        _exit(127);
-    }
-    close(pipeFds[1]);
+    platform::HostProcessSpec spec;
+    spec.argv = args;
+    spec.environment = env;
+    spec.input = platform::StreamMode::Null;
+    spec.error = platform::StreamMode::Null;
     WineRun result;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t got = read(pipeFds[0], buffer, sizeof buffer);
-        if (got > 0) {
-            for (ssize_t i = 0; i < got; ++i)
-                if (buffer[i] != '\r')
-                    result.output += buffer[i];
-        } else if (got == 0 || errno != EINTR) {
-            break;
-        }
-    }
-    close(pipeFds[0]);
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    spec.onOutput = [&](std::string_view bytes) {
+        for (char c : bytes)
+            if (c != '\r')
+                result.output += c;
+    };
+    spec.readSize = 4096;
+    const platform::HostProcessResult ran = platform::runHostProcess(spec);
+    result.exitCode = ran.started ? static_cast<int>(ran.exitCode) : -1;
     return result;
 }
 

@@ -1,0 +1,26 @@
+// The environment of a program run by `wine` in a given prefix. Every wine run of the product, the tools and the
+// tests builds it here, so that they all pick the same prefix and the same quiet settings.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tarvix::platform::wine {
+
+struct WineEnvironmentOptions {
+    // WINEDEBUG=-all (wine's own diagnostics on standard error are noise to our callers); false keeps what the
+    // user set.
+    bool quiet = true;
+    // No Mono or Gecko installer dialogs on a prefix's first start: WINEDLLOVERRIDES="mscoree,mshtml=", so the
+    // prefix gets no .NET runtime or HTML engine.
+    bool withoutMonoAndGecko = false;
+    // Without DISPLAY and WAYLAND_DISPLAY wine opens no windows (prefix creation, tests).
+    bool withoutDisplay = false;
+};
+
+// This process's environment with WINEPREFIX set to `prefixDir` and the options applied.
+std::vector<std::string> wineEnvironment(const std::filesystem::path& prefixDir,
+                                         const WineEnvironmentOptions& options = {});
+
+} // namespace tarvix::platform::wine
