@@ -106,4 +106,15 @@ void TIdeConfigStore::DeleteKey(std::string_view Section, std::string_view Ident
         key->deleteValue(Ident);
 }
 
+bool TIdeConfigStore::DeleteSection(std::string_view Section)
+{
+    const std::string path = SectionPath(Section);
+    if (path == FKey)
+        return false;
+    auto& registry = platform::current().registry();
+    if (!registry.keyExists(FRootKey, path, kReadAccess))
+        return true;
+    return registry.deleteKey(FRootKey, path, kWriteAccess);
+}
+
 } // namespace tarvix

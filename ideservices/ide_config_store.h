@@ -35,6 +35,9 @@ public:
     bool ValueExists(std::string_view Section, std::string_view Ident) const;
     // Deletes one value; nothing happens when it is missing.
     void DeleteKey(std::string_view Section, std::string_view Ident);
+    // Deletes a section with all its subsections. True when it is gone afterwards, also when it never existed;
+    // the store's own key (the empty section) is never deleted. Registry failures raise.
+    bool DeleteSection(std::string_view Section);
 
 private:
     std::string SectionPath(std::string_view Section) const;

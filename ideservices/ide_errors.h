@@ -28,6 +28,12 @@ public:
     using EIdeBorRADException::EIdeBorRADException;
 };
 
+// A project file's kind that the services cannot work out a binary for ("%s not a known project extension").
+class EIdeCompilerUtilsException : public EIdeBorRADException {
+public:
+    using EIdeBorRADException::EIdeBorRADException;
+};
+
 // A registry operation of the IDE installation services failed (a key that cannot be opened or created for
 // writing, a value of the wrong type).
 class EIdeRegistryError : public EIdeBorRADException {

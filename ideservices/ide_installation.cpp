@@ -6,6 +6,8 @@
 #include <utility>
 
 #include "ideservices/ide_bds_versions.h"
+#include "ideservices/ide_command_line_tools.h"
+#include "ideservices/ide_packages.h"
 #include "ideservices/ide_registry.h"
 #include "ideservices/ide_text_utils.h"
 #include "platform/system.h"
@@ -111,6 +113,7 @@ TIdeBorRADToolInstallation::TIdeBorRADToolInstallation(std::string AConfigDataLo
 }
 
 TIdeBorRADToolInstallation::~TIdeBorRADToolInstallation() = default;
+TIdeBDSInstallation::~TIdeBDSInstallation() = default;
 
 std::unique_ptr<TIdeBorRADToolInstallation> TIdeBorRADToolInstallation::Create(const std::string& AConfigDataLocation,
                                                                                RegRoot ARootKey)
@@ -368,16 +371,6 @@ std::string TIdeBorRADToolInstallation::Description() const
     return text;
 }
 
-void TIdeBorRADToolInstallation::SetOutputCallback(TTextHandler CallbackMethod)
-{
-    FOutputCallback = std::move(CallbackMethod);
-}
-
-bool TIdeBorRADToolInstallation::IsDcc64() const
-{
-    return false;
-}
-
 bool TIdeBorRADToolInstallation::SupportsNoConfig() const
 {
     return RadToolKind() == brBorlandDevStudio && FIDEVersionNumber > 3;
@@ -499,162 +492,13 @@ std::string TIdeBDSInstallation::EnvironmentProjFileName() const
     return envOptions.substr(0, envOptions.find_last_of('\\') + 1) + "environment.proj";
 }
 
-// --- operations that later parts give bodies ----------------------------------------------------------------------
+// --- operations this installation cannot do ---------------------------------------------------------------------
 
 void TIdeBorRADToolInstallation::NotSupported(const char* Operation) const
 {
     throw EIdeBorRADException(std::string(Operation) + " is not supported by this installation");
 }
 
-bool TIdeBorRADToolInstallation::CompilePascalPackage(const std::string&, const std::string&, const std::string&)
-{
-    NotSupported("CompilePascalPackage");
-}
-bool TIdeBorRADToolInstallation::CompilePascalPackageEx(const std::string&, const std::string&, const std::string&,
-                                                        const std::string&)
-{
-    NotSupported("CompilePascalPackageEx");
-}
-bool TIdeBorRADToolInstallation::CompilePascalProject(const std::string&, const std::string&, const std::string&)
-{
-    NotSupported("CompilePascalProject");
-}
-bool TIdeBorRADToolInstallation::CompileCppPackage(const std::string&, const std::string&, const std::string&)
-{
-    NotSupported("CompileCppPackage");
-}
-bool TIdeBorRADToolInstallation::CompileCppProject(const std::string&, const std::string&, const std::string&)
-{
-    NotSupported("CompileCppProject");
-}
-bool TIdeBorRADToolInstallation::InstallPascalPackage(const std::string&, const std::string&, const std::string&)
-{
-    NotSupported("InstallPascalPackage");
-}
-bool TIdeBorRADToolInstallation::UninstallPascalPackage(const std::string&, const std::string&, const std::string&)
-{
-    NotSupported("UninstallPascalPackage");
-}
-bool TIdeBorRADToolInstallation::InstallCppPackage(const std::string&, const std::string&, const std::string&)
-{
-    NotSupported("InstallCppPackage");
-}
-bool TIdeBorRADToolInstallation::UninstallCppPackage(const std::string&, const std::string&, const std::string&)
-{
-    NotSupported("UninstallCppPackage");
-}
-bool TIdeBorRADToolInstallation::InstallPascalIdePackage(const std::string&, const std::string&, const std::string&)
-{
-    NotSupported("InstallPascalIdePackage");
-}
-bool TIdeBorRADToolInstallation::UninstallPascalIdePackage(const std::string&, const std::string&,
-                                                           const std::string&)
-{
-    NotSupported("UninstallPascalIdePackage");
-}
-bool TIdeBorRADToolInstallation::InstallCppIdePackage(const std::string&, const std::string&, const std::string&)
-{
-    NotSupported("InstallCppIdePackage");
-}
-bool TIdeBorRADToolInstallation::UninstallCppIdePackage(const std::string&, const std::string&, const std::string&)
-{
-    NotSupported("UninstallCppIdePackage");
-}
-bool TIdeBorRADToolInstallation::InstallPascalExpert(const std::string&, const std::string&, const std::string&)
-{
-    NotSupported("InstallPascalExpert");
-}
-bool TIdeBorRADToolInstallation::UninstallPascalExpert(const std::string&, const std::string&)
-{
-    NotSupported("UninstallPascalExpert");
-}
-bool TIdeBorRADToolInstallation::InstallCppExpert(const std::string&, const std::string&, const std::string&)
-{
-    NotSupported("InstallCppExpert");
-}
-bool TIdeBorRADToolInstallation::UninstallCppExpert(const std::string&, const std::string&)
-{
-    NotSupported("UninstallCppExpert");
-}
-
 std::string TIdeBorRADToolInstallation::GetVclIncludeDir(TIdeBDSPlatform) { NotSupported("GetVclIncludeDir"); }
-
-bool TIdeBorRADToolInstallation::CompilePackage(const std::string&, const std::string&, const std::string&)
-{
-    NotSupported("CompilePackage");
-}
-bool TIdeBorRADToolInstallation::CompilePackage(const std::string&, const std::string&, const std::string&,
-                                                const std::string&)
-{
-    NotSupported("CompilePackage");
-}
-bool TIdeBorRADToolInstallation::InstallPackage(const std::string&, const std::string&, const std::string&)
-{
-    NotSupported("InstallPackage");
-}
-bool TIdeBorRADToolInstallation::UninstallPackage(const std::string&, const std::string&, const std::string&)
-{
-    NotSupported("UninstallPackage");
-}
-bool TIdeBorRADToolInstallation::InstallIDEPackage(const std::string&, const std::string&, const std::string&)
-{
-    NotSupported("InstallIDEPackage");
-}
-bool TIdeBorRADToolInstallation::UninstallIDEPackage(const std::string&, const std::string&, const std::string&)
-{
-    NotSupported("UninstallIDEPackage");
-}
-bool TIdeBorRADToolInstallation::CompileProject(const std::string&, const std::string&, const std::string&)
-{
-    NotSupported("CompileProject");
-}
-bool TIdeBorRADToolInstallation::InstallExpert(const std::string&, const std::string&, const std::string&)
-{
-    NotSupported("InstallExpert");
-}
-bool TIdeBorRADToolInstallation::UninstallExpert(const std::string&, const std::string&)
-{
-    NotSupported("UninstallExpert");
-}
-
-bool TIdeBorRADToolInstallation::RegisterPackage(const std::string&, const std::string&)
-{
-    NotSupported("RegisterPackage");
-}
-bool TIdeBorRADToolInstallation::RegisterPackage(const std::string&, const std::string&, const std::string&)
-{
-    NotSupported("RegisterPackage");
-}
-bool TIdeBorRADToolInstallation::UnregisterPackage(const std::string&) { NotSupported("UnregisterPackage"); }
-bool TIdeBorRADToolInstallation::UnregisterPackage(const std::string&, const std::string&)
-{
-    NotSupported("UnregisterPackage");
-}
-bool TIdeBorRADToolInstallation::RegisterIDEPackage(const std::string&, const std::string&)
-{
-    NotSupported("RegisterIDEPackage");
-}
-bool TIdeBorRADToolInstallation::RegisterIDEPackage(const std::string&, const std::string&, const std::string&)
-{
-    NotSupported("RegisterIDEPackage");
-}
-bool TIdeBorRADToolInstallation::UnregisterIDEPackage(const std::string&) { NotSupported("UnregisterIDEPackage"); }
-bool TIdeBorRADToolInstallation::UnregisterIDEPackage(const std::string&, const std::string&)
-{
-    NotSupported("UnregisterIDEPackage");
-}
-bool TIdeBorRADToolInstallation::RegisterExpert(const std::string&, const std::string&)
-{
-    NotSupported("RegisterExpert");
-}
-bool TIdeBorRADToolInstallation::RegisterExpert(const std::string&, const std::string&, const std::string&)
-{
-    NotSupported("RegisterExpert");
-}
-bool TIdeBorRADToolInstallation::UnregisterExpert(const std::string&) { NotSupported("UnregisterExpert"); }
-bool TIdeBorRADToolInstallation::UnregisterExpert(const std::string&, const std::string&)
-{
-    NotSupported("UnregisterExpert");
-}
 
 } // namespace tarvix

@@ -114,6 +114,10 @@ public:
 inline constexpr platform::RegRoot kDefaultRootKey = platform::RegRoot(0);
 
 class TIdeBorRADToolInstallation;
+class TIdeBorRADToolIdePackages;
+class TIdeBorlandCommandLineTool;
+class TIdeDCC32;
+
 // What the enumeration is told to construct for a registry root: a class's `Create`.
 using TIdeBorRADToolInstallationClass = std::unique_ptr<TIdeBorRADToolInstallation> (*)(
     const std::string& AConfigDataLocation, platform::RegRoot ARootKey);
@@ -130,41 +134,27 @@ public:
     TIdeBorRADToolInstallation(const TIdeBorRADToolInstallation&) = delete;
     TIdeBorRADToolInstallation& operator=(const TIdeBorRADToolInstallation&) = delete;
 
-    // --- Virtual operations, in slot order ----------------------------------------------------------------------
+    // --- Virtual operations -----------------------------------------------------------------------------------
 
-    // Compile and install by language.
+    // Compile and install by language. The Pascal package builds use the Delphi compiler driver DCC; the C++
+    // Builder ones (.bpk packages) are not supported and raise EIdeBorRADException "<Operation> is not supported
+    // by this installation".
     virtual bool CompilePascalPackage(const std::string& PackageName, const std::string& BPLPath,
                                       const std::string& DCPPath);
+    // Emits "Compiling package %s", checks the ".dpk" extension ("%s not a Delphi package source file"), adds
+    // " -GD" when MapCreate is set, builds the package with DCC's MakePackage and emits "Compilation success" or
+    // "Compilation failure".
     virtual bool CompilePascalPackageEx(const std::string& PackageName, const std::string& BPLPath,
                                         const std::string& DCPPath, const std::string& ExtraOptions);
-    virtual bool CompilePascalProject(const std::string& ProjectName, const std::string& OutputDir,
-                                      const std::string& DcpSearchPath);
     virtual bool CompileCppPackage(const std::string& PackageName, const std::string& BPLPath,
                                    const std::string& DCPPath);
-    virtual bool CompileCppProject(const std::string& ProjectName, const std::string& OutputDir,
-                                   const std::string& DcpSearchPath);
+    // Emits "Installing package %s", refuses a run-only package ("A run-only package cannot be installed"),
+    // compiles it and registers its BPL with the description of its source, then emits "Installation of package
+    // finished"; True when both the compile and the registration succeeded.
     virtual bool InstallPascalPackage(const std::string& PackageName, const std::string& BPLPath,
                                       const std::string& DCPPath);
-    virtual bool UninstallPascalPackage(const std::string& PackageName, const std::string& BPLPath,
-                                        const std::string& DCPPath);
     virtual bool InstallCppPackage(const std::string& PackageName, const std::string& BPLPath,
                                    const std::string& DCPPath);
-    virtual bool UninstallCppPackage(const std::string& PackageName, const std::string& BPLPath,
-                                     const std::string& DCPPath);
-    virtual bool InstallPascalIdePackage(const std::string& PackageName, const std::string& BPLPath,
-                                         const std::string& DCPPath);
-    virtual bool UninstallPascalIdePackage(const std::string& PackageName, const std::string& BPLPath,
-                                           const std::string& DCPPath);
-    virtual bool InstallCppIdePackage(const std::string& PackageName, const std::string& BPLPath,
-                                      const std::string& DCPPath);
-    virtual bool UninstallCppIdePackage(const std::string& PackageName, const std::string& BPLPath,
-                                        const std::string& DCPPath);
-    virtual bool InstallPascalExpert(const std::string& ProjectName, const std::string& OutputDir,
-                                     const std::string& DcpSearchPath);
-    virtual bool UninstallPascalExpert(const std::string& ProjectName, const std::string& OutputDir);
-    virtual bool InstallCppExpert(const std::string& ProjectName, const std::string& OutputDir,
-                                  const std::string& DcpSearchPath);
-    virtual bool UninstallCppExpert(const std::string& ProjectName, const std::string& OutputDir);
 
     // Output paths and properties. The output paths of Delphi and C++Builder are the configuration store's
     // "Library" values "Package DCP Output" and "Package DPL Output", expanded (SubstitutePath).
@@ -175,7 +165,9 @@ public:
     virtual std::string GetVclIncludeDir(TIdeBDSPlatform APlatform);
     // The reader of Name: "Delphi 7", "RAD Studio 13".
     virtual std::string Name() const;
-    // The writer of OutputCallback.
+    // The writer of OutputCallback: the installation's own progress lines go to the callback, and so does the
+    // output of every driver of a tool that the bin folder holds (bcc32, dcc32, make, bpr2mak), each created
+    // here when it does not exist yet.
     virtual void SetOutputCallback(TTextHandler CallbackMethod);
 
     // Library path accessors. Every operation of this family checks its platform first (RequirePlatform).
@@ -198,7 +190,7 @@ public:
     virtual std::string GetLibDebugFolderName(TIdeBDSPlatform APlatform);
     // The reader of Valid: the installation has a key, a root folder and its IDE executable.
     virtual bool Valid() const;
-    // The reader of IsDcc64.
+    // The reader of IsDcc64: whether packages are registered in the 64-bit sections (" x64"); False here.
     virtual bool IsDcc64() const;
 
     // (The virtual constructor of the original design is the static Create of each class.)
@@ -210,41 +202,22 @@ public:
     virtual TIdeBorRADToolKind RadToolKind() const;
     virtual std::string RadToolName() const;
 
-    // Package, project and expert operations.
+    // Package operations. By the extension of PackageName, ignoring case: ".dpk" to the Pascal operation,
+    // ".bpk" to the C++ one, anything else raises EIdeBorRADException "%s not a known package extension".
     virtual bool CompilePackage(const std::string& PackageName, const std::string& BPLPath,
                                 const std::string& DCPPath);
     virtual bool CompilePackage(const std::string& PackageName, const std::string& BPLPath,
                                 const std::string& DCPPath, const std::string& ExtraOptions);
     virtual bool InstallPackage(const std::string& PackageName, const std::string& BPLPath,
                                 const std::string& DCPPath);
-    virtual bool UninstallPackage(const std::string& PackageName, const std::string& BPLPath,
-                                  const std::string& DCPPath);
-    virtual bool InstallIDEPackage(const std::string& PackageName, const std::string& BPLPath,
-                                   const std::string& DCPPath);
-    virtual bool UninstallIDEPackage(const std::string& PackageName, const std::string& BPLPath,
-                                     const std::string& DCPPath);
-    virtual bool CompileProject(const std::string& ProjectName, const std::string& OutputDir,
-                                const std::string& DcpSearchPath);
-    virtual bool InstallExpert(const std::string& ProjectName, const std::string& OutputDir,
-                               const std::string& DcpSearchPath);
-    virtual bool UninstallExpert(const std::string& ProjectName, const std::string& OutputDir);
 
-    // Registration.
+    // Registration of a package among the IDE's known packages: "Registering package %s", then the entry
+    // BinaryFileName = Description (the BPL's name without folder and extension when Description is empty)
+    // through IdePackages, then "Registration ok". The second form derives the BPL's path from the package
+    // source (PackageBinaryPath).
     virtual bool RegisterPackage(const std::string& BinaryFileName, const std::string& Description);
     virtual bool RegisterPackage(const std::string& PackageName, const std::string& BPLPath,
                                  const std::string& Description);
-    virtual bool UnregisterPackage(const std::string& BinaryFileName);
-    virtual bool UnregisterPackage(const std::string& PackageName, const std::string& BPLPath);
-    virtual bool RegisterIDEPackage(const std::string& BinaryFileName, const std::string& Description);
-    virtual bool RegisterIDEPackage(const std::string& PackageName, const std::string& BPLPath,
-                                    const std::string& Description);
-    virtual bool UnregisterIDEPackage(const std::string& BinaryFileName);
-    virtual bool UnregisterIDEPackage(const std::string& PackageName, const std::string& BPLPath);
-    virtual bool RegisterExpert(const std::string& BinaryFileName, const std::string& Description);
-    virtual bool RegisterExpert(const std::string& ProjectName, const std::string& OutputDir,
-                                const std::string& Description);
-    virtual bool UnregisterExpert(const std::string& BinaryFileName);
-    virtual bool UnregisterExpert(const std::string& ProjectName, const std::string& OutputDir);
 
     // Project folders: RootDir\Projects for Delphi and C++Builder, both of them.
     virtual std::string GetDefaultProjectsDir();
@@ -322,6 +295,21 @@ public:
     bool MapDelete() const { return FMapDelete; }
     void SetMapDelete(bool Value) { FMapDelete = Value; }
 
+    // --- Compiler drivers and package lists (made on first use, kept until the installation goes) -------------
+
+    // The Win32 Delphi compiler driver for the bin folder's dcc32.exe, with the folders of bpWin32 (DCP output,
+    // lib, lib\debug, obj) and the installation's flags. Raises EIdeBorRADException "%s not found" with
+    // "dcc32.exe" when the bin folder has none.
+    TIdeDCC32& DCC32();
+    // The compiler that package builds use: DCC32 (nothing here selects another).
+    TIdeDCC32& DCC();
+    // The drivers of the C++ compiler, make and bpr2mak; each raises "%s not found" when its tool is missing.
+    TIdeBorlandCommandLineTool& BCC32();
+    TIdeBorlandCommandLineTool& Make();
+    TIdeBorlandCommandLineTool& Bpr2Mak();
+    // The IDE's package registration lists.
+    TIdeBorRADToolIdePackages& IdePackages();
+
     // Capabilities derived from the kind and version.
     bool SupportsNoConfig() const;
     bool SupportsPlatform() const;
@@ -347,8 +335,16 @@ protected:
         return installation;
     }
 
-    // Raises the EIdeBorRADException of an operation that has no body yet.
+    // Raises the EIdeBorRADException of an operation this installation cannot do.
     [[noreturn]] void NotSupported(const char* Operation) const;
+    // Calls the output callback with Line when one is set.
+    void EmitOutput(const std::string& Line) const;
+    // Raises "%s not found" with ExeName when CommandLineTools lacks Tool.
+    void RequireTool(TCommandLineTool Tool, const char* ExeName) const;
+    // A Delphi compiler driver for a platform's compiler, with that platform's folders.
+    std::unique_ptr<TIdeDCC32> MakeCompiler(const char* ExeName, TIdeBDSPlatform APlatform);
+    // A driver of a tool that gets nothing but the output callback.
+    std::unique_ptr<TIdeBorlandCommandLineTool> MakeTool(const char* ExeName);
 
     // Steps every class shares when it builds its environment variables: the process environment (each value
     // expanded), BDSCOMMONDIR for BDS above 5, the configuration store's "Environment Variables" (from version 6
@@ -381,6 +377,13 @@ protected:
     TTextHandler FOutputCallback;
     // Null until EnvironmentVariables is first read.
     std::unique_ptr<TIdeNameValueList> FEnvironmentVariables;
+    // Null until first used.
+    std::unique_ptr<TIdeDCC32> FDCC32;
+    TIdeDCC32* FDCC = nullptr; // the compiler chosen for builds; null means DCC32
+    std::unique_ptr<TIdeBorlandCommandLineTool> FBCC32;
+    std::unique_ptr<TIdeBorlandCommandLineTool> FMake;
+    std::unique_ptr<TIdeBorlandCommandLineTool> FBpr2Mak;
+    std::unique_ptr<TIdeBorRADToolIdePackages> FIdePackages;
 };
 
 class TIdeDelphiInstallation : public TIdeBorRADToolInstallation {
@@ -427,6 +430,36 @@ class TIdeBDSInstallation : public TIdeBorRADToolInstallation {
 public:
     static std::unique_ptr<TIdeBDSInstallation> Create(const std::string& AConfigDataLocation,
                                                        platform::RegRoot ARootKey = kDefaultRootKey);
+    ~TIdeBDSInstallation() override;
+
+    // The base drivers, then those of the other platforms' compilers, bcc64 and dccil that the bin folder holds.
+    void SetOutputCallback(TTextHandler CallbackMethod) override;
+    // With dual packages (off unless set; it needs the C++Builder personality, else "This installation of %s
+    // doesn't support dual packages") the options gain " -JL -NB", -NO and the DCP folder; then the base build.
+    bool CompilePascalPackageEx(const std::string& PackageName, const std::string& BPLPath,
+                                const std::string& DCPPath, const std::string& ExtraOptions) override;
+    // From BDS 3 on, the package cache of the BPL ("Package Cache\<file name>" below the configuration key) is
+    // removed first ("Cleaning package cache for %s", then "Cleaning ok" or "Cleaning failed"; its result does
+    // not matter), then the base registration.
+    bool RegisterPackage(const std::string& BinaryFileName, const std::string& Description) override;
+    using TIdeBorRADToolInstallation::RegisterPackage;
+    // True when the compiler chosen for builds is the 64-bit one (never, here: nothing chooses it).
+    bool IsDcc64() const override;
+
+    // The Delphi compilers of the other platforms and the other tools; each raises "%s not found" when the bin
+    // folder lacks it.
+    TIdeDCC32& DCC64();
+    TIdeDCC32& DCCOSX32();
+    TIdeDCC32& DCCOSX64();
+    TIdeDCC32& DCCiOSSimulator();
+    TIdeDCC32& DCCiOS32();
+    TIdeDCC32& DCCiOS64();
+    TIdeDCC32& DCCArm32();
+    TIdeDCC32& DCCArm64();
+    TIdeDCC32& DCCLinux64();
+    TIdeBorlandCommandLineTool& BCC64();
+    // The .NET compiler builds for no platform of TIdeBDSPlatform: it gets no folders.
+    TIdeDCC32& DCCIL();
 
     // Output paths, by version: BDS 8 and later read the evaluated "CBuilderBPLOutputPath" (when empty
     // "DelphiDLLOutputPath") and "DelphiDCPOutput" of EnvOptions.proj for the platform; 5 to 7 their Win32...
@@ -521,8 +554,15 @@ protected:
     // The user's documents folder; empty when unknown.
     std::string PersonalFolder() const;
 
+    // The compiler driver of one of the platform compilers (PlatformCompilers order), made on first use.
+    TIdeDCC32& PlatformCompiler(std::size_t Index);
+
     bool FDualPackageInstallation = false;
     bool FPdbCreate = false;
+    // dcc64, dccosx, dccosx64, dccios32, dcciosarm, dcciosarm64, dccaarm, dccaarm64, dcclinux64.
+    std::unique_ptr<TIdeDCC32> FPlatformCompilers[9];
+    std::unique_ptr<TIdeBorlandCommandLineTool> FBCC64;
+    std::unique_ptr<TIdeDCC32> FDCCIL;
 };
 
 } // namespace tarvix

@@ -190,8 +190,9 @@ std::string FolderCompareForm(std::string_view Folder)
 {
     if (Folder.empty())
         return {};
-    std::string longName = platform::current().files().longPathName(Folder);
-    return longName.empty() ? std::string(Folder) : longName;
+    const std::string longName = platform::current().files().longPathName(Folder);
+    // "C:\Tarvix\D37\" and "C:\Tarvix\D37" name one folder (a drive root keeps its backslash).
+    return ide::ExcludeTrailingBackslash(longName.empty() ? Folder : std::string_view(longName));
 }
 
 bool SameFolder(std::string_view A, std::string_view B)

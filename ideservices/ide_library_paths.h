@@ -32,7 +32,8 @@ std::vector<std::string> SplitPathList(std::string_view Path);
 std::string JoinPathList(const std::vector<std::string>& Paths);
 
 // The form in which two folder names are compared: the long form of a name that exists (GetLongPathNameW through
-// the current system's files), else the name itself.
+// the current system's files), else the name itself; without one trailing backslash, so that a folder written
+// with and without it is one folder.
 std::string FolderCompareForm(std::string_view Folder);
 // Whether two folder names mean the same folder: their compare forms are equal without regard to case (Unicode
 // upper case, the way Windows compares file names).

@@ -564,8 +564,8 @@ TEST_F(DiscoveryTest, Errors)
     } catch (const EIdeBorRADException& e) {
         EXPECT_STREQ(e.what(), "GetVclIncludeDir is not supported by this installation");
     }
-    EXPECT_THROW(d.InstallPackage("C:\\P.dpk", "C:\\Bpl", "C:\\Dcp"), EIdeBorRADException);
-    EXPECT_THROW(d.RegisterPackage("C:\\Bpl\\P.bpl", "P"), EIdeBorRADException);
+    // A package source that is not there: the file error of the reader.
+    EXPECT_THROW(d.InstallPackage("C:\\P.dpk", "C:\\Bpl", "C:\\Dcp"), platform::FileError);
 }
 
 TEST_F(DiscoveryTest, OutputCallbackIsStored)

@@ -197,7 +197,10 @@ TEST_F(FolderLists, FoldersAreEqualByTheirLongNamesIgnoringCase)
         {"C:\\Missing\\Ação", "c:\\missing\\AÇÃO", true},  // case beyond ASCII, also for missing folders
         {"$(BDS)\\lib", "$(bds)\\LIB", true},
         {"C:\\Comps\\Lib", "C:\\Comps\\Lib2", false},
-        {"C:\\Comps\\Lib", "C:\\Comps\\Lib\\", false},     // a trailing backslash is part of the long form
+        {"C:\\Comps\\Lib", "C:\\Comps\\Lib\\", true},      // one trailing backslash names the same folder
+        {"C:\\Tarvix\\D37", "c:\\tarvix\\d37\\", true},    // ... also for a folder that does not exist yet
+        {"C:\\", "c:\\", true},                          // a drive root keeps its backslash
+        {"C:\\Comps", "C:\\Comps\\Lib\\", false},
         {"", "", true},
     };
     for (const auto& c : cases)
@@ -222,6 +225,8 @@ TEST_F(FolderLists, MergeAppendsOnlyFoldersThatAreNotThereYet)
         {"empty elements of the current path stay, repeats too", "a;;a", "C:\\A", "a;;a;C:\\A"},
         {"empty elements of the new list name no folder", "a", ";C:\\A;;", "a;C:\\A"},
         {"nothing new", "C:\\A", "c:\\a", "C:\\A"},
+        {"nothing new with a trailing backslash", "C:\\Tarvix\\D37", "c:\\tarvix\\d37\\", "C:\\Tarvix\\D37"},
+        {"nor without one", "$(BDS)\\lib;C:\\Tarvix\\D37\\", "C:\\Tarvix\\D37", "$(BDS)\\lib;C:\\Tarvix\\D37\\"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(MergePathList(c.current, c.path), c.merged) << c.what;
