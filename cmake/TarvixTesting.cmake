@@ -26,3 +26,11 @@ function(tarvix_add_test name)
     DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT} ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
+
+# Tests whose simulated IDEs compile with the simulated compiler of the build: its path as TARVIX_SIM_DCC32_HOST.
+function(tarvix_use_simulated_compiler target)
+  if(TARGET ${target})
+    target_compile_definitions(${target} PRIVATE TARVIX_SIM_DCC32_HOST="$<TARGET_FILE:tarvix-sim-dcc32>")
+    add_dependencies(${target} tarvix-sim-dcc32)
+  endif()
+endfunction()

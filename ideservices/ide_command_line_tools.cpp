@@ -106,9 +106,12 @@ std::string RelativePath(const std::string& Base, const std::string& Path)
     return relative.empty() ? std::string(".") : relative;
 }
 
-// The absolute form of a path taken against the current folder.
+// The absolute form of a path taken against the current folder. The empty name has none (GetFullPathNameW
+// refuses it): an empty element of a folder list names no folder and must not become the current one.
 std::string ExpandFileName(const std::string& Path)
 {
+    if (Path.empty())
+        return Path;
     if (ide::IsAbsoluteWindowsPath(Path))
         return ide::NormalizeWindowsPath(Path);
     const std::string current = Files().currentDirectory();

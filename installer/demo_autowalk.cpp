@@ -5,7 +5,9 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
 #include <algorithm>
@@ -16,6 +18,8 @@
 #include "components/kq_gauge.h"
 #include "installer/file_deployment.h"
 #include "installer/frm_main.h"
+#include "ideservices/ide_installation.h"
+#include "ideservices/ide_installations.h"
 #include "installer/package_rewriter.h"
 #include "platform/system.h"
 
@@ -93,6 +97,8 @@ bool TDemoAutoWalk::AtenderMensagem()
     if (!modal || !modal->isVisible())
         return false;
     ++mensagens_;
+    if (qobject_cast<QMessageBox*>(modal))
+        erroNoTopo_ = true;
     const QString arquivo = QDir(pasta_).filePath(QStringLiteral("mensagem-%1.png").arg(mensagens_));
     modal->grab().save(arquivo);
     Escrever(QStringLiteral("demo: message \"%1\": %2 -> %3").arg(modal->windowTitle(), TextosDe(modal), arquivo));
@@ -122,9 +128,10 @@ void TDemoAutoWalk::Passo()
         return;
     if (janela_.Fechada() || !janela_.isVisible()) {
         if (fase_ == Fase::Fechando)
-            Terminar(0, QStringLiteral("the wizard reached the registration page and was closed"));
+            Terminar(sucesso_ ? 0 : 1, sucesso_ ? QStringLiteral("the installation succeeded and the wizard was closed")
+                                                : QStringLiteral("the installation failed; the wizard was closed"));
         else
-            Terminar(1, QStringLiteral("the wizard closed before the registration page"));
+            Terminar(1, QStringLiteral("the wizard closed before the registration step ended"));
         return;
     }
 
@@ -181,13 +188,24 @@ void TDemoAutoWalk::Passo()
         }
         break;
     case Fase::Registrar:
+        // The step runs inside the copy's page change; this poll comes in while its outcome is on the screen
+        // (answered above) and once it has left the window with "Fechar" alone.
         if (NaPagina("NpgRegistrar")) {
+            const auto* cancelar = janela_.findChild<QPushButton*>(QStringLiteral("BtnCancelar"));
+            const bool concluido = cancelar && cancelar->text() == QStringLiteral("Fechar");
+            if (!concluido && !erroNoTopo_)
+                break;
             Fotografar(QStringLiteral("6-registrar"));
             Relatar();
-            Escrever(QStringLiteral("demo: close the window (the compile-and-register step is not part of the "
-                                    "installer yet)"));
+            RelatarRegistro();
+            sucesso_ = concluido && janela_.Estado().Finalizado && !erroNoTopo_;
             fase_ = Fase::Fechando;
-            QTimer::singleShot(0, &janela_, &QWidget::close);
+            if (concluido) {
+                Apertar("BtnCancelar");
+            } else {
+                Escrever(QStringLiteral("demo: the registration step stopped with an error; close the window"));
+                QTimer::singleShot(0, &janela_, &QWidget::close);
+            }
         }
         break;
     case Fase::Fechando:
@@ -218,12 +236,61 @@ void TDemoAutoWalk::Relatar()
     }
 }
 
+void TDemoAutoWalk::RelatarRegistro()
+{
+    const auto* log = janela_.findChild<QPlainTextEdit*>(QStringLiteral("MemRegistro"));
+    Escrever(QStringLiteral("demo: the registration log:"));
+    if (log)
+        for (const QString& linha : log->toPlainText().split(u'\n'))
+            Escrever(QStringLiteral("  > ") + linha);
+
+    // What the installer wrote, read back from the registry and the IDE's options file as the IDE will read it.
+    try {
+        platform::Registry& registry = platform::current().registry();
+        const auto valores = [&](platform::RegRoot root, const std::string& chave, uint32_t vista) {
+            Escrever(QStringLiteral("demo: %1\\%2:")
+                         .arg(QString::fromUtf8(platform::rootName(root).data()), QString::fromStdString(chave)));
+            auto key = registry.openKey(root, chave, platform::KeyAccess::Read | vista, false);
+            if (!key) {
+                Escrever(QStringLiteral("  (no such key)"));
+                return;
+            }
+            for (const std::string& nome : key->valueNames()) {
+                const std::string valor = key->value(nome).value_or(platform::RegValue{}).asString();
+                Escrever(QStringLiteral("  \"%1\" = \"%2\"")
+                             .arg(QString::fromStdString(nome), QString::fromStdString(valor)));
+            }
+        };
+        TIdeBorRADToolInstallations instalacoes;
+        const std::string versao = "d" + std::to_string(janela_.Estado().Version);
+        for (int i = 0; i < instalacoes.Count(); ++i) {
+            TIdeBorRADToolInstallation& alvo = *instalacoes.Installations(i);
+            if (alvo.IDEVersionNumberStr() != versao)
+                continue;
+            const std::string chave = alvo.ConfigDataLocation().substr(1); // without its leading backslash
+            valores(platform::RegRoot::CurrentUser, chave + "\\Known Packages", platform::KeyAccess::Wow64_32Key);
+            valores(platform::RegRoot::CurrentUser, chave + "\\Library\\Win32", platform::KeyAccess::Wow64_32Key);
+            if (auto* bds = dynamic_cast<TIdeBDSInstallation*>(&alvo)) {
+                Escrever(QStringLiteral("demo: %1:").arg(QString::fromStdString(bds->EnvOptionsFileName())));
+                for (const char* nome : {"DelphiLibraryPath", "DelphiBrowsingPath", "DelphiDebugDCUPath"}) {
+                    const std::string valor = bds->ReadEnvOption(nome, bpWin32, true);
+                    Escrever(QStringLiteral("  %1 = %2").arg(QString::fromLatin1(nome), QString::fromStdString(valor)));
+                }
+            }
+        }
+        valores(platform::RegRoot::LocalMachine, std::string(ChaveTarvixComps).substr(1), 0);
+    } catch (const std::exception& e) {
+        Escrever(QStringLiteral("demo: cannot read what was registered: %1").arg(QString::fromUtf8(e.what())));
+    }
+}
+
 int TDemoAutoWalk::Concluir()
 {
     if (fase_ == Fase::Fechando && janela_.Fechada())
-        Terminar(0, QStringLiteral("the wizard reached the registration page and was closed"));
+        Terminar(sucesso_ ? 0 : 1, sucesso_ ? QStringLiteral("the installation succeeded and the wizard was closed")
+                                            : QStringLiteral("the installation failed; the wizard was closed"));
     else
-        Terminar(1, QStringLiteral("the wizard closed before the registration page"));
+        Terminar(1, QStringLiteral("the wizard closed before the registration step ended"));
     return resultado_;
 }
 

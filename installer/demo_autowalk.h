@@ -1,9 +1,10 @@
 // The demo's walk through the wizard on a machine without a display: started by tarvix-setup when the
 // environment variable TARVIX_DEMO_AUTOWALK names a folder. It does what a user would do, through the window's
 // own controls: waits for the start-up sequence, presses Next on every page, ticks the agreement box, lets the
-// copy run, and on the registration page closes the window, answering its question. It saves a picture of
-// every page (and of every message box it meets) as PNG into the folder and prints what it did and, at the
-// end, what was installed where: the destination folder's files and the rewritten package source.
+// copy and the compile-and-register step run, acknowledges the outcome and presses "Fechar". It saves a picture
+// of every page (and of every message box it meets) as PNG into the folder and prints what it did and, at the
+// end, what was installed where: the destination folder's files, the rewritten package source, the registration
+// log and the registry values and library paths the installer wrote.
 #pragma once
 
 #include <QObject>
@@ -21,8 +22,8 @@ public:
 
     // Starts polling the window; call before the event loop runs.
     void Iniciar();
-    // After the event loop has ended: 0 when the walk reached the registration page and closed the window, 1
-    // otherwise (the outcome is printed).
+    // After the event loop has ended: 0 when the installation succeeded and the window was closed with
+    // "Fechar", 1 otherwise (the outcome is printed).
     int Concluir();
 
 private:
@@ -33,6 +34,7 @@ private:
     void Fotografar(const QString& nome);
     void Apertar(const char* botao);
     void Relatar();
+    void RelatarRegistro();
     void Terminar(int resultado, const QString& motivo);
     bool NaPagina(const char* pagina) const;
 
@@ -41,6 +43,8 @@ private:
     QTimer timer_;
     Fase fase_ = Fase::Inicio;
     int mensagens_ = 0;
+    bool erroNoTopo_ = false; // the application's top-level error box was answered
+    bool sucesso_ = false;
     int resultado_ = 1;
     int passos_ = 0;
 };

@@ -17,6 +17,7 @@
 #include "components/kq_msg_dlg.h"
 #include "ideservices/ide_installations.h"
 #include "installer/file_deployment.h"
+#include "installer/package_registration.h"
 #include "installer/payload_extractor.h"
 #include "installer/setup_descriptor.h"
 #include "platform/message_pump.h"
@@ -247,8 +248,9 @@ void TFrmMain::NoteEtapasChange(QObject*)
         MSleep(100);
         CopiarArquivos();
     } else if (pagina == ui->NpgRegistrar) {
-        // Back and Next stay disabled. The compile-and-register step starts here once it is part of the
-        // installer.
+        // Back and Next stay disabled.
+        MSleep(100);
+        RegistrarPackage();
     }
 }
 
@@ -269,8 +271,31 @@ void TFrmMain::CopiarArquivos()
 
     const TFimCopia fim = tarvix::CopiarArquivos(state_, *this, pagina, FndFile1);
     // After a failure the message has been shown and the close is pending; after a close nothing may run.
-    if (fim == TFimCopia::Concluida && !fechada_)
+    if (fim == TFimCopia::Concluida && !fechada_) {
+        copiado_ = true;
         ui->NoteEtapas->SetActivePage(ui->NpgRegistrar);
+    }
+}
+
+void TFrmMain::RegistrarPackage()
+{
+    // The page does its work only as the end of the copy (nothing else activates it in a run), and not after a
+    // close that came during the pause before it.
+    if (!copiado_ || fechada_ || etapaRegistro_)
+        return;
+    TPaginaRegistro pagina;
+    pagina.PastaDestino = [this] { return PastaDestino(); };
+    pagina.AdicionarLinha = [this](const std::string& linha) {
+        ui->MemRegistro->appendPlainText(QString::fromStdString(linha));
+        // The compile blocks the message loop; the log is painted line by line all the same, so the user sees it
+        // work. Only this control is painted: no input is processed meanwhile.
+        ui->MemRegistro->repaint();
+    };
+    pagina.Concluir = [this] { ui->BtnCancelar->setText(QStringLiteral("Fechar")); };
+    // The installation report is sent from here (pagina.EnviarRelatorio) once the wizard has one.
+    etapaRegistro_ = std::make_unique<TEtapaRegistro>(state_, *this, std::move(pagina),
+                                                      *Instalacoes->Installations(state_.IndiceDelphi), RegMan1);
+    etapaRegistro_->RegistrarPackage();
 }
 
 void TFrmMain::BtnAvancarClick()

@@ -3,13 +3,14 @@
 // Cancel buttons. Its layout is the form description resources/frm_main.ui; this class is the wizard's
 // controller: the start-up sequence when the window is first shown, the page changes, the buttons, the close
 // confirmation and the deletion of the work folder on close. The steps themselves are Qt-free (payload,
-// descriptor, copy, package rewriting) and reach the window through TWizardWindow.
+// descriptor, copy, package rewriting, compile and register) and reach the window through TWizardWindow.
 //
 // Lifetime rules that keep the steps off released objects: the copy step runs inside the page change that the
 // Next button causes and processes messages while it works, so the window can be closed under it. Closing only
 // deletes the work folder and marks the window closed; the list of names and the installations collection live
 // as long as the window object. The copy step stops before its next file once the window is closed, and then
-// neither the package rewriting nor the registration step starts. The window object itself must outlive its
+// neither the package rewriting nor the registration step starts. The registration step processes no messages
+// while the compiler runs, so nothing can close the window under it. The window object itself must outlive its
 // message loop (the application keeps it on the stack of main, so it is destroyed after exec() has returned).
 #pragma once
 
@@ -33,6 +34,7 @@ class TExSelectFolder;
 class TKqMsgDlg;
 class TSorteioPasta;
 class TIdeBorRADToolInstallations;
+class TEtapaRegistro;
 
 // The page header texts, in page order.
 inline constexpr const char* TextosCabecalho[] = {
@@ -94,6 +96,7 @@ private:
 
     void DefinirPastaDestino();
     void CopiarArquivos();
+    void RegistrarPackage();
     std::string NomeDelphiAlvo() const;
 
     std::unique_ptr<Ui::FrmMain> ui;
@@ -109,12 +112,16 @@ private:
     TWizardState state_;
     std::unique_ptr<TSorteioPasta> sorteio_;
     std::unique_ptr<TIdeBorRADToolInstallations> Instalacoes;
+    // The registration step; its handlers stay attached to the target IDE's compiler driver, so it lives as long
+    // as the installations do.
+    std::unique_ptr<TEtapaRegistro> etapaRegistro_;
 
     bool mostrada_ = false;    // the start-up sequence has been scheduled
     bool iniciada_ = false;    // ... and has run
     bool perguntando_ = false; // the close confirmation is on the screen
     bool adiada_ = false;      // a close request came while it was
     bool fechada_ = false;     // the close was allowed: the work folder is gone
+    bool copiado_ = false;     // the copy step ended well: the registration page may do its work
 };
 
 } // namespace tarvix

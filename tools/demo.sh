@@ -11,7 +11,8 @@ edition="$build_dir/sample-edition"
 setup="$build_dir/installer/tarvix-setup"
 installer="$demo_dir/tarvix-setup-demo"
 
-for needed in "$setup" "$build_dir/tools/tarvix-pack" "$build_dir/tools/tarvix-demo-prefix" "$edition/instalar.inf"; do
+for needed in "$setup" "$build_dir/tools/tarvix-pack" "$build_dir/tools/tarvix-demo-prefix" \
+    "$build_dir/tools/tarvix-sim-dcc32" "$edition/instalar.inf"; do
   if [ ! -e "$needed" ]; then
     echo "demo: $needed is missing; run 'make build' first" >&2
     exit 1
@@ -20,7 +21,7 @@ done
 
 echo "== tarvix-setup demo (build in $build_dir)"
 mkdir -p "$demo_dir"
-"$build_dir/tools/tarvix-demo-prefix" "$demo_dir/prefix"
+"$build_dir/tools/tarvix-demo-prefix" "$demo_dir/prefix" --dcc32 "$build_dir/tools/tarvix-sim-dcc32"
 prefix=$(cd "$demo_dir/prefix" && pwd)
 
 echo "== Packing the sample edition onto $setup"

@@ -78,6 +78,15 @@ private:
     TFrmMain window_;
 };
 
+// The destination remembered in the registry for version 37; empty when none.
+std::string RememberedFolder()
+{
+    TKqRegManager reg;
+    reg.SetRootKey(HKeyLocalMachine);
+    reg.SetKey(ChaveTarvixComps);
+    return reg.ReadString("", "Caminho D37", "");
+}
+
 // ---------------------------------------------------------------------------------------------------------------
 // The form description
 
@@ -87,8 +96,10 @@ TEST(MainWindowForm, ControlsSitWhereTheFormPutsThem)
     Wizard wizard(bench);
     TFrmMain& w = wizard.Window();
     w.show();
-    // Every page laid out once, as it is when shown.
+    // Every page laid out once, as it is when shown; the work that the copy and registration pages start when
+    // they become active is no part of the layout.
     auto* notebook = Control<TExNotebook>(w, "NoteEtapas");
+    notebook->OnChange = nullptr;
     for (int i = notebook->PageCount() - 1; i >= 0; --i)
         notebook->SetActivePageIndex(i);
     QApplication::processEvents();
@@ -365,13 +376,17 @@ TEST(MainWindow, TheChangeButtonTakesTheFolderChosenInTheFolderDialog)
     EXPECT_EQ(wizard.Folder(), "C:\\Componentes\\Tarvix");
     EXPECT_EQ(wizard.Window().focusWidget(), wizard.Back());
 
-    // The copy goes to the chosen folder.
+    // The copy goes to the chosen folder, and the package is built there.
+    answers.pressButton("&OK");
     wizard.Next()->click();
     wizard.Next()->click();
     EXPECT_EQ(wizard.Page(), "NpgRegistrar");
     EXPECT_TRUE(std::filesystem::is_regular_file(bench.Host("C:\\Componentes\\Tarvix\\KqAlpha.dcu")));
-    answers.pressButton("&Sim");
+    ASSERT_EQ(answers.seen().size(), 3u);
+    EXPECT_EQ(answers.seen()[2].title, "Informação");
+    EXPECT_EQ(RememberedFolder(), "C:\\Componentes\\Tarvix");
     wizard.Window().close();
+    EXPECT_TRUE(wizard.Window().Fechada());
 }
 
 TEST(MainWindow, TheAgreementBoxDecidesNextAndIsKeptAcrossBack)
@@ -556,7 +571,7 @@ test::Edition LargerEdition(int units)
     return edition;
 }
 
-TEST(MainWindow, InstalarCopiesTheFilesRewritesThePackageAndReachesTheRegistrationPage)
+TEST(MainWindow, InstalarCopiesTheFilesRewritesThePackageAndRegistersIt)
 {
     WizardBench bench;
     Wizard wizard(bench);
@@ -572,7 +587,9 @@ TEST(MainWindow, InstalarCopiesTheFilesRewritesThePackageAndReachesTheRegistrati
             shown.push_back(label->text());
     });
     watch.start(1);
-    wizard.Next()->click(); // runs the copy inside the click
+    ModalDialogHelper answers;
+    answers.pressButton("&OK");
+    wizard.Next()->click(); // runs the copy inside the click, and the registration inside the copy
     watch.stop();
 
     EXPECT_EQ(wizard.Page(), "NpgRegistrar");
@@ -603,9 +620,13 @@ TEST(MainWindow, InstalarCopiesTheFilesRewritesThePackageAndReachesTheRegistrati
                    "{$DESCRIPTION 'Tarvix Library - Components'}\r\n\r\nrequires\r\n  rtl,\r\n  vcl;\r\n\r\n"
                    "contains\r\n  KqAlpha,\r\n  KqBeta;\r\n\r\nend.\r\n");
 
-    // The registration step is not part of the installer yet: the wizard has not finished, so closing asks.
-    ModalDialogHelper answers;
-    answers.pressButton("&Sim");
+    // The registration step has built and registered the package and said so; the wizard is finished, so
+    // "Fechar" closes without a question.
+    ASSERT_EQ(answers.seen().size(), 1u);
+    EXPECT_EQ(answers.seen()[0].title, "Informação");
+    EXPECT_TRUE(answers.seen()[0].text.contains("A instalação dos componentes foi concluída com sucesso!"));
+    EXPECT_EQ(wizard.Cancel()->text(), "Fechar");
+    EXPECT_TRUE(wizard.Window().Estado().Finalizado);
     wizard.Cancel()->click();
     EXPECT_EQ(answers.seen().size(), 1u);
     EXPECT_TRUE(wizard.Window().Fechada());

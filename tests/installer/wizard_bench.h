@@ -1,6 +1,7 @@
-// A bench for the main window's tests: a sandbox prefix (with or without a simulated Delphi 13) made the current
-// system, an installer packed from an edition of the library, a message pump whose Shift key the test holds
-// down, and helpers to wait for the window and to find its controls.
+// A bench for the main window's tests: a sandbox prefix (with or without a simulated Delphi 13, whose compiler is
+// the simulated one of the build) made the current system, an installer packed from an edition of the library, a
+// message pump whose Shift key the test holds down, and helpers to wait for the window and to find its controls.
+// Tests that link it pass the simulated compiler as TARVIX_SIM_DCC32_HOST.
 #pragma once
 
 #include <QApplication>
@@ -13,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,6 +69,8 @@ public:
         int32_t version = 37;
         std::string package = "Edição de Teste";
         std::string files = "|KqAlpha|KqBeta|";
+        // The IDE's bin\dcc32.exe; nothing leaves the prefix builder's placeholder, which cannot be started.
+        std::optional<std::filesystem::path> compiler = std::filesystem::path(TARVIX_SIM_DCC32_HOST);
     };
 
     WizardBench() : WizardBench(Options{}) {}
@@ -77,8 +81,11 @@ public:
         prefixOptions.mode = tools::PrefixMode::Minimal;
         prefixOptions.userName = "ana";
         auto builder = tools::PrefixBuilder::create(temp_ / "prefix", prefixOptions);
-        if (options.delphi13)
-            builder.registerIde(tools::IdeSetup::delphi13());
+        if (options.delphi13) {
+            tools::IdeSetup ide = tools::IdeSetup::delphi13();
+            ide.dcc32Host = options.compiler;
+            builder.registerIde(ide);
+        }
         system_ = std::make_unique<platform::WinePrefix>(temp_ / "prefix");
         scope_ = std::make_unique<platform::ScopedCurrentSystem>(*system_);
 

@@ -1,0 +1,135 @@
+#include "installer/package_registration.h"
+
+#include "components/kq_lib_functions.h"
+#include "components/kq_reg_manager.h"
+#include "ideservices/ide_command_line_tools.h"
+#include "ideservices/ide_installation.h"
+#include "installer/file_deployment.h"
+#include "platform/system.h"
+#include "platform/text_encoding.h"
+
+namespace tarvix {
+
+namespace {
+
+// The -NS entry for a release: "d16" matched on its own, case-sensitively; the later releases without regard to
+// case; none before Delphi XE.
+std::string EntradaNamespaces(const std::string& versao)
+{
+    if (versao == "d16")
+        return std::string(NamespacesD16);
+    if (MatchValueIndex(versao, {"d17", "d18", "d19", "d20", "d21", "d22", "d23", "d24", "d25", "d26", "d27",
+                                 "d28", "d29", "d37"}) >= 0)
+        return std::string(NamespacesD17);
+    return {};
+}
+
+bool DeveOmitir(const std::string& linha)
+{
+    return linha.find("Warning: W1057") != std::string::npos || linha.find("Warning: W1058") != std::string::npos;
+}
+
+std::string PastaOuDestino(const std::string& pasta, const std::string& destino)
+{
+    return platform::current().files().directoryExists(pasta) ? pasta : destino;
+}
+
+} // namespace
+
+TEtapaRegistro::TEtapaRegistro(TWizardState& state, TWizardWindow& window, TPaginaRegistro pagina,
+                               TIdeBorRADToolInstallation& instalacao, TKqRegManager& RegMan)
+    : state_(state), window_(window), pagina_(std::move(pagina)), instalacao_(instalacao), RegMan_(RegMan)
+{
+}
+
+std::string TEtapaRegistro::ArquivoPackage() const
+{
+    return IncPathDelimiter(pagina_.PastaDestino()) + NomePackage(state_.Version);
+}
+
+std::string TEtapaRegistro::ArquivoConfiguracao() const
+{
+    return IncPathDelimiter(pagina_.PastaDestino()) + "TarvixLib" + std::to_string(state_.Version) + "0.cfg";
+}
+
+std::string TEtapaRegistro::PastaBPL() const
+{
+    return PastaOuDestino(instalacao_.GetBPLOutputPath(bpWin32), pagina_.PastaDestino());
+}
+
+std::string TEtapaRegistro::PastaDCP() const
+{
+    return PastaOuDestino(instalacao_.GetDCPOutputPath(bpWin32), pagina_.PastaDestino());
+}
+
+void TEtapaRegistro::AdicionarLog(const std::string& linha)
+{
+    if (!DeveOmitir(linha))
+        pagina_.AdicionarLinha(linha);
+}
+
+void TEtapaRegistro::ConfigurarCompilador(TIdeBorlandCommandLineTool& Sender)
+{
+    const std::string destino = pagina_.PastaDestino();
+    std::vector<std::string>& opcoes = Sender.Options();
+    opcoes.clear();
+    if (instalacao_.SupportsNoConfig())
+        opcoes.push_back("--no-config");
+    for (const char* opcao : {"-B", "-$O-", "-$W+", "-$Y-", "-M", "-Q", "-H-", "-W-"})
+        opcoes.push_back(opcao);
+    if (const std::string namespaces = EntradaNamespaces(instalacao_.IDEVersionNumberStr()); !namespaces.empty())
+        opcoes.push_back(namespaces);
+
+    const std::string searchPath = instalacao_.GetLibrarySearchPath(bpWin32);
+    Sender.AddPathOption("U", instalacao_.GetLibFolderName(bpWin32));
+    Sender.AddPathOption("U", searchPath);
+    Sender.AddPathOption("U", destino);
+    Sender.AddPathOption("I", searchPath);
+    Sender.AddPathOption("R", searchPath);
+    Sender.AddPathOption("NO", destino);
+    Sender.AddPathOption("LE", PastaBPL());
+    Sender.AddPathOption("LN", PastaDCP());
+
+    // A compiler without --no-config reads the package's .cfg instead; the build has moved an older one aside
+    // and puts it back afterwards.
+    if (!instalacao_.SupportsNoConfig()) {
+        std::string texto;
+        for (const std::string& opcao : opcoes)
+            texto += opcao + "\r\n";
+        platform::System& system = platform::current();
+        system.files().writeFile(ArquivoConfiguracao(),
+                                 platform::encodeCodePage(texto, system.shell().ansiCodePage()));
+    }
+}
+
+void TEtapaRegistro::RegistrarPackage()
+{
+    TIdeDCC32& compilador = instalacao_.DCC32();
+    compilador.OnBeforeExecute = [this](TIdeBorlandCommandLineTool& sender) { ConfigurarCompilador(sender); };
+    instalacao_.SetOutputCallback([this](const std::string& linha) { AdicionarLog(linha); });
+
+    const std::string pastaBpl = PastaBPL();
+    const std::string pastaDcp = PastaDCP();
+    const std::string package = ArquivoPackage();
+    const std::string destino = pagina_.PastaDestino();
+
+    const auto relatar = [this](int erro) {
+        if (pagina_.EnviarRelatorio)
+            pagina_.EnviarRelatorio(erro);
+    };
+    if (instalacao_.InstallPackage(package, pastaBpl, pastaDcp)) {
+        instalacao_.AddToLibraryBrowsingPath(destino, bpWin32);
+        instalacao_.AddToLibrarySearchPath(destino, bpWin32);
+        instalacao_.AddToDebugDCUPath(destino, bpWin32);
+        RegMan_.WriteString("", "Caminho D" + std::to_string(state_.Version), destino);
+        relatar(0);
+        window_.MsgInformation(std::string(MsgInstalacaoConcluida));
+    } else {
+        relatar(1);
+        window_.MsgError(StrSubst(MsgFalhaInstalacao, "%d", std::to_string(state_.Version), 1));
+    }
+    pagina_.Concluir();
+    state_.Finalizado = true;
+}
+
+} // namespace tarvix
