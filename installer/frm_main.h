@@ -50,9 +50,6 @@ inline constexpr const char* MsgDelphiAberto = "É recomendável que você <b>en
 inline constexpr const char* MsgCancelarInstalacao =
     "A instalação não foi concluída. Tem certeza que deseja cancelar?";
 
-// The key of the remembered destination ("Caminho D" + version) under HKEY_LOCAL_MACHINE.
-inline constexpr const char* ChaveTarvixComps = "\\SOFTWARE\\Morvane\\TarvixComps";
-
 class TFrmMain : public QWidget, public TWizardWindow {
     Q_OBJECT
 public:

@@ -39,6 +39,9 @@ struct TWizardState {
     bool Finalizado = false;   // nothing more to do: closing asks no confirmation
 };
 
+// The key of the remembered destination ("Caminho D" + version) under HKEY_LOCAL_MACHINE.
+inline constexpr const char* ChaveTarvixComps = "\\SOFTWARE\\Morvane\\TarvixComps";
+
 // The one way a step fails: the error box with the message, the finished flag, and a close request.
 inline void FalharEtapa(TWizardState& state, TWizardWindow& window, const std::string& markup)
 {

@@ -689,5 +689,46 @@ TEST(MainWindow, ACopyFailureIsShownAndClosesTheWindowWithoutAQuestion)
     EXPECT_EQ(answers.seen().size(), 1u);
 }
 
+TEST(MainWindow, AFailedCompileIsShownRegistersNothingAndLeavesFechar)
+{
+    // A compiler that reports a missing unit the way the IDE's does.
+    test::TempDir tools;
+    const auto compiler = tools.write("dcc32.sh", "#!/bin/sh\n"
+                                                  "printf '%s(10) Fatal: F1026 File not found: \\047KqGamma.dcu\\047\\r\\n' \"$1\"\n"
+                                                  "exit 1\n");
+    std::filesystem::permissions(compiler, std::filesystem::perms::owner_all);
+    WizardBench::Options options;
+    options.compiler = compiler;
+    WizardBench bench(options);
+    Wizard wizard(bench);
+    wizard.Start();
+    wizard.WalkTo("NpgConfirmar");
+
+    ModalDialogHelper answers;
+    answers.pressButton("&OK");
+    wizard.Next()->click();
+    ASSERT_EQ(answers.seen().size(), 1u);
+    EXPECT_EQ(answers.seen()[0].title, "Erro");
+    EXPECT_TRUE(answers.seen()[0].text.contains("<b>TarvixLib370.dpk<b>")) << answers.seen()[0].text.toStdString();
+    const QString log = Control<QPlainTextEdit>(wizard.Window(), "MemRegistro")->toPlainText();
+    EXPECT_TRUE(log.contains("C:\\Morvane\\TarvixComps\\D37\\TarvixLib370.dpk(10) Fatal: F1026 File not found: 'KqGamma.dcu'\n"
+                             "Compilation failure\nInstallation of package finished"))
+        << log.toStdString();
+
+    // Nothing is registered, nothing remembered; the wizard is finished all the same.
+    EXPECT_EQ(RememberedFolder(), "");
+    auto known = platform::current().registry().openKey(
+        platform::RegRoot::CurrentUser, "SOFTWARE\\Embarcadero\\BDS\\37.0\\Known Packages",
+        platform::KeyAccess::Read | platform::KeyAccess::Wow64_32Key, false);
+    ASSERT_NE(known, nullptr);
+    for (const std::string& name : known->valueNames())
+        EXPECT_EQ(name.find("TarvixLib"), std::string::npos) << name;
+    EXPECT_EQ(wizard.Cancel()->text(), "Fechar");
+    EXPECT_TRUE(wizard.Window().Estado().Finalizado);
+    wizard.Cancel()->click();
+    EXPECT_EQ(answers.seen().size(), 1u);
+    EXPECT_TRUE(wizard.Window().Fechada());
+}
+
 } // namespace
 } // namespace tarvix

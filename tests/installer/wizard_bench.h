@@ -71,6 +71,8 @@ public:
         std::string files = "|KqAlpha|KqBeta|";
         // The IDE's bin\dcc32.exe; nothing leaves the prefix builder's placeholder, which cannot be started.
         std::optional<std::filesystem::path> compiler = std::filesystem::path(TARVIX_SIM_DCC32_HOST);
+        // Whatever else a case changes in the IDE before it is registered.
+        std::function<void(tools::IdeSetup&)> adjustIde;
     };
 
     WizardBench() : WizardBench(Options{}) {}
@@ -84,6 +86,8 @@ public:
         if (options.delphi13) {
             tools::IdeSetup ide = tools::IdeSetup::delphi13();
             ide.dcc32Host = options.compiler;
+            if (options.adjustIde)
+                options.adjustIde(ide);
             builder.registerIde(ide);
         }
         system_ = std::make_unique<platform::WinePrefix>(temp_ / "prefix");
