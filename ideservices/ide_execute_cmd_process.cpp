@@ -50,7 +50,7 @@ bool TIdeExecuteCmdProcessOptions::Execute()
     request.readSize = 255;
     request.priority = PriorityOf(FProcessPriority);
     request.abort = FAbortPtr;
-    request.beforeResume = FBeforeResume;
+    request.beforeStart = FBeforeResume;
     const platform::ProcessResult result = system.processes().run(request);
     FExitCode = result.exitCode;
     if (!result.started)

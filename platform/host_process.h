@@ -38,7 +38,28 @@ enum class StreamMode {
     Null,    // /dev/null
 };
 
-struct HostProcessSpec {
+// What every run of a child shares, whichever way the program is named: how its output is taken, its priority,
+// and how it may be stopped or looked at before it starts.
+struct ChildRunOptions {
+    // Standard error goes where standard output goes (its pipe and callback, when that is a pipe).
+    bool mergeError = false;
+    // Bytes as they arrive on the pipes, in arrival order per pipe. Without a callback the bytes are read and
+    // dropped, so that the child never blocks on a full pipe.
+    std::function<void(std::string_view)> onOutput;
+    std::function<void(std::string_view)> onError;
+    std::size_t readSize = 255;
+
+    ProcessPriority priority = ProcessPriority::Normal;
+    // Polled while the child runs (also right after each callback): once it is true the child is killed and the
+    // run ends with AbortedExitCode.
+    const std::atomic<bool>* abort = nullptr;
+    // Called with the child's process id once it exists, before it runs the program (which waits meanwhile, as a
+    // suspended process does). The program is started also when the callback raises; the error then ends the
+    // run.
+    std::function<void(int processId)> beforeStart;
+};
+
+struct HostProcessSpec : ChildRunOptions {
     // The program and its arguments. A program name without "/" is looked up on the PATH of the child's
     // environment.
     std::vector<std::string> argv;
@@ -50,22 +71,6 @@ struct HostProcessSpec {
     StreamMode input = StreamMode::Inherit; // Pipe is not offered: the child reads our input or nothing
     StreamMode output = StreamMode::Pipe;
     StreamMode error = StreamMode::Pipe;
-    // Standard error goes where standard output goes (its pipe and callback, when that is a pipe).
-    bool mergeError = false;
-
-    // Bytes as they arrive on the pipes, in arrival order per pipe. Without a callback the bytes are read and
-    // dropped, so that the child never blocks on a full pipe.
-    std::function<void(std::string_view)> onOutput;
-    std::function<void(std::string_view)> onError;
-    std::size_t readSize = 255;
-
-    ProcessPriority priority = ProcessPriority::Normal;
-    // Polled while the child runs (also right after each callback): once it is true the child is killed and the
-    // run ends with AbortedExitCode.
-    const std::atomic<bool>* abort = nullptr;
-    // Called with the child's process id once it exists, before it runs the program (which waits meanwhile). The
-    // program is started also when the callback raises; the error then ends the run.
-    std::function<void(int processId)> beforeStart;
 };
 
 struct HostProcessResult {

@@ -6,31 +6,18 @@
 // with "MZ") through `wine` in the prefix, and a host executable directly, both with the prefix in WINEPREFIX.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
-#include <functional>
 #include <string>
-#include <string_view>
 
 #include "platform/host_process.h"
 
 namespace tarvix::platform {
 
-struct ProcessRequest {
+// Standard output and error always go to pipes here (the callbacks of ChildRunOptions).
+struct ProcessRequest : ChildRunOptions {
     std::string commandLine;
     // A Windows path; empty means this process's current folder (FileSystem::currentDirectory).
     std::string currentDirectory;
-    // Standard error goes to onOutput with standard output.
-    bool mergeError = false;
-    std::function<void(std::string_view)> onOutput;
-    std::function<void(std::string_view)> onError;
-    std::size_t readSize = 255;
-    ProcessPriority priority = ProcessPriority::Normal;
-    // Once true the program is stopped and the run ends with AbortedExitCode.
-    const std::atomic<bool>* abort = nullptr;
-    // Called after the program's process exists and before the program itself starts running, with its process
-    // id (CREATE_SUSPENDED followed by ResumeThread); the program starts also when the callback raises.
-    std::function<void(int processId)> beforeResume;
 };
 
 struct ProcessResult {

@@ -83,6 +83,7 @@ ProcessResult WineProcesses::run(const ProcessRequest& request)
     const std::string hostProgram = files_.toHostPath(program);
 
     HostProcessSpec spec;
+    static_cast<ChildRunOptions&>(spec) = request;
     const bool pe = isPeImage(hostProgram);
     if (pe) {
         spec.argv.push_back("wine");
@@ -99,13 +100,6 @@ ProcessResult WineProcesses::run(const ProcessRequest& request)
     spec.input = StreamMode::Inherit;
     spec.output = StreamMode::Pipe;
     spec.error = StreamMode::Pipe;
-    spec.mergeError = request.mergeError;
-    spec.onOutput = request.onOutput;
-    spec.onError = request.onError;
-    spec.readSize = request.readSize;
-    spec.priority = request.priority;
-    spec.abort = request.abort;
-    spec.beforeStart = request.beforeResume;
 
     const bool serverBefore = pe && wine::wineserverRunning(prefixDir_);
     const HostProcessResult run = runHostProcess(spec);

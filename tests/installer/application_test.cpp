@@ -9,24 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/installer/installer_application.h"
 #include "tests/support/modal_dialog_helper.h"
 
 namespace tarvix {
 namespace {
-
-// This process's application object is the installer's (created before the shared test helper would make a
-// plain one).
-TApplication& Application()
-{
-    static int argc = 1;
-    static char name[] = "tarvix-setup";
-    static char* argv[] = {name, nullptr};
-    static TApplication* app = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new TApplication(argc, argv);
-    }();
-    return *app;
-}
 
 // Raises an error for its first `failures` events of the user type, then counts the rest.
 class Failing : public QObject {
@@ -48,7 +35,7 @@ public:
 
 TEST(Application, AnUncaughtErrorIsShownAndTheApplicationGoesOn)
 {
-    Application();
+    test::InstallerApplication();
     test::ModalDialogHelper answers;
     answers.pressKey(Qt::Key_Return, Qt::NoModifier, [](QWidget* w) {
         EXPECT_NE(qobject_cast<QMessageBox*>(w), nullptr);

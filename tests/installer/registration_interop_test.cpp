@@ -92,21 +92,9 @@ public:
 
         test::Edition edition = test::SmallEdition();
         edition.emplace_back(UnitWithAccents + ".dcu", "sugar unit");
-        temp_.write("setup.exe", "MZ stand-in for the setup program");
-        std::string order;
-        for (const auto& [name, bytes] : edition) {
-            temp_.write("edition/" + name, bytes);
-            order += name + "\n";
-        }
-        temp_.write("order.txt", order);
-        pack::PackOptions pack;
-        pack.executable = temp_ / "setup.exe";
-        pack.folder = temp_ / "edition";
-        pack.orderFile = temp_ / "order.txt";
-        pack.descriptor =
-            pack::DescriptorValues{37, "Edição de Teste", false, "|KqAlpha|KqBeta|" + UnitWithAccents + "|", ""};
-        pack.output = temp_ / "installer.exe";
-        pack::Pack(pack);
+        installer_ = test::PackEdition(
+            temp_, edition,
+            pack::DescriptorValues{37, "Edição de Teste", false, "|KqAlpha|KqBeta|" + UnitWithAccents + "|", ""});
     }
 
     // A failed check may leave a wineserver behind; it must be gone before the folder is removed.
@@ -121,11 +109,12 @@ public:
 
     fs::path PrefixDir() const { return temp_ / "prefix"; }
     const tools::RegisteredIde& Ide() const { return ide_; }
-    std::string InstallerPath() const { return system_->files().toWindowsPath((temp_ / "installer.exe").string()); }
+    std::string InstallerPath() const { return system_->files().toWindowsPath(installer_.string()); }
     fs::path Host(const std::string& windowsPath) const { return system_->files().toHostPath(windowsPath); }
 
 private:
     test::TempDir temp_;
+    fs::path installer_;
     tools::RegisteredIde ide_;
     std::unique_ptr<platform::WinePrefix> system_;
     std::unique_ptr<platform::ScopedCurrentSystem> scope_;
@@ -165,11 +154,8 @@ TEST(RegistrationInterop, TheWizardCompilesThroughWineAndWineReadsTheRegistratio
     ASSERT_TRUE(test::WaitFor([&] { return window.Iniciada(); }));
     auto* next = test::Control<QPushButton>(window, "BtnAvancar");
     auto* cancel = test::Control<QPushButton>(window, "BtnCancelar");
-    next->click();
-    test::Control<QCheckBox>(window, "ChxContrato")->click();
-    next->click();
     ASSERT_EQ(window.PastaDestino(), Destination);
-    next->click();
+    test::WalkToTheConfirmationPage(window);
     {
         // Wine starts slowly, and nothing is answered while the compiler runs.
         test::ModalDialogHelper answers(std::chrono::seconds(120));

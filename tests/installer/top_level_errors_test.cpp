@@ -16,23 +16,11 @@
 #include "installer/application.h"
 #include "installer/executar_instalador.h"
 #include "installer/frm_main.h"
+#include "tests/installer/installer_application.h"
 #include "tests/installer/wizard_bench.h"
 
 namespace tarvix {
 namespace {
-
-// This process's application object is the installer's (made before the test helpers would make a plain one).
-TApplication& Application()
-{
-    static int argc = 1;
-    static char name[] = "tarvix-setup";
-    static char* argv[] = {name, nullptr};
-    static TApplication* app = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new TApplication(argc, argv);
-    }();
-    return *app;
-}
 
 // A click as the user makes it: through the application's event delivery, where the top-level handler sits.
 void ClickThroughTheEventLoop(QPushButton* button)
@@ -42,7 +30,7 @@ void ClickThroughTheEventLoop(QPushButton* button)
 
 TEST(TopLevelErrors, AHiveThatCannotBeParsedIsShownAndTheInstallerEndsInOrder)
 {
-    Application();
+    test::InstallerApplication();
     test::WizardBench bench;
     const std::filesystem::path userReg = bench.PrefixDir() / "user.reg";
     const std::string broken = "WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n"
@@ -70,7 +58,7 @@ TEST(TopLevelErrors, AHiveThatCannotBeParsedIsShownAndTheInstallerEndsInOrder)
 
 TEST(TopLevelErrors, AMissingCompilerIsShownAndTheWizardStaysUnfinished)
 {
-    Application();
+    test::InstallerApplication();
     test::WizardBench::Options options;
     options.compiler = std::nullopt;
     options.adjustIde = [](tools::IdeSetup& ide) { std::erase(ide.binFiles, "dcc32.exe"); };
@@ -81,10 +69,7 @@ TEST(TopLevelErrors, AMissingCompilerIsShownAndTheWizardStaysUnfinished)
     ASSERT_TRUE(test::WaitFor([&] { return window.Iniciada(); }));
     auto* next = test::Control<QPushButton>(window, "BtnAvancar");
     auto* cancel = test::Control<QPushButton>(window, "BtnCancelar");
-    next->click();
-    test::Control<QAbstractButton>(window, "ChxContrato")->click();
-    next->click();
-    next->click();
+    test::WalkToTheConfirmationPage(window);
 
     test::ModalDialogHelper answers;
     answers.pressKey(Qt::Key_Return, Qt::NoModifier, [](QWidget* w) {

@@ -4,8 +4,10 @@
 // Tests that link it pass the simulated compiler as TARVIX_SIM_DCC32_HOST.
 #pragma once
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QPushButton>
 #include <QWidget>
 
 #include <csignal>
@@ -62,6 +64,28 @@ inline Edition SmallEdition()
             {"KqBeta.dfm", "object Beta end"}};
 }
 
+// Packs an edition onto a stand-in for the setup program in `temp` (edition/, order.txt, setup.exe) and returns
+// the installer made, temp/installer.exe.
+inline std::filesystem::path PackEdition(const TempDir& temp, const Edition& edition,
+                                         const pack::DescriptorValues& descriptor)
+{
+    temp.write("setup.exe", "MZ stand-in for the setup program");
+    std::string order;
+    for (const auto& [name, bytes] : edition) {
+        temp.write("edition/" + name, bytes);
+        order += name + "\n";
+    }
+    temp.write("order.txt", order);
+    pack::PackOptions pack;
+    pack.executable = temp / "setup.exe";
+    pack.folder = temp / "edition";
+    pack.orderFile = temp / "order.txt";
+    pack.descriptor = descriptor;
+    pack.output = temp / "installer.exe";
+    pack::Pack(pack);
+    return pack.output;
+}
+
 class WizardBench {
 public:
     struct Options {
@@ -93,22 +117,8 @@ public:
         system_ = std::make_unique<platform::WinePrefix>(temp_ / "prefix");
         scope_ = std::make_unique<platform::ScopedCurrentSystem>(*system_);
 
-        // The edition packed onto a stand-in for the setup program.
-        temp_.write("setup.exe", "MZ stand-in for the setup program");
-        std::string order;
-        for (const auto& [name, bytes] : edition) {
-            temp_.write("edition/" + name, bytes);
-            order += name + "\n";
-        }
-        temp_.write("order.txt", order);
-        pack::PackOptions pack;
-        pack.executable = temp_ / "setup.exe";
-        pack.folder = temp_ / "edition";
-        pack.orderFile = temp_ / "order.txt";
-        pack.descriptor = pack::DescriptorValues{options.version, options.package, false, options.files, ""};
-        pack.output = temp_ / "installer.exe";
-        pack::Pack(pack);
-        installer_ = temp_ / "installer.exe";
+        installer_ = PackEdition(temp_, edition,
+                                 pack::DescriptorValues{options.version, options.package, false, options.files, ""});
     }
 
     // Uses an installer made elsewhere instead.
@@ -156,6 +166,17 @@ T* Control(QWidget& window, const char* name)
     T* control = window.findChild<T*>(QLatin1String(name));
     EXPECT_NE(control, nullptr) << name;
     return control;
+}
+
+// From the welcome page of a started window to the confirmation page, with the buttons and the agreement box as
+// a user goes; Next then reads "&Instalar".
+inline void WalkToTheConfirmationPage(QWidget& window)
+{
+    auto* next = Control<QPushButton>(window, "BtnAvancar");
+    next->click();
+    Control<QAbstractButton>(window, "ChxContrato")->click();
+    next->click();
+    next->click();
 }
 
 // A program that shows as a running Delphi IDE in a prefix: /bin/sleep run under the name bds.exe with the

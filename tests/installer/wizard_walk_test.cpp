@@ -148,10 +148,7 @@ std::vector<std::string> LogLines(QWidget& window)
 std::vector<test::ModalDialogSeen> WalkToTheEnd(TFrmMain& window)
 {
     auto* next = test::Control<QPushButton>(window, "BtnAvancar");
-    next->click();
-    test::Control<QCheckBox>(window, "ChxContrato")->click();
-    next->click();
-    next->click();
+    test::WalkToTheConfirmationPage(window);
     test::ModalDialogHelper answers(std::chrono::seconds(60));
     answers.pressButton("&OK");
     next->click(); // the copy runs inside this click, the registration inside the copy
