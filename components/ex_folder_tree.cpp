@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "components/kq_lib_functions.h"
+#include "platform/ascii_case.h"
 #include "platform/errors.h"
 #include "platform/system.h"
 
@@ -47,6 +48,8 @@ bool IsDriveComponent(const QString& part)
 
 std::string LeafName(std::string_view path)
 {
+    // Every trailing backslash goes ("C:\a\b\\" gives "b"), not just the one platform::excludeTrailingBackslash
+    // takes; a lone "\" stays.
     std::string_view p = path;
     while (p.size() > 1 && p.back() == '\\')
         p.remove_suffix(1);
@@ -118,19 +121,19 @@ TExFolderTree::TExFolderTree(QWidget* parent)
 
 void TExFolderTree::SetRoot(std::string_view root)
 {
-    if (built_ && root == root_)
+    if (FBuilt && root == FRoot)
         return;
-    root_ = root;
+    FRoot = root;
     Rebuild();
 }
 
 void TExFolderTree::Rebuild()
 {
-    updating_ = true;
+    FUpdating = true;
     clear();
     QTreeWidgetItem* top;
-    const bool desktop = Q(root_).compare(Q(DesktopRoot), Qt::CaseInsensitive) == 0;
-    const std::string folder = desktop ? std::string() : LongPath(root_);
+    const bool desktop = platform::equalsIgnoringAsciiCase(FRoot, DesktopRoot);
+    const std::string folder = desktop ? std::string() : LongPath(FRoot);
     if (!desktop && IsDirectory(folder)) {
         const QStringList parts = Components(folder);
         const bool drive = parts.size() == 1 && IsDriveComponent(parts[0]);
@@ -140,8 +143,8 @@ void TExFolderTree::Rebuild()
         top->setIcon(0, style()->standardIcon(QStyle::SP_DesktopIcon));
     }
     addTopLevelItem(top);
-    built_ = true;
-    updating_ = false;
+    FBuilt = true;
+    FUpdating = false;
     EnsureLoaded(top);
     top->setExpanded(true);
     setCurrentItem(top);
@@ -149,29 +152,29 @@ void TExFolderTree::Rebuild()
 
 void TExFolderTree::SetItemHeight(int value)
 {
-    if (value == itemHeight_)
+    if (value == FItemHeight)
         return;
-    itemHeight_ = value;
+    FItemHeight = value;
     scheduleDelayedItemsLayout();
 }
 
 void TExFolderTree::SetReadOnly(bool value)
 {
-    if (value == readOnly_)
+    if (value == FReadOnly)
         return;
-    readOnly_ = value;
-    setEditTriggers(readOnly_ ? QAbstractItemView::NoEditTriggers
+    FReadOnly = value;
+    setEditTriggers(FReadOnly ? QAbstractItemView::NoEditTriggers
                               : QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
-    updating_ = true;
+    FUpdating = true;
     for (QTreeWidgetItemIterator it(this); *it; ++it)
         ApplyEditFlags(*it);
-    updating_ = false;
+    FUpdating = false;
 }
 
 void TExFolderTree::ApplyEditFlags(QTreeWidgetItem* item) const
 {
     Qt::ItemFlags flags = item->flags();
-    flags.setFlag(Qt::ItemIsEditable, !readOnly_ && KindOf(item) == Kind::Folder);
+    flags.setFlag(Qt::ItemIsEditable, !FReadOnly && KindOf(item) == Kind::Folder);
     item->setFlags(flags);
 }
 
@@ -256,7 +259,7 @@ void TExFolderTree::RefreshFolder(QTreeWidgetItem* item)
     const std::vector<Entry> entries = ReadChildren(item);
     QTreeWidgetItem* const current = currentItem();
     bool currentGone = false;
-    updating_ = true;
+    FUpdating = true;
     // Folders that are gone lose their nodes; the others keep theirs (with their expansion and the nodes
     // read below them), new ones get new nodes, all in the order of the names.
     for (int c = item->childCount() - 1; c >= 0; --c) {
@@ -288,7 +291,7 @@ void TExFolderTree::RefreshFolder(QTreeWidgetItem* item)
     item->setData(0, LoadedRole, true);
     item->setChildIndicatorPolicy(entries.empty() ? QTreeWidgetItem::DontShowIndicatorWhenChildless
                                                   : QTreeWidgetItem::ShowIndicator);
-    updating_ = false;
+    FUpdating = false;
     // Moving a node out and back in loses Qt's current item; put it back unless its folder is gone.
     if (current && !currentGone && currentItem() != current)
         setCurrentItem(current);
@@ -342,7 +345,7 @@ QTreeWidgetItem* TExFolderTree::FindLoaded(std::string_view path) const
 
 bool TExFolderTree::SelectPath(std::string_view path)
 {
-    if (!built_)
+    if (!FBuilt)
         Rebuild();
     QTreeWidgetItem* top = topLevelItem(0);
     if (!top || path.empty())
@@ -379,7 +382,7 @@ bool TExFolderTree::SelectPath(std::string_view path)
 
 void TExFolderTree::Renamed(QTreeWidgetItem* item)
 {
-    if (updating_ || !item || KindOf(item) != Kind::Folder)
+    if (FUpdating || !item || KindOf(item) != Kind::Folder)
         return;
     const std::string oldPath = PathOf(item);
     const std::string oldName = LeafName(oldPath);
@@ -397,10 +400,10 @@ void TExFolderTree::Renamed(QTreeWidgetItem* item)
         } catch (const platform::PlatformError&) {
         }
     }
-    updating_ = true;
+    FUpdating = true;
     if (!moved) {
         item->setText(0, Q(oldName));
-        updating_ = false;
+        FUpdating = false;
         return;
     }
     // The folder's nodes below are named after the old path: read them again when needed.
@@ -410,7 +413,7 @@ void TExFolderTree::Renamed(QTreeWidgetItem* item)
     item->setData(0, LoadedRole, false);
     item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
     item->setExpanded(false);
-    updating_ = false;
+    FUpdating = false;
     // The parent's order follows the names.
     RefreshFolder(parentItem);
     setCurrentItem(FindLoaded(newPath));

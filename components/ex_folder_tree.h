@@ -31,7 +31,7 @@ public:
     // "rfDesktop" (compared without regard to case) or a folder's Windows path. Setting a different root (or
     // Rebuild) discards every node and starts again with the root expanded and selected. A path that names no
     // existing folder gives the desktop root.
-    const std::string& Root() const { return root_; }
+    const std::string& Root() const { return FRoot; }
     void SetRoot(std::string_view root);
     void Rebuild();
 
@@ -39,11 +39,11 @@ public:
     int Indent() const { return indentation(); }
     void SetIndent(int value) { setIndentation(value); }
     // Row height in pixels; 0 or less keeps the rows' own height.
-    int ItemHeight() const { return itemHeight_; }
+    int ItemHeight() const { return FItemHeight; }
     void SetItemHeight(int value);
     // False lets the user rename folders in place (F2 or a click on the selected folder); drives and the
     // desktop root are never renamed.
-    bool ReadOnly() const { return readOnly_; }
+    bool ReadOnly() const { return FReadOnly; }
     void SetReadOnly(bool value);
 
     // Selects the folder with this Windows path (any letter case, with or without a trailing backslash),
@@ -86,11 +86,11 @@ private:
     void Renamed(QTreeWidgetItem* item);
     void ApplyEditFlags(QTreeWidgetItem* item) const;
 
-    std::string root_{DesktopRoot};
-    int itemHeight_ = 0;
-    bool readOnly_ = true;
-    bool built_ = false;
-    bool updating_ = false; // set while the tree changes item texts itself
+    std::string FRoot{DesktopRoot};
+    int FItemHeight = 0;
+    bool FReadOnly = true;
+    bool FBuilt = false;
+    bool FUpdating = false; // set while the tree changes item texts itself
 };
 
 } // namespace tarvix

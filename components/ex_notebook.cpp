@@ -35,19 +35,19 @@ TExNotebook::TExNotebook(QWidget* parent)
 TExNotebook::~TExNotebook()
 {
     // The pages are destroyed after this, as child widgets: make sure they do not call back.
-    for (TExNotebookPage* page : pages_)
-        page->notebook_ = nullptr;
-    pages_.clear();
-    activePage_ = nullptr;
+    for (TExNotebookPage* page : FPages)
+        page->FNotebook = nullptr;
+    FPages.clear();
+    FActivePage = nullptr;
 }
 
 void TExNotebook::SetActivePage(TExNotebookPage* page)
 {
-    if (page == nullptr || page->notebook_ != this || page == activePage_)
+    if (page == nullptr || page->FNotebook != this || page == FActivePage)
         return;
 
     QWidget* form = window();
-    TExNotebookPage* oldPage = activePage_;
+    TExNotebookPage* oldPage = FActivePage;
 
     // Focus must not stay on a control that is about to be hidden: park it on the old page itself first.
     if (oldPage != nullptr) {
@@ -57,9 +57,9 @@ void TExNotebook::SetActivePage(TExNotebookPage* page)
     }
 
     page->raise();
-    showingPage_ = true;
+    FShowingPage = true;
     page->QWidget::setVisible(true);
-    showingPage_ = false;
+    FShowingPage = false;
     if (oldPage != nullptr && form->focusWidget() == oldPage) {
         if (page->isVisible() && page->isEnabled())
             page->setFocus(Qt::OtherFocusReason);
@@ -69,15 +69,15 @@ void TExNotebook::SetActivePage(TExNotebookPage* page)
 
     if (oldPage != nullptr)
         oldPage->QWidget::setVisible(false);
-    activePage_ = page;
+    FActivePage = page;
     LayoutPages();
 
     if (form->focusWidget() == page)
         SelectFirstOn(page);
 
-    activePageIndex_ = IndexOfPage(page);
+    FActivePageIndex = IndexOfPage(page);
 
-    if (!loading_ && OnChange) {
+    if (!FLoading && OnChange) {
         // A copy: the handler may assign OnChange anew while it runs.
         const auto handler = OnChange;
         handler(this);
@@ -86,34 +86,34 @@ void TExNotebook::SetActivePage(TExNotebookPage* page)
 
 void TExNotebook::SetActivePageIndex(int index)
 {
-    if (index < 0 || index >= PageCount() || index == activePageIndex_)
+    if (index < 0 || index >= PageCount() || index == FActivePageIndex)
         return;
-    activePageIndex_ = index;
-    SetActivePage(pages_[static_cast<size_t>(index)]);
+    FActivePageIndex = index;
+    SetActivePage(FPages[static_cast<size_t>(index)]);
 }
 
 QString TExNotebook::ActivePageName() const
 {
-    if (activePage_ != nullptr)
-        return activePage_->objectName();
-    return pendingPageName_;
+    if (FActivePage != nullptr)
+        return FActivePage->objectName();
+    return FPendingPageName;
 }
 
 void TExNotebook::SetActivePageName(const QString& name)
 {
-    for (TExNotebookPage* page : pages_) {
+    for (TExNotebookPage* page : FPages) {
         if (!name.isEmpty() && page->objectName() == name) {
-            pendingPageName_.clear();
+            FPendingPageName.clear();
             SetActivePage(page);
             return;
         }
     }
-    pendingPageName_ = name;
+    FPendingPageName = name;
 }
 
 void TExNotebook::SelectNextPage(bool goForward)
 {
-    SetActivePageIndex(activePageIndex_ + (goForward ? 1 : -1));
+    SetActivePageIndex(FActivePageIndex + (goForward ? 1 : -1));
 }
 
 TExNotebookPage* TExNotebook::FindNextPage(const TExNotebookPage* curPage, bool goForward) const
@@ -133,27 +133,27 @@ TExNotebookPage* TExNotebook::FindNextPage(const TExNotebookPage* curPage, bool 
             index = count;
         --index;
     }
-    return pages_[static_cast<size_t>(index)];
+    return FPages[static_cast<size_t>(index)];
 }
 
 TExNotebookPage* TExNotebook::Pages(int index) const
 {
     if (index < 0 || index >= PageCount())
         return nullptr;
-    return pages_[static_cast<size_t>(index)];
+    return FPages[static_cast<size_t>(index)];
 }
 
 void TExNotebook::Loaded()
 {
-    loading_ = true;
+    FLoading = true;
     LayoutPages();
     ApplyPendingPageName();
-    loading_ = false;
+    FLoading = false;
 }
 
 void TExNotebook::ShowControl(QWidget* control)
 {
-    if (auto* page = qobject_cast<TExNotebookPage*>(control); page != nullptr && page->notebook_ == this)
+    if (auto* page = qobject_cast<TExNotebookPage*>(control); page != nullptr && page->FNotebook == this)
         SetActivePage(page);
     // The notebook itself may lie on a page of an outer notebook.
     ShowInOuterNotebook(this);
@@ -169,17 +169,17 @@ bool TExNotebook::event(QEvent* event)
         // The form has been applied by now. Its pages may carry positions of their own: the notebook decides.
         // And a page named before it existed can be shown, as part of the form.
         LayoutPages();
-        if (!pendingPageName_.isEmpty()) {
-            const bool wasLoading = loading_;
-            loading_ = true;
+        if (!FPendingPageName.isEmpty()) {
+            const bool wasLoading = FLoading;
+            FLoading = true;
             ApplyPendingPageName();
-            loading_ = wasLoading;
+            FLoading = wasLoading;
         }
         break;
     case QEvent::ChildPolished: {
         // A page given this notebook as parent after its construction joins now.
         auto* page = qobject_cast<TExNotebookPage*>(static_cast<QChildEvent*>(event)->child());
-        if (page != nullptr && page->notebook_ == nullptr && page->parentWidget() == this)
+        if (page != nullptr && page->FNotebook == nullptr && page->parentWidget() == this)
             page->SetNotebook(this);
         break;
     }
@@ -187,7 +187,7 @@ bool TExNotebook::event(QEvent* event)
         // A page moved elsewhere with setParent() is no longer one of ours. (Only the address is compared: the
         // child may be half destroyed; a page that is destroyed has unlinked itself already.)
         QObject* child = static_cast<QChildEvent*>(event)->child();
-        for (TExNotebookPage* page : pages_) {
+        for (TExNotebookPage* page : FPages) {
             if (static_cast<QObject*>(page) == child) {
                 // setParent() hides the page itself; nothing is shown or hidden from inside it.
                 RemovePage(page, false);
@@ -210,21 +210,21 @@ void TExNotebook::resizeEvent(QResizeEvent* event)
 
 void TExNotebook::InsertPage(TExNotebookPage* page)
 {
-    pages_.push_back(page);
-    page->notebook_ = this;
+    FPages.push_back(page);
+    page->FNotebook = this;
     page->setGeometry(0, 0, width(), height());
     LayoutPages();
 }
 
 void TExNotebook::RemovePage(TExNotebookPage* page, bool hide)
 {
-    const auto it = std::find(pages_.begin(), pages_.end(), page);
-    if (it == pages_.end())
+    const auto it = std::find(FPages.begin(), FPages.end(), page);
+    if (it == FPages.end())
         return;
-    pages_.erase(it);
-    page->notebook_ = nullptr;
-    if (page == activePage_) {
-        activePage_ = nullptr;
+    FPages.erase(it);
+    page->FNotebook = nullptr;
+    if (page == FActivePage) {
+        FActivePage = nullptr;
         if (hide)
             page->QWidget::setVisible(false);
     }
@@ -235,14 +235,14 @@ void TExNotebook::MovePage(TExNotebookPage* page, int index)
     const int from = IndexOfPage(page);
     if (from < 0)
         return;
-    pages_.erase(pages_.begin() + from);
-    pages_.insert(pages_.begin() + index, page);
+    FPages.erase(FPages.begin() + from);
+    FPages.insert(FPages.begin() + index, page);
 }
 
 int TExNotebook::IndexOfPage(const TExNotebookPage* page) const
 {
-    const auto it = std::find(pages_.begin(), pages_.end(), page);
-    return it == pages_.end() ? -1 : static_cast<int>(it - pages_.begin());
+    const auto it = std::find(FPages.begin(), FPages.end(), page);
+    return it == FPages.end() ? -1 : static_cast<int>(it - FPages.begin());
 }
 
 QRect TExNotebook::PageRect() const
@@ -257,8 +257,8 @@ void TExNotebook::LayoutPages()
     // layout. An empty area (a notebook smaller than its border) leaves the hidden pages as they are.
     const QRect area = PageRect();
     const QRect visibleArea(area.topLeft(), area.size().expandedTo(QSize(0, 0)));
-    for (TExNotebookPage* page : pages_) {
-        if (page == activePage_)
+    for (TExNotebookPage* page : FPages) {
+        if (page == FActivePage)
             page->setGeometry(visibleArea);
         else if (!area.isEmpty())
             page->setGeometry(area);
@@ -267,11 +267,11 @@ void TExNotebook::LayoutPages()
 
 void TExNotebook::ApplyPendingPageName()
 {
-    if (pendingPageName_.isEmpty())
+    if (FPendingPageName.isEmpty())
         return;
-    for (TExNotebookPage* page : pages_) {
-        if (page->objectName() == pendingPageName_) {
-            pendingPageName_.clear();
+    for (TExNotebookPage* page : FPages) {
+        if (page->objectName() == FPendingPageName) {
+            FPendingPageName.clear();
             SetActivePage(page);
             return;
         }
@@ -303,42 +303,42 @@ TExNotebookPage::TExNotebookPage(QWidget* parent)
 
 TExNotebookPage::~TExNotebookPage()
 {
-    if (notebook_ != nullptr)
-        notebook_->RemovePage(this);
+    if (FNotebook != nullptr)
+        FNotebook->RemovePage(this);
 }
 
 void TExNotebookPage::SetNotebook(TExNotebook* notebook)
 {
-    if (notebook == notebook_)
+    if (notebook == FNotebook)
         return;
-    if (notebook_ != nullptr)
-        notebook_->RemovePage(this);
+    if (FNotebook != nullptr)
+        FNotebook->RemovePage(this);
     if (parentWidget() != notebook) {
         // setParent() hides the page, which is what a page outside the active position must be. For a page that
         // has been polished it also tells the notebook, which then adopts the page itself.
         setParent(notebook);
     }
-    if (notebook != nullptr && notebook_ != notebook)
+    if (notebook != nullptr && FNotebook != notebook)
         notebook->InsertPage(this);
 }
 
 int TExNotebookPage::PageIndex() const
 {
-    return notebook_ != nullptr ? notebook_->IndexOfPage(this) : -1;
+    return FNotebook != nullptr ? FNotebook->IndexOfPage(this) : -1;
 }
 
 void TExNotebookPage::SetPageIndex(int index)
 {
-    if (notebook_ == nullptr)
+    if (FNotebook == nullptr)
         return;
-    index = std::max(std::min(index, notebook_->PageCount() - 1), 0);
-    notebook_->MovePage(this, index);
+    index = std::max(std::min(index, FNotebook->PageCount() - 1), 0);
+    FNotebook->MovePage(this, index);
 }
 
 void TExNotebookPage::setVisible(bool visible)
 {
-    if (visible && notebook_ != nullptr && notebook_->activePage_ != this && !notebook_->showingPage_) {
-        notebook_->ShowControl(this);
+    if (visible && FNotebook != nullptr && FNotebook->FActivePage != this && !FNotebook->FShowingPage) {
+        FNotebook->ShowControl(this);
         return;
     }
     QWidget::setVisible(visible);

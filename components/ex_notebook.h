@@ -34,13 +34,13 @@ public:
     explicit TExNotebook(QWidget* parent = nullptr);
     ~TExNotebook() override;
 
-    TExNotebookPage* ActivePage() const { return activePage_; }
+    TExNotebookPage* ActivePage() const { return FActivePage; }
     // Shows `page` and raises OnChange; nothing happens for none, a page of another notebook or the page that
     // is already active.
     void SetActivePage(TExNotebookPage* page);
 
     // The position of the active page as recorded at the last change of the active page.
-    int ActivePageIndex() const { return activePageIndex_; }
+    int ActivePageIndex() const { return FActivePageIndex; }
     void SetActivePageIndex(int index);
 
     // The objectName of the active page. Setting it activates the page of that name; when no page of that name
@@ -55,13 +55,13 @@ public:
     // notebook gives the first page forward and the last page backward; none on an empty notebook.
     TExNotebookPage* FindNextPage(const TExNotebookPage* curPage, bool goForward) const;
 
-    int PageCount() const { return static_cast<int>(pages_.size()); }
+    int PageCount() const { return static_cast<int>(FPages.size()); }
     // The page at `index`, or nullptr when the index is out of range.
     TExNotebookPage* Pages(int index) const;
 
     // While loading, page changes raise no OnChange. Loaded() applies a pending ActivePageName and ends loading.
-    bool Loading() const { return loading_; }
-    void SetLoading(bool value) { loading_ = value; }
+    bool Loading() const { return FLoading; }
+    void SetLoading(bool value) { FLoading = value; }
     void Loaded() override;
 
     // Asked to make `control` visible: when it is one of the pages, it becomes the active page first. Then the
@@ -91,13 +91,13 @@ private:
     void ApplyPendingPageName();
     void SelectFirstOn(QWidget* page);
 
-    std::vector<TExNotebookPage*> pages_;
-    TExNotebookPage* activePage_ = nullptr;
-    int activePageIndex_ = 0;
-    QString pendingPageName_;
-    bool loading_ = false;
+    std::vector<TExNotebookPage*> FPages;
+    TExNotebookPage* FActivePage = nullptr;
+    int FActivePageIndex = 0;
+    QString FPendingPageName;
+    bool FLoading = false;
     // Set while the notebook itself shows a page, so that the page's setVisible does not ask to be activated.
-    bool showingPage_ = false;
+    bool FShowingPage = false;
 };
 
 // A page paints its background colour only; its Caption is kept for the form and not drawn.
@@ -110,7 +110,7 @@ public:
     explicit TExNotebookPage(QWidget* parent = nullptr);
     ~TExNotebookPage() override;
 
-    TExNotebook* Notebook() const { return notebook_; }
+    TExNotebook* Notebook() const { return FNotebook; }
     // Moves the page into `notebook` (at the end), or out of every notebook when it is nullptr. The page's parent
     // widget becomes `notebook`; a page taken out of every notebook has no parent, and whoever took it out owns
     // it (as with QWidget::setParent(nullptr)).
@@ -127,7 +127,7 @@ public:
 private:
     friend class TExNotebook;
 
-    TExNotebook* notebook_ = nullptr;
+    TExNotebook* FNotebook = nullptr;
 };
 
 // Makes `control` visible the way a form does before it focuses a control: every notebook between the control

@@ -86,9 +86,9 @@ void TFrmExSelFolder::DestroyShared()
 
 TFrmExSelFolder::TFrmExSelFolder(QWidget* parent)
     : QDialog(parent),
-      ui_(std::make_unique<Ui::TFrmExSelFolder>())
+      FUi(std::make_unique<Ui::TFrmExSelFolder>())
 {
-    ui_->setupUi(this);
+    FUi->setupUi(this);
     // A resizable frame whose title bar has the system menu and close box only.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
@@ -97,98 +97,98 @@ TFrmExSelFolder::TFrmExSelFolder(QWidget* parent)
     pal.setColor(QPalette::Window, ToQColor(FormColor, pal));
     setPalette(pal);
     setAutoFillBackground(true);
-    QPalette pathPal = ui_->EdtCaminho->palette();
+    QPalette pathPal = FUi->EdtCaminho->palette();
     pathPal.setColor(QPalette::Base, ToQColor(PathColor, pathPal));
-    ui_->EdtCaminho->setPalette(pathPal);
+    FUi->EdtCaminho->setPalette(pathPal);
 
     // Neither button answers Enter or Escape.
-    for (QPushButton* button : {ui_->BtnOk, ui_->BtnCancelar, ui_->BtnNova}) {
+    for (QPushButton* button : {FUi->BtnOk, FUi->BtnCancelar, FUi->BtnNova}) {
         button->setAutoDefault(false);
         button->setDefault(false);
     }
-    setTabOrder(ui_->BtnOk, ui_->BtnCancelar);
-    setTabOrder(ui_->BtnCancelar, ui_->TrvPastas);
-    setTabOrder(ui_->TrvPastas, ui_->BtnNova);
+    setTabOrder(FUi->BtnOk, FUi->BtnCancelar);
+    setTabOrder(FUi->BtnCancelar, FUi->TrvPastas);
+    setTabOrder(FUi->TrvPastas, FUi->BtnNova);
 
-    msgDlg_ = new TKqMsgDlg(this);
-    msgDlg_->SetBtnHeight(23);
-    msgDlg_->SetBtnSpace(12);
-    msgDlg_->SetBtnWidth(85);
+    FMsgDlg = new TKqMsgDlg(this);
+    FMsgDlg->SetBtnHeight(23);
+    FMsgDlg->SetBtnSpace(12);
+    FMsgDlg->SetBtnWidth(85);
     QFont tahoma(QStringLiteral("Tahoma"));
     tahoma.setPixelSize(11);
-    msgDlg_->SetButtonFont(tahoma);
-    msgDlg_->SetMessageFont(tahoma);
+    FMsgDlg->SetButtonFont(tahoma);
+    FMsgDlg->SetMessageFont(tahoma);
 
-    connect(ui_->BtnOk, &QPushButton::clicked, this, [this] { BtnOkClick(); });
-    connect(ui_->BtnCancelar, &QPushButton::clicked, this, [this] { reject(); });
-    connect(ui_->BtnNova, &QPushButton::clicked, this, [this] { BtnNovaClick(); });
-    connect(ui_->TrvPastas, &QTreeWidget::currentItemChanged, this, [this] { TrvPastasChange(); });
+    connect(FUi->BtnOk, &QPushButton::clicked, this, [this] { BtnOkClick(); });
+    connect(FUi->BtnCancelar, &QPushButton::clicked, this, [this] { reject(); });
+    connect(FUi->BtnNova, &QPushButton::clicked, this, [this] { BtnNovaClick(); });
+    connect(FUi->TrvPastas, &QTreeWidget::currentItemChanged, this, [this] { TrvPastasChange(); });
 
     // Only the position is remembered; the dialog is never maximised.
-    formSaver_ = new TKqFormSaver(this);
-    formSaver_->SetKey("\\SOFTWARE\\Morvane\\Quorval\\Forms");
-    formSaver_->SetRootKey(HKeyCurrentUser);
-    formSaver_->SetSaveSize(false);
-    formSaver_->SetSaveState(false);
-    formSaver_->SetAllowMaximize(false);
-    formSaver_->Loaded();
+    FFormSaver = new TKqFormSaver(this);
+    FFormSaver->SetKey("\\SOFTWARE\\Morvane\\Quorval\\Forms");
+    FFormSaver->SetRootKey(HKeyCurrentUser);
+    FFormSaver->SetSaveSize(false);
+    FFormSaver->SetSaveState(false);
+    FFormSaver->SetAllowMaximize(false);
+    FFormSaver->Loaded();
     ArrangeControls();
 }
 
 TFrmExSelFolder::~TFrmExSelFolder()
 {
     // The saver stores the placement while the form is still whole.
-    delete formSaver_;
+    delete FFormSaver;
 }
 
-QLabel* TFrmExSelFolder::LabCaminho() const { return ui_->LabCaminho; }
-QLineEdit* TFrmExSelFolder::EdtCaminho() const { return ui_->EdtCaminho; }
-TExFolderTree* TFrmExSelFolder::TrvPastas() const { return ui_->TrvPastas; }
-QPushButton* TFrmExSelFolder::BtnNova() const { return ui_->BtnNova; }
-QPushButton* TFrmExSelFolder::BtnOk() const { return ui_->BtnOk; }
-QPushButton* TFrmExSelFolder::BtnCancelar() const { return ui_->BtnCancelar; }
+QLabel* TFrmExSelFolder::LabCaminho() const { return FUi->LabCaminho; }
+QLineEdit* TFrmExSelFolder::EdtCaminho() const { return FUi->EdtCaminho; }
+TExFolderTree* TFrmExSelFolder::TrvPastas() const { return FUi->TrvPastas; }
+QPushButton* TFrmExSelFolder::BtnNova() const { return FUi->BtnNova; }
+QPushButton* TFrmExSelFolder::BtnOk() const { return FUi->BtnOk; }
+QPushButton* TFrmExSelFolder::BtnCancelar() const { return FUi->BtnCancelar; }
 
 void TFrmExSelFolder::ArrangeControls()
 {
     const QRect client = rect();
-    ui_->PanFundo->setGeometry(client);
+    FUi->PanFundo->setGeometry(client);
     const QRect inner = client.adjusted(Border, Border, -Border, -Border);
     const int left = inner.x();
     const int width = std::max(0, inner.width());
 
     // From the top: the label (as high as its font), 2 pixels, the path field, 4 pixels, the tree.
     int y = inner.y();
-    const int labelHeight = ui_->LabCaminho->sizeHint().height();
-    ui_->LabCaminho->setGeometry(left, y, width, labelHeight);
+    const int labelHeight = FUi->LabCaminho->sizeHint().height();
+    FUi->LabCaminho->setGeometry(left, y, width, labelHeight);
     y += labelHeight + 2;
-    ui_->EdtCaminho->setGeometry(left, y, width, PathHeight);
+    FUi->EdtCaminho->setGeometry(left, y, width, PathHeight);
     y += PathHeight + 4;
 
     // The button row on the bottom edge: the new-folder button on the left, OK and Cancelar on the right.
     const int rowTop = inner.y() + inner.height() - ButtonHeight;
     const int right = inner.x() + inner.width();
-    ui_->BtnNova->setGeometry(left, rowTop, ButtonWidth, ButtonHeight);
-    ui_->BtnCancelar->setGeometry(right - ButtonWidth, rowTop, ButtonWidth, ButtonHeight);
-    ui_->BtnOk->setGeometry(right - 2 * ButtonWidth - ButtonGap, rowTop, ButtonWidth, ButtonHeight);
+    FUi->BtnNova->setGeometry(left, rowTop, ButtonWidth, ButtonHeight);
+    FUi->BtnCancelar->setGeometry(right - ButtonWidth, rowTop, ButtonWidth, ButtonHeight);
+    FUi->BtnOk->setGeometry(right - 2 * ButtonWidth - ButtonGap, rowTop, ButtonWidth, ButtonHeight);
 
     // The tree ends 6 pixels above the new-folder button, shown or not.
-    ui_->TrvPastas->setGeometry(left, y, width, std::max(0, ui_->BtnNova->y() - y - TreeGap));
+    FUi->TrvPastas->setGeometry(left, y, width, std::max(0, FUi->BtnNova->y() - y - TreeGap));
 }
 
 void TFrmExSelFolder::TrvPastasChange()
 {
-    ui_->EdtCaminho->setText(Q(ui_->TrvPastas->SelectedPath()));
+    FUi->EdtCaminho->setText(Q(FUi->TrvPastas->SelectedPath()));
 }
 
 void TFrmExSelFolder::ShowInvalidFolder()
 {
-    msgDlg_->MsgError(InvalidFolderMessage);
-    ui_->TrvPastas->setFocus();
+    FMsgDlg->MsgError(InvalidFolderMessage);
+    FUi->TrvPastas->setFocus();
 }
 
 void TFrmExSelFolder::BtnOkClick()
 {
-    if (IsDirectory(ui_->EdtCaminho->text().toStdString()))
+    if (IsDirectory(FUi->EdtCaminho->text().toStdString()))
         accept();
     else
         ShowInvalidFolder();
@@ -196,7 +196,7 @@ void TFrmExSelFolder::BtnOkClick()
 
 void TFrmExSelFolder::BtnNovaClick()
 {
-    const std::string base = ui_->EdtCaminho->text().toStdString();
+    const std::string base = FUi->EdtCaminho->text().toStdString();
     // A new folder needs a folder to go into: without one the dialog says so, as OK does.
     if (!IsDirectory(base)) {
         ShowInvalidFolder();
@@ -224,27 +224,27 @@ void TFrmExSelFolder::BtnNovaClick()
         } catch (const platform::PlatformError&) {
         }
     }
-    ui_->TrvPastas->RefreshSelected();
-    if (!ValidFolderName(name) || !ui_->TrvPastas->SelectPath(path))
-        msgDlg_->MsgError("Não foi possível criar a pasta \"" + name.toStdString() + "\".");
-    ui_->TrvPastas->setFocus();
+    FUi->TrvPastas->RefreshSelected();
+    if (!ValidFolderName(name) || !FUi->TrvPastas->SelectPath(path))
+        FMsgDlg->MsgError("Não foi possível criar a pasta \"" + name.toStdString() + "\".");
+    FUi->TrvPastas->setFocus();
 }
 
 void TFrmExSelFolder::showEvent(QShowEvent* event)
 {
-    msgDlg_->SetButtonFont(font());
-    msgDlg_->SetMessageFont(font());
+    FMsgDlg->SetButtonFont(font());
+    FMsgDlg->SetMessageFont(font());
     ArrangeControls();
-    if (ui_->TrvPastas->currentItem())
-        ui_->TrvPastas->RefreshSelected();
+    if (FUi->TrvPastas->currentItem())
+        FUi->TrvPastas->RefreshSelected();
     QDialog::showEvent(event);
-    ui_->TrvPastas->setFocus();
+    FUi->TrvPastas->setFocus();
 }
 
 void TFrmExSelFolder::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
-        ui_->TrvPastas->setFocus();
+        FUi->TrvPastas->setFocus();
     else if (event->type() == QEvent::FontChange)
         ArrangeControls();
     QDialog::changeEvent(event);
@@ -277,9 +277,9 @@ TExSelectFolder::TExSelectFolder(QObject* owner)
     : QObject(owner)
 {
     if (auto* widget = qobject_cast<QWidget*>(owner))
-        font_ = widget->font();
+        FFont = widget->font();
     else if (qApp)
-        font_ = QApplication::font();
+        FFont = QApplication::font();
 }
 
 TExSelectFolder::~TExSelectFolder() = default;
@@ -287,26 +287,26 @@ TExSelectFolder::~TExSelectFolder() = default;
 bool TExSelectFolder::Execute()
 {
     TFrmExSelFolder& form = TFrmExSelFolder::Shared();
-    form.setFont(font_);
-    form.setWindowTitle(Q(title_));
-    form.LabCaminho()->setText(Q(caption_));
-    form.BtnNova()->setVisible(newFolderVisible_);
-    form.BtnNova()->setText(Q(newFolderCaption_));
+    form.setFont(FFont);
+    form.setWindowTitle(Q(FTitle));
+    form.LabCaminho()->setText(Q(FCaption));
+    form.BtnNova()->setVisible(FNewFolderVisible);
+    form.BtnNova()->setText(Q(FNewFolderCaption));
 
     TExFolderTree* tree = form.TrvPastas();
-    tree->SetRoot(root_);
-    tree->SetIndent(indent_);
-    if (itemHeight_ > 0)
-        tree->SetItemHeight(itemHeight_);
-    tree->SetReadOnly(readOnly_);
-    if (!path_.empty() && IsDirectory(path_))
-        tree->SelectPath(path_);
+    tree->SetRoot(FRoot);
+    tree->SetIndent(FIndent);
+    if (FItemHeight > 0)
+        tree->SetItemHeight(FItemHeight);
+    tree->SetReadOnly(FReadOnly);
+    if (!FPath.empty() && IsDirectory(FPath))
+        tree->SelectPath(FPath);
     form.TrvPastasChange();
     form.ArrangeControls();
 
     if (form.exec() != QDialog::Accepted)
         return false;
-    path_ = form.EdtCaminho()->text().toStdString();
+    FPath = form.EdtCaminho()->text().toStdString();
     return true;
 }
 

@@ -64,8 +64,8 @@ public:
     QPushButton* BtnNova() const;
     QPushButton* BtnOk() const;
     QPushButton* BtnCancelar() const;
-    TKqFormSaver* FormSaver() const { return formSaver_; }
-    TKqMsgDlg* MsgDlg() const { return msgDlg_; }
+    TKqFormSaver* FormSaver() const { return FFormSaver; }
+    TKqMsgDlg* MsgDlg() const { return FMsgDlg; }
 
     // Places the controls for the current client size: the label, the path field and the tree from the top,
     // the buttons on the bottom row, and the tree ending 6 pixels above the new-folder button's top.
@@ -88,9 +88,9 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    std::unique_ptr<Ui::TFrmExSelFolder> ui_;
-    TKqFormSaver* formSaver_ = nullptr;
-    TKqMsgDlg* msgDlg_ = nullptr;
+    std::unique_ptr<Ui::TFrmExSelFolder> FUi;
+    TKqFormSaver* FFormSaver = nullptr;
+    TKqMsgDlg* FMsgDlg = nullptr;
 };
 
 class TExSelectFolder : public QObject, public TComponent {
@@ -102,46 +102,46 @@ public:
     ~TExSelectFolder() override;
 
     // "rfDesktop" (the desktop with the drives and the desktop folder) or a folder's Windows path.
-    const std::string& Root() const { return root_; }
-    void SetRoot(std::string_view value) { root_ = value; }
+    const std::string& Root() const { return FRoot; }
+    void SetRoot(std::string_view value) { FRoot = value; }
     // In: the folder to select when the dialog opens (ignored unless it exists). Out: the folder chosen.
-    const std::string& Path() const { return path_; }
-    void SetPath(std::string_view value) { path_ = value; }
+    const std::string& Path() const { return FPath; }
+    void SetPath(std::string_view value) { FPath = value; }
     // Font of the dialog and its messages; setting it copies the font.
-    const QFont& Font() const { return font_; }
-    void SetFont(const QFont& value) { font_ = value; }
-    int Indent() const { return indent_; }
-    void SetIndent(int value) { indent_ = value; }
+    const QFont& Font() const { return FFont; }
+    void SetFont(const QFont& value) { FFont = value; }
+    int Indent() const { return FIndent; }
+    void SetIndent(int value) { FIndent = value; }
     // Row height of the tree; 0 or less keeps the tree's own.
-    int ItemHeight() const { return itemHeight_; }
-    void SetItemHeight(int value) { itemHeight_ = value; }
+    int ItemHeight() const { return FItemHeight; }
+    void SetItemHeight(int value) { FItemHeight = value; }
     // Whether the tree forbids renaming folders in place.
-    bool ReadOnly() const { return readOnly_; }
-    void SetReadOnly(bool value) { readOnly_ = value; }
-    const std::string& Caption() const { return caption_; }
-    void SetCaption(std::string_view value) { caption_ = value; }
-    const std::string& Title() const { return title_; }
-    void SetTitle(std::string_view value) { title_ = value; }
-    bool NewFolderVisible() const { return newFolderVisible_; }
-    void SetNewFolderVisible(bool value) { newFolderVisible_ = value; }
-    const std::string& NewFolderCaption() const { return newFolderCaption_; }
-    void SetNewFolderCaption(std::string_view value) { newFolderCaption_ = value; }
+    bool ReadOnly() const { return FReadOnly; }
+    void SetReadOnly(bool value) { FReadOnly = value; }
+    const std::string& Caption() const { return FCaption; }
+    void SetCaption(std::string_view value) { FCaption = value; }
+    const std::string& Title() const { return FTitle; }
+    void SetTitle(std::string_view value) { FTitle = value; }
+    bool NewFolderVisible() const { return FNewFolderVisible; }
+    void SetNewFolderVisible(bool value) { FNewFolderVisible = value; }
+    const std::string& NewFolderCaption() const { return FNewFolderCaption; }
+    void SetNewFolderCaption(std::string_view value) { FNewFolderCaption = value; }
 
     // Shows the dialog modally; True with Path set to the chosen folder when the user pressed OK, else False
     // with Path unchanged.
     bool Execute();
 
 private:
-    std::string root_{"rfDesktop"};
-    std::string path_;
-    QFont font_;
-    int indent_ = 20;
-    int itemHeight_ = 18;
-    bool readOnly_ = true;
-    std::string caption_{"Caminho:"};
-    std::string title_{"Selecionar Pasta"};
-    bool newFolderVisible_ = false;
-    std::string newFolderCaption_{"Criar Pasta"};
+    std::string FRoot{"rfDesktop"};
+    std::string FPath;
+    QFont FFont;
+    int FIndent = 20;
+    int FItemHeight = 18;
+    bool FReadOnly = true;
+    std::string FCaption{"Caminho:"};
+    std::string FTitle{"Selecionar Pasta"};
+    bool FNewFolderVisible = false;
+    std::string FNewFolderCaption{"Criar Pasta"};
 };
 
 } // namespace tarvix

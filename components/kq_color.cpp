@@ -1,10 +1,11 @@
 #include "components/kq_color.h"
 
 #include <array>
-#include <cctype>
 #include <charconv>
 #include <cstdlib>
 #include <utility>
+
+#include "platform/ascii_case.h"
 
 namespace tarvix {
 namespace {
@@ -67,22 +68,12 @@ constexpr std::array<ColorName, 50> colorNames{{
     {"clHotLight", clHotLight},
 }};
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 } // namespace
 
 std::optional<TColor> IdentToColor(std::string_view ident)
 {
     for (const ColorName& entry : colorNames)
-        if (equalsIgnoringCase(entry.name, ident))
+        if (platform::equalsIgnoringAsciiCase(entry.name, ident))
             return entry.color;
     return std::nullopt;
 }

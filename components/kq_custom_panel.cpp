@@ -30,25 +30,25 @@ void TKqCustomPanel::SetBorderWidth(int value)
 {
     if (value < 0)
         return;
-    borderWidth_ = value;
+    FBorderWidth = value;
     setContentsMargins(value, value, value, value);
     update();
 }
 
 void TKqCustomPanel::SetColor(TColor value)
 {
-    if (value == color_ && !parentColor_)
+    if (value == FColor && !FParentColor)
         return;
-    color_ = value;
-    parentColor_ = false;
+    FColor = value;
+    FParentColor = false;
     ApplyColor();
 }
 
 void TKqCustomPanel::SetParentColor(bool value)
 {
-    if (value == parentColor_)
+    if (value == FParentColor)
         return;
-    parentColor_ = value;
+    FParentColor = value;
     ApplyColor();
 }
 
@@ -59,33 +59,33 @@ QColor TKqCustomPanel::EffectiveColor() const
 
 void TKqCustomPanel::SetCaption(const QString& value)
 {
-    if (value == caption_)
+    if (value == FCaption)
         return;
-    caption_ = value;
+    FCaption = value;
     update();
 }
 
 void TKqCustomPanel::changeEvent(QEvent* event)
 {
     // A system colour follows the palette the panel inherits: resolve it again when that changes.
-    if (event->type() == QEvent::PaletteChange && !applyingColor_ && !parentColor_ && IsSystemColor(color_))
+    if (event->type() == QEvent::PaletteChange && !FApplyingColor && !FParentColor && IsSystemColor(FColor))
         ApplyColor();
     QFrame::changeEvent(event);
 }
 
 void TKqCustomPanel::ApplyColor()
 {
-    applyingColor_ = true;
+    FApplyingColor = true;
     QPalette pal = palette();
     // Drop the panel's own Window role first, so that a system colour resolves against what it inherits.
     pal.setResolveMask(pal.resolveMask() & ~windowRoleBits());
     setPalette(pal);
-    if (!parentColor_) {
+    if (!FParentColor) {
         pal = palette();
-        pal.setColor(QPalette::Window, ToQColor(color_, pal));
+        pal.setColor(QPalette::Window, ToQColor(FColor, pal));
         setPalette(pal);
     }
-    applyingColor_ = false;
+    FApplyingColor = false;
     update();
 }
 

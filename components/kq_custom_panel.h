@@ -22,19 +22,19 @@ public:
 
     // Child widgets (and the layout set on the panel) are kept this many pixels inside the panel's edge.
     // Negative values are ignored.
-    int BorderWidth() const { return borderWidth_; }
+    int BorderWidth() const { return FBorderWidth; }
     virtual void SetBorderWidth(int value);
 
     // The background. It is the Window role of the panel's palette, so children that take their parent's
     // colour see it. Setting Color turns ParentColor off; ParentColor takes the parent's colour again.
-    TColor Color() const { return color_; }
+    TColor Color() const { return FColor; }
     void SetColor(TColor value);
-    bool ParentColor() const { return parentColor_; }
+    bool ParentColor() const { return FParentColor; }
     void SetParentColor(bool value);
     // The colour the panel shows: its own, or its parent's while ParentColor is set.
     QColor EffectiveColor() const;
 
-    QString Caption() const { return caption_; }
+    QString Caption() const { return FCaption; }
     virtual void SetCaption(const QString& value);
 
 protected:
@@ -43,11 +43,11 @@ protected:
 private:
     void ApplyColor();
 
-    int borderWidth_ = 0;
-    TColor color_ = clBtnFace;
-    bool parentColor_ = false;
-    bool applyingColor_ = false;
-    QString caption_;
+    int FBorderWidth = 0;
+    TColor FColor = clBtnFace;
+    bool FParentColor = false;
+    bool FApplyingColor = false;
+    QString FCaption;
 };
 
 } // namespace tarvix

@@ -69,9 +69,11 @@ TKqFindFile::TKqFindFile() = default;
 
 void TKqFindFile::SetInitialDir(std::string_view value)
 {
+    // One trailing backslash comes off, even that of a drive root ("C:\" is kept as "C:"), unlike
+    // platform::excludeTrailingBackslash: the search puts a backslash between a folder and each name itself.
     if (!value.empty() && value.back() == '\\')
         value.remove_suffix(1);
-    initialDir_ = value;
+    FInitialDir = value;
 }
 
 uint32_t TKqFindFile::AllowedAttributes(TKqFindOptions options)
@@ -88,48 +90,48 @@ uint32_t TKqFindFile::AllowedAttributes(TKqFindOptions options)
 
 bool TKqFindFile::Execute()
 {
-    aborted_ = false;
-    files_.clear();
-    openFolders_.clear();
-    searchFolder(initialDir_);
-    return !aborted_;
+    FAborted = false;
+    FFiles.clear();
+    FOpenFolders.clear();
+    SearchFolder(FInitialDir);
+    return !FAborted;
 }
 
-bool TKqFindFile::mayGoOn() const
+bool TKqFindFile::MayGoOn() const
 {
-    return !aborted_ && (maxFiles_ == 0 || static_cast<int64_t>(files_.size()) != maxFiles_);
+    return !FAborted && (FMaxFiles == 0 || static_cast<int64_t>(FFiles.size()) != FMaxFiles);
 }
 
-void TKqFindFile::searchFolder(const std::string& folder)
+void TKqFindFile::SearchFolder(const std::string& folder)
 {
     if (OnSearchDir)
         OnSearchDir(*this, folder);
     processMessages();
 
     // Read anew for every folder: a handler may have changed the masks meanwhile.
-    for (const std::string& mask : splitMasks(fileToSearch_))
-        searchMask(folder, mask);
+    for (const std::string& mask : splitMasks(FFileToSearch))
+        SearchMask(folder, mask);
 
-    if (options_.Contains(foRecursiveDir)) {
+    if (FOptions.Contains(foRecursiveDir)) {
         const std::optional<std::string> identity = folderIdentity(folder);
         if (identity)
-            openFolders_.push_back(*identity);
-        searchSubFolders(folder);
+            FOpenFolders.push_back(*identity);
+        SearchSubFolders(folder);
         if (identity)
-            openFolders_.pop_back();
+            FOpenFolders.pop_back();
     }
 }
 
-void TKqFindFile::searchMask(const std::string& folder, const std::string& mask)
+void TKqFindFile::SearchMask(const std::string& folder, const std::string& mask)
 {
     const std::vector<platform::DirEntry> entries = platform::current().files().enumerate(folder, mask);
     for (const platform::DirEntry& entry : entries) {
-        if (!mayGoOn())
+        if (!MayGoOn())
             break;
         // Options are read for every entry, as a handler may change them while the search runs.
-        if ((entry.attributes & ~AllowedAttributes(options_)) == 0) {
-            std::string name = options_.Contains(foIncludePath) ? folder + "\\" + entry.name : entry.name;
-            files_.push_back(name);
+        if ((entry.attributes & ~AllowedAttributes(FOptions)) == 0) {
+            std::string name = FOptions.Contains(foIncludePath) ? folder + "\\" + entry.name : entry.name;
+            FFiles.push_back(name);
             if (OnFound)
                 OnFound(*this, name);
         }
@@ -137,15 +139,15 @@ void TKqFindFile::searchMask(const std::string& folder, const std::string& mask)
     }
 }
 
-void TKqFindFile::searchSubFolders(const std::string& folder)
+void TKqFindFile::SearchSubFolders(const std::string& folder)
 {
     const std::vector<platform::DirEntry> entries = platform::current().files().enumerate(folder, "*.*");
     for (const platform::DirEntry& entry : entries) {
-        if (!mayGoOn())
+        if (!MayGoOn())
             break;
-        if ((entry.attributes & Hidden) && !options_.Contains(foHiddenFiles))
+        if ((entry.attributes & Hidden) && !FOptions.Contains(foHiddenFiles))
             continue;
-        if ((entry.attributes & System) && !options_.Contains(foSysFiles))
+        if ((entry.attributes & System) && !FOptions.Contains(foSysFiles))
             continue;
         if (!(entry.attributes & Directory) || entry.name == "." || entry.name == "..")
             continue;
@@ -153,9 +155,9 @@ void TKqFindFile::searchSubFolders(const std::string& folder)
         // A link back to a folder that is being searched would repeat the search below it without end (and, with
         // two such links, double it at every level): such a folder has been searched already.
         const std::optional<std::string> identity = folderIdentity(sub);
-        if (identity && std::find(openFolders_.begin(), openFolders_.end(), *identity) != openFolders_.end())
+        if (identity && std::find(FOpenFolders.begin(), FOpenFolders.end(), *identity) != FOpenFolders.end())
             continue;
-        searchFolder(sub);
+        SearchFolder(sub);
     }
 }
 

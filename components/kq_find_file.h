@@ -44,29 +44,29 @@ public:
     static constexpr TKqFindOptions FromBits(uint8_t bits)
     {
         TKqFindOptions s;
-        s.bits_ = static_cast<uint8_t>(bits & All().bits_);
+        s.FBits = static_cast<uint8_t>(bits & All().FBits);
         return s;
     }
 
-    constexpr bool Contains(TKqFindOption o) const { return (bits_ & bit(o)) != 0; }
+    constexpr bool Contains(TKqFindOption o) const { return (FBits & Bit(o)) != 0; }
     constexpr TKqFindOptions& Include(TKqFindOption o)
     {
-        bits_ = static_cast<uint8_t>(bits_ | bit(o));
+        FBits = static_cast<uint8_t>(FBits | Bit(o));
         return *this;
     }
     constexpr TKqFindOptions& Exclude(TKqFindOption o)
     {
-        bits_ = static_cast<uint8_t>(bits_ & ~bit(o));
+        FBits = static_cast<uint8_t>(FBits & ~Bit(o));
         return *this;
     }
-    constexpr uint8_t Bits() const { return bits_; }
-    constexpr bool Empty() const { return bits_ == 0; }
+    constexpr uint8_t Bits() const { return FBits; }
+    constexpr bool Empty() const { return FBits == 0; }
 
     friend constexpr bool operator==(TKqFindOptions, TKqFindOptions) = default;
 
 private:
-    static constexpr uint8_t bit(TKqFindOption o) { return static_cast<uint8_t>(1u << o); }
-    uint8_t bits_ = 0;
+    static constexpr uint8_t Bit(TKqFindOption o) { return static_cast<uint8_t>(1u << o); }
+    uint8_t FBits = 0;
 };
 
 class TKqFindFile;
@@ -81,28 +81,28 @@ public:
     TKqFindFile();
 
     // One or more wildcard masks separated by ";" ("*.dcr;*.res"); blanks around them are ignored.
-    const std::string& FileToSearch() const { return fileToSearch_; }
-    void SetFileToSearch(std::string_view value) { fileToSearch_ = value; }
+    const std::string& FileToSearch() const { return FFileToSearch; }
+    void SetFileToSearch(std::string_view value) { FFileToSearch = value; }
     // The folder where the search starts; one trailing backslash is removed when it is set.
-    const std::string& InitialDir() const { return initialDir_; }
+    const std::string& InitialDir() const { return FInitialDir; }
     void SetInitialDir(std::string_view value);
     // Stop when Files holds this many names; 0 means no limit.
-    int MaxFiles() const { return maxFiles_; }
-    void SetMaxFiles(int value) { maxFiles_ = value; }
+    int MaxFiles() const { return FMaxFiles; }
+    void SetMaxFiles(int value) { FMaxFiles = value; }
     // All five options by default.
-    TKqFindOptions Options() const { return options_; }
-    void SetOptions(TKqFindOptions value) { options_ = value; }
+    TKqFindOptions Options() const { return FOptions; }
+    void SetOptions(TKqFindOptions value) { FOptions = value; }
 
     // The names found by the last Execute, in the order found. The list is the component's; callers may sort it.
-    std::vector<std::string>& Files() { return files_; }
-    const std::vector<std::string>& Files() const { return files_; }
+    std::vector<std::string>& Files() { return FFiles; }
+    const std::vector<std::string>& Files() const { return FFiles; }
 
     // Empties Files and searches InitialDir. True unless Abort was called during the search; reaching MaxFiles
     // is not an abort. A folder that does not exist or cannot be read simply adds nothing.
     bool Execute();
     // Stops the search at its next check (from an event handler, or from a user action handled while the
     // search lets messages be processed).
-    void Abort() { aborted_ = true; }
+    void Abort() { FAborted = true; }
 
     TKqFindFoundEvent OnFound;
     TKqFindSearchDirEvent OnSearchDir;
@@ -113,19 +113,19 @@ public:
     static uint32_t AllowedAttributes(TKqFindOptions options);
 
 private:
-    bool mayGoOn() const;
-    void searchFolder(const std::string& folder);
-    void searchMask(const std::string& folder, const std::string& mask);
-    void searchSubFolders(const std::string& folder);
+    bool MayGoOn() const;
+    void SearchFolder(const std::string& folder);
+    void SearchMask(const std::string& folder, const std::string& mask);
+    void SearchSubFolders(const std::string& folder);
 
-    std::string fileToSearch_;
-    std::string initialDir_;
-    int maxFiles_ = 0;
-    TKqFindOptions options_ = TKqFindOptions::All();
-    std::vector<std::string> files_;
-    bool aborted_ = false;
+    std::string FFileToSearch;
+    std::string FInitialDir;
+    int FMaxFiles = 0;
+    TKqFindOptions FOptions = TKqFindOptions::All();
+    std::vector<std::string> FFiles;
+    bool FAborted = false;
     // The folders whose sub-folders are being searched, as resolved host paths, outermost first.
-    std::vector<std::string> openFolders_;
+    std::vector<std::string> FOpenFolders;
 };
 
 } // namespace tarvix

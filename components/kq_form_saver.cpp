@@ -14,6 +14,7 @@
 
 #include "components/kq_lib_functions.h"
 #include "components/kq_registry.h"
+#include "platform/ascii_case.h"
 #include "platform/system.h"
 
 namespace tarvix {
@@ -52,22 +53,13 @@ uint16_t MaxLimit16(int value)
     return value >= QWIDGETSIZE_MAX ? 0 : Limit16(value);
 }
 
-char AsciiUpper(char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 std::size_t FindNoCase(std::string_view text, std::string_view what)
 {
     if (what.size() > text.size())
         return std::string_view::npos;
-    for (std::size_t i = 0; i + what.size() <= text.size(); ++i) {
-        std::size_t k = 0;
-        while (k < what.size() && AsciiUpper(text[i + k]) == AsciiUpper(what[k]))
-            ++k;
-        if (k == what.size())
+    for (std::size_t i = 0; i + what.size() <= text.size(); ++i)
+        if (platform::startsWithIgnoringAsciiCase(text.substr(i), what))
             return i;
-    }
     return std::string_view::npos;
 }
 
@@ -119,18 +111,18 @@ std::optional<TKqFormPlacement> TKqFormPlacement::Decode(std::string_view bytes)
 
 TKqFormSaver::TKqFormSaver(QWidget* form, platform::Registry* backend)
     : QObject(form ? form->window() : nullptr),
-      form_(form ? form->window() : nullptr),
-      registry_(std::make_unique<TKqRegManager>(backend))
+      FForm(form ? form->window() : nullptr),
+      FRegistry(std::make_unique<TKqRegManager>(backend))
 {
-    registry_->SetAutoCreate(true);
-    if (form_) {
-        if (IsNormal(form_->windowState()))
-            normalBounds_ = form_->geometry();
-        form_->installEventFilter(this);
-        formName_ = FormClassName();
+    FRegistry->SetAutoCreate(true);
+    if (FForm) {
+        if (IsNormal(FForm->windowState()))
+            FNormalBounds = FForm->geometry();
+        FForm->installEventFilter(this);
+        FFormName = FormClassName();
         // A form being destroyed announces it before it deletes its children (this saver among them) and
         // while its placement can still be read: the last placement is stored then.
-        connect(form_, &QObject::destroyed, this, [this] { FormDestroyed(); });
+        connect(FForm, &QObject::destroyed, this, [this] { FormDestroyed(); });
     }
 }
 
@@ -141,56 +133,56 @@ TKqFormSaver::~TKqFormSaver()
 
 void TKqFormSaver::FormDestroyed()
 {
-    if (!form_)
+    if (!FForm)
         return;
-    form_->removeEventFilter(this);
+    FForm->removeEventFilter(this);
     // Nobody can be told of a failure here; a placement that cannot be stored is simply not remembered.
     try {
         SaveForm();
     } catch (const std::exception&) {
     }
-    form_ = nullptr;
+    FForm = nullptr;
 }
 
 void TKqFormSaver::Loaded()
 {
     // The form is complete now, whatever stage of its construction made the saver.
-    if (form_)
-        formName_ = FormClassName();
+    if (FForm)
+        FFormName = FormClassName();
     RestoreForm();
 }
 
 TKqRegManager& TKqFormSaver::Registry()
 {
-    registry_->SetRootKey(rootKey_);
-    registry_->SetKey(KeyPath());
-    return *registry_;
+    FRegistry->SetRootKey(FRootKey);
+    FRegistry->SetKey(KeyPath());
+    return *FRegistry;
 }
 
 void TKqFormSaver::SetKey(std::string_view value)
 {
-    key_ = value.empty() ? std::string(DefaultKey) : std::string(value);
+    FKey = value.empty() ? std::string(DefaultKey) : std::string(value);
 }
 
 std::string TKqFormSaver::KeyPath() const
 {
     static constexpr std::string_view Placeholder = "[EXENAME]";
-    const std::size_t at = FindNoCase(key_, Placeholder);
+    const std::size_t at = FindNoCase(FKey, Placeholder);
     if (at == std::string::npos)
-        return key_;
-    return key_.substr(0, at) + ExeBaseName() + key_.substr(at + Placeholder.size());
+        return FKey;
+    return FKey.substr(0, at) + ExeBaseName() + FKey.substr(at + Placeholder.size());
 }
 
 std::string TKqFormSaver::GetFormName() const
 {
-    return formName_;
+    return FFormName;
 }
 
 std::string TKqFormSaver::FormClassName() const
 {
-    if (!form_)
+    if (!FForm)
         return {};
-    std::string name = form_->metaObject()->className();
+    std::string name = FForm->metaObject()->className();
     const std::size_t colons = name.rfind("::");
     if (colons != std::string::npos)
         name.erase(0, colons + 2);
@@ -199,12 +191,12 @@ std::string TKqFormSaver::FormClassName() const
 
 bool TKqFormSaver::HasStoredInfo()
 {
-    return form_ && Registry().ValueExists({}, GetFormName());
+    return FForm && Registry().ValueExists({}, GetFormName());
 }
 
 std::optional<TKqFormPlacement> TKqFormSaver::StoredPlacement()
 {
-    if (!form_)
+    if (!FForm)
         return std::nullopt;
     std::array<char, TKqFormPlacement::Size> bytes{};
     int size = -1;
@@ -227,30 +219,30 @@ void TKqFormSaver::Store(const TKqFormPlacement& placement)
 
 void TKqFormSaver::EraseValue()
 {
-    if (form_)
+    if (FForm)
         Registry().DeleteValue({}, GetFormName());
 }
 
 void TKqFormSaver::EraseKey()
 {
-    if (form_)
+    if (FForm)
         Registry().DeleteSubKey({});
 }
 
 QRect TKqFormSaver::NormalGeometry() const
 {
-    if (IsNormal(form_->windowState()))
-        return form_->geometry();
-    if (normalBounds_.isValid())
-        return normalBounds_;
-    if (form_->normalGeometry().isValid())
-        return form_->normalGeometry();
-    return form_->geometry();
+    if (IsNormal(FForm->windowState()))
+        return FForm->geometry();
+    if (FNormalBounds.isValid())
+        return FNormalBounds;
+    if (FForm->normalGeometry().isValid())
+        return FForm->normalGeometry();
+    return FForm->geometry();
 }
 
 TKqFormPlacement TKqFormSaver::Current(Qt::WindowStates state) const
 {
-    const QRect bounds = IsNormal(state) && IsNormal(form_->windowState()) ? form_->geometry() : NormalGeometry();
+    const QRect bounds = IsNormal(state) && IsNormal(FForm->windowState()) ? FForm->geometry() : NormalGeometry();
     TKqFormPlacement p;
     p.Left = bounds.left();
     p.Top = bounds.top();
@@ -262,11 +254,11 @@ TKqFormPlacement TKqFormSaver::Current(Qt::WindowStates state) const
 
 void TKqFormSaver::SaveForm()
 {
-    if (!form_)
+    if (!FForm)
         return;
-    TKqFormPlacement p = Current(form_->windowState());
+    TKqFormPlacement p = Current(FForm->windowState());
     // Without bounds of the normal state from this run, keep the ones stored before.
-    if (!IsNormal(form_->windowState()) && !normalBounds_.isValid())
+    if (!IsNormal(FForm->windowState()) && !FNormalBounds.isValid())
         if (const auto stored = StoredPlacement()) {
             p.Left = stored->Left;
             p.Top = stored->Top;
@@ -278,42 +270,42 @@ void TKqFormSaver::SaveForm()
 
 void TKqFormSaver::RestoreForm()
 {
-    if (!form_ || !HasStoredInfo())
+    if (!FForm || !HasStoredInfo())
         return;
     const auto stored = StoredPlacement();
     if (!stored)
         return;
-    applying_ = true;
-    if (saveSize_ && saveLocation_)
-        form_->setGeometry(stored->Left, stored->Top, stored->Width, stored->Height);
-    else if (saveSize_)
-        form_->resize(stored->Width, stored->Height);
-    else if (saveLocation_)
-        form_->setGeometry(stored->Left, stored->Top, form_->width(), form_->height());
-    normalBounds_ = form_->geometry();
-    pendingBounds_ = QRect();
+    FApplying = true;
+    if (FSaveSize && FSaveLocation)
+        FForm->setGeometry(stored->Left, stored->Top, stored->Width, stored->Height);
+    else if (FSaveSize)
+        FForm->resize(stored->Width, stored->Height);
+    else if (FSaveLocation)
+        FForm->setGeometry(stored->Left, stored->Top, FForm->width(), FForm->height());
+    FNormalBounds = FForm->geometry();
+    FPendingBounds = QRect();
 
-    if (saveState_) {
-        Qt::WindowStates state = form_->windowState() & ~OtherStates;
+    if (FSaveState) {
+        Qt::WindowStates state = FForm->windowState() & ~OtherStates;
         if (stored->State == 2) {
             state |= Qt::WindowMaximized;
         } else if (stored->State == 1) {
             // Only a window that is not the program's first one starts minimised.
             const auto windows = QApplication::topLevelWidgets();
             const bool another = std::any_of(windows.begin(), windows.end(), [this](QWidget* w) {
-                return w != form_ && w->isVisible() && !w->isMinimized();
+                return w != FForm && w->isVisible() && !w->isMinimized();
             });
             if (another)
                 state |= Qt::WindowMinimized;
         }
-        form_->setWindowState(state);
+        FForm->setWindowState(state);
     }
 
-    if (makeVisible_ && IsNormal(form_->windowState())) {
+    if (FMakeVisible && IsNormal(FForm->windowState())) {
         QRect desktop;
         for (QScreen* screen : QGuiApplication::screens())
             desktop = desktop.united(screen->availableGeometry());
-        QRect g = form_->geometry();
+        QRect g = FForm->geometry();
         if (desktop.isValid()) {
             const int right = desktop.x() + desktop.width();
             const int bottom = desktop.y() + desktop.height();
@@ -326,151 +318,151 @@ void TKqFormSaver::RestoreForm()
             if (g.y() < desktop.y())
                 g.moveTop(desktop.y());
         }
-        if (g != form_->geometry())
-            form_->setGeometry(g);
-        normalBounds_ = form_->geometry();
+        if (g != FForm->geometry())
+            FForm->setGeometry(g);
+        FNormalBounds = FForm->geometry();
     }
-    applying_ = false;
+    FApplying = false;
 }
 
 void TKqFormSaver::CenterForm()
 {
-    if (!form_)
+    if (!FForm)
         return;
     QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
     const QRect work = screen->availableGeometry();
-    const QSize frame = form_->frameGeometry().size();
+    const QSize frame = FForm->frameGeometry().size();
     // Integer division truncates toward zero, also for a form larger than the work area.
-    form_->move(work.x() + (work.width() - frame.width()) / 2, work.y() + (work.height() - frame.height()) / 2);
+    FForm->move(work.x() + (work.width() - frame.width()) / 2, work.y() + (work.height() - frame.height()) / 2);
 }
 
 void TKqFormSaver::SetTitleButton(Qt::WindowType hint, bool on)
 {
-    if (!form_)
+    if (!FForm)
         return;
-    const Qt::WindowFlags flags = form_->windowFlags();
+    const Qt::WindowFlags flags = FForm->windowFlags();
     // The customize hint makes the window system show exactly the buttons named.
     Qt::WindowFlags wanted = flags | Qt::CustomizeWindowHint;
     wanted.setFlag(hint, on);
     if (wanted == flags)
         return;
-    const bool visible = form_->isVisible();
-    form_->setWindowFlags(wanted);
+    const bool visible = FForm->isVisible();
+    FForm->setWindowFlags(wanted);
     if (visible)
-        form_->show();
+        FForm->show();
 }
 
 void TKqFormSaver::SetAllowMaximize(bool value)
 {
-    allowMaximize_ = value;
+    FAllowMaximize = value;
     SetTitleButton(Qt::WindowMaximizeButtonHint, value);
 }
 
 void TKqFormSaver::SetAllowMinimize(bool value)
 {
-    allowMinimize_ = value;
+    FAllowMinimize = value;
     SetTitleButton(Qt::WindowMinimizeButtonHint, value);
 }
 
 // A limit set below its counterpart moves the counterpart along; the stored values are read back from the form.
 void TKqFormSaver::SetMaxHeight(uint16_t value)
 {
-    maxHeight_ = value;
-    if (!form_)
+    FMaxHeight = value;
+    if (!FForm)
         return;
-    if (value && form_->minimumHeight() > value)
-        form_->setMinimumHeight(value);
-    form_->setMaximumHeight(value ? value : QWIDGETSIZE_MAX);
+    if (value && FForm->minimumHeight() > value)
+        FForm->setMinimumHeight(value);
+    FForm->setMaximumHeight(value ? value : QWIDGETSIZE_MAX);
     ApplyLimits();
 }
 
 void TKqFormSaver::SetMinHeight(uint16_t value)
 {
-    minHeight_ = value;
-    if (!form_)
+    FMinHeight = value;
+    if (!FForm)
         return;
-    if (form_->maximumHeight() < value)
-        form_->setMaximumHeight(value);
-    form_->setMinimumHeight(value);
+    if (FForm->maximumHeight() < value)
+        FForm->setMaximumHeight(value);
+    FForm->setMinimumHeight(value);
     ApplyLimits();
 }
 
 void TKqFormSaver::SetMaxWidth(uint16_t value)
 {
-    maxWidth_ = value;
-    if (!form_)
+    FMaxWidth = value;
+    if (!FForm)
         return;
-    if (value && form_->minimumWidth() > value)
-        form_->setMinimumWidth(value);
-    form_->setMaximumWidth(value ? value : QWIDGETSIZE_MAX);
+    if (value && FForm->minimumWidth() > value)
+        FForm->setMinimumWidth(value);
+    FForm->setMaximumWidth(value ? value : QWIDGETSIZE_MAX);
     ApplyLimits();
 }
 
 void TKqFormSaver::SetMinWidth(uint16_t value)
 {
-    minWidth_ = value;
-    if (!form_)
+    FMinWidth = value;
+    if (!FForm)
         return;
-    if (form_->maximumWidth() < value)
-        form_->setMaximumWidth(value);
-    form_->setMinimumWidth(value);
+    if (FForm->maximumWidth() < value)
+        FForm->setMaximumWidth(value);
+    FForm->setMinimumWidth(value);
     ApplyLimits();
 }
 
 void TKqFormSaver::ApplyLimits()
 {
-    maxHeight_ = MaxLimit16(form_->maximumHeight());
-    minHeight_ = Limit16(form_->minimumHeight());
-    maxWidth_ = MaxLimit16(form_->maximumWidth());
-    minWidth_ = Limit16(form_->minimumWidth());
+    FMaxHeight = MaxLimit16(FForm->maximumHeight());
+    FMinHeight = Limit16(FForm->minimumHeight());
+    FMaxWidth = MaxLimit16(FForm->maximumWidth());
+    FMinWidth = Limit16(FForm->minimumWidth());
 }
 
 void TKqFormSaver::NoteGeometry()
 {
     // The window system may move or resize a window for a state change before it reports the change itself, so
     // bounds seen in the normal state count only once the events of the moment have been handled.
-    pendingBounds_ = form_->geometry();
-    if (confirmQueued_)
+    FPendingBounds = FForm->geometry();
+    if (FConfirmQueued)
         return;
-    confirmQueued_ = true;
+    FConfirmQueued = true;
     QTimer::singleShot(0, this, [this] {
-        confirmQueued_ = false;
-        if (form_ && pendingBounds_.isValid() && IsNormal(form_->windowState()))
-            normalBounds_ = pendingBounds_;
-        pendingBounds_ = QRect();
+        FConfirmQueued = false;
+        if (FForm && FPendingBounds.isValid() && IsNormal(FForm->windowState()))
+            FNormalBounds = FPendingBounds;
+        FPendingBounds = QRect();
     });
 }
 
 void TKqFormSaver::Refuse(Qt::WindowStates previous)
 {
-    applying_ = true;
-    form_->setWindowState(previous);
-    if (IsNormal(previous) && normalBounds_.isValid())
-        form_->setGeometry(normalBounds_);
-    pendingBounds_ = QRect();
-    applying_ = false;
+    FApplying = true;
+    FForm->setWindowState(previous);
+    if (IsNormal(previous) && FNormalBounds.isValid())
+        FForm->setGeometry(FNormalBounds);
+    FPendingBounds = QRect();
+    FApplying = false;
 }
 
 bool TKqFormSaver::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != form_ || applying_)
+    if (watched != FForm || FApplying)
         return QObject::eventFilter(watched, event);
 
     switch (event->type()) {
     case QEvent::Resize: {
         auto* resize = static_cast<QResizeEvent*>(event);
-        const bool normal = IsNormal(form_->windowState());
-        if (leftOtherState_) {
+        const bool normal = IsNormal(FForm->windowState());
+        if (FLeftOtherState) {
             // The frame takes its normal size back after a maximised or minimised state: not a drag.
-            leftOtherState_ = false;
-        } else if (!allowResize_ && normal && event->spontaneous() && resize->oldSize().isValid() &&
+            FLeftOtherState = false;
+        } else if (!FAllowResize && normal && event->spontaneous() && resize->oldSize().isValid() &&
                    resize->oldSize() != resize->size()) {
             // Dragging the frame: the size stays.
-            applying_ = true;
-            form_->resize(resize->oldSize());
-            applying_ = false;
+            FApplying = true;
+            FForm->resize(resize->oldSize());
+            FApplying = false;
             return true;
         }
         if (normal)
@@ -478,21 +470,21 @@ bool TKqFormSaver::eventFilter(QObject* watched, QEvent* event)
         break;
     }
     case QEvent::Move:
-        if (IsNormal(form_->windowState()))
+        if (IsNormal(FForm->windowState()))
             NoteGeometry();
         break;
     case QEvent::WindowStateChange: {
         const Qt::WindowStates previous = static_cast<QWindowStateChangeEvent*>(event)->oldState();
-        const Qt::WindowStates now = form_->windowState();
+        const Qt::WindowStates now = FForm->windowState();
         if (IsNormal(previous) && !IsNormal(now)) {
             if (!event->spontaneous()) {
                 // Set by the program: the geometry has not changed yet.
-                normalBounds_ = form_->geometry();
+                FNormalBounds = FForm->geometry();
             }
-            pendingBounds_ = QRect();
+            FPendingBounds = QRect();
         }
         if (!IsNormal(previous) && IsNormal(now))
-            leftOtherState_ = true;
+            FLeftOtherState = true;
         if (!event->spontaneous())
             break;
         const bool maximising = (now & Qt::WindowMaximized) && !(previous & Qt::WindowMaximized);
@@ -504,7 +496,7 @@ bool TKqFormSaver::eventFilter(QObject* watched, QEvent* event)
             Store(Current(previous));
         } catch (const std::exception&) {
         }
-        if ((maximising && (!allowMaximize_ || !allowResize_)) || (minimising && !allowMinimize_)) {
+        if ((maximising && (!FAllowMaximize || !FAllowResize)) || (minimising && !FAllowMinimize)) {
             Refuse(previous);
             return true;
         }

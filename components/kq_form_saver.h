@@ -65,42 +65,42 @@ public:
     // watching the form. Registry errors are not reported from there.
     ~TKqFormSaver() override;
 
-    QWidget* Form() const { return form_; }
+    QWidget* Form() const { return FForm; }
 
     // False: dragging the frame does not resize the form, and the form cannot be maximised.
-    bool AllowResize() const { return allowResize_; }
-    void SetAllowResize(bool value) { allowResize_ = value; }
+    bool AllowResize() const { return FAllowResize; }
+    void SetAllowResize(bool value) { FAllowResize = value; }
     // Whether the form can be maximised (and shows its maximise button).
-    bool AllowMaximize() const { return allowMaximize_; }
+    bool AllowMaximize() const { return FAllowMaximize; }
     void SetAllowMaximize(bool value);
     // Whether the form can be minimised (and shows its minimise button).
-    bool AllowMinimize() const { return allowMinimize_; }
+    bool AllowMinimize() const { return FAllowMinimize; }
     void SetAllowMinimize(bool value);
     // Registry key below RootKey; may hold "[EXENAME]". Setting it empty puts back DefaultKey.
-    const std::string& Key() const { return key_; }
+    const std::string& Key() const { return FKey; }
     void SetKey(std::string_view value);
     // After restoring, move a form in the normal state back onto the desktop.
-    bool MakeVisible() const { return makeVisible_; }
-    void SetMakeVisible(bool value) { makeVisible_ = value; }
+    bool MakeVisible() const { return FMakeVisible; }
+    void SetMakeVisible(bool value) { FMakeVisible = value; }
     // The form's size limits in pixels, 0 for none. Setting one may move its counterpart (a maximum below the
     // minimum lowers the minimum, and the other way round): the counterpart is read back from the form.
-    uint16_t MaxHeight() const { return maxHeight_; }
+    uint16_t MaxHeight() const { return FMaxHeight; }
     void SetMaxHeight(uint16_t value);
-    uint16_t MinHeight() const { return minHeight_; }
+    uint16_t MinHeight() const { return FMinHeight; }
     void SetMinHeight(uint16_t value);
-    uint16_t MaxWidth() const { return maxWidth_; }
+    uint16_t MaxWidth() const { return FMaxWidth; }
     void SetMaxWidth(uint16_t value);
-    uint16_t MinWidth() const { return minWidth_; }
+    uint16_t MinWidth() const { return FMinWidth; }
     void SetMinWidth(uint16_t value);
-    TKqRootKeys RootKey() const { return rootKey_; }
-    void SetRootKey(TKqRootKeys value) { rootKey_ = value; }
+    TKqRootKeys RootKey() const { return FRootKey; }
+    void SetRootKey(TKqRootKeys value) { FRootKey = value; }
     // What RestoreForm applies; SaveForm always stores everything.
-    bool SaveLocation() const { return saveLocation_; }
-    void SetSaveLocation(bool value) { saveLocation_ = value; }
-    bool SaveSize() const { return saveSize_; }
-    void SetSaveSize(bool value) { saveSize_ = value; }
-    bool SaveState() const { return saveState_; }
-    void SetSaveState(bool value) { saveState_ = value; }
+    bool SaveLocation() const { return FSaveLocation; }
+    void SetSaveLocation(bool value) { FSaveLocation = value; }
+    bool SaveSize() const { return FSaveSize; }
+    void SetSaveSize(bool value) { FSaveSize = value; }
+    bool SaveState() const { return FSaveState; }
+    void SetSaveState(bool value) { FSaveState = value; }
 
     // Restores the stored placement.
     void Loaded() override;
@@ -129,7 +129,7 @@ public:
     // The stored record, if there is one.
     std::optional<TKqFormPlacement> StoredPlacement();
     // The form's bounds in the normal state as the saver last saw them (invalid before it saw any).
-    QRect NormalBounds() const { return normalBounds_; }
+    QRect NormalBounds() const { return FNormalBounds; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -146,29 +146,29 @@ private:
     void NoteGeometry();
     void Refuse(Qt::WindowStates previous);
 
-    QWidget* form_ = nullptr; // null once the form has announced its destruction
-    std::string formName_;
-    std::unique_ptr<TKqRegManager> registry_;
+    QWidget* FForm = nullptr; // null once the form has announced its destruction
+    std::string FFormName;
+    std::unique_ptr<TKqRegManager> FRegistry;
 
-    bool allowResize_ = true;
-    bool allowMaximize_ = true;
-    bool allowMinimize_ = true;
-    std::string key_{DefaultKey};
-    bool makeVisible_ = true;
-    uint16_t maxHeight_ = 0;
-    uint16_t minHeight_ = 0;
-    uint16_t maxWidth_ = 0;
-    uint16_t minWidth_ = 0;
-    TKqRootKeys rootKey_ = HKeyCurrentUser;
-    bool saveLocation_ = true;
-    bool saveSize_ = true;
-    bool saveState_ = true;
+    bool FAllowResize = true;
+    bool FAllowMaximize = true;
+    bool FAllowMinimize = true;
+    std::string FKey{DefaultKey};
+    bool FMakeVisible = true;
+    uint16_t FMaxHeight = 0;
+    uint16_t FMinHeight = 0;
+    uint16_t FMaxWidth = 0;
+    uint16_t FMinWidth = 0;
+    TKqRootKeys FRootKey = HKeyCurrentUser;
+    bool FSaveLocation = true;
+    bool FSaveSize = true;
+    bool FSaveState = true;
 
-    QRect normalBounds_;        // last bounds seen in the normal state
-    QRect pendingBounds_;       // bounds seen in the normal state, confirmed once the event batch is over
-    bool confirmQueued_ = false;
-    bool applying_ = false;     // the saver changes the form itself
-    bool leftOtherState_ = false; // the next frame resize comes from leaving the maximised/minimised state
+    QRect FNormalBounds;        // last bounds seen in the normal state
+    QRect FPendingBounds;       // bounds seen in the normal state, confirmed once the event batch is over
+    bool FConfirmQueued = false;
+    bool FApplying = false;     // the saver changes the form itself
+    bool FLeftOtherState = false; // the next frame resize comes from leaving the maximised/minimised state
 };
 
 } // namespace tarvix

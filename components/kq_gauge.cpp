@@ -55,152 +55,152 @@ TKqGauge::TKqGauge(QWidget* parent)
 
 void TKqGauge::SetAutoSize(bool value)
 {
-    if (value == autoSize_)
+    if (value == FAutoSize)
         return;
-    autoSize_ = value;
-    if (autoSize_)
+    FAutoSize = value;
+    if (FAutoSize)
         AdjustSize();
 }
 
 void TKqGauge::SetBevelStyle(TKqGaugeBevel value)
 {
-    if (value == bevelStyle_ || value < bvLowered || value > bvRaised)
+    if (value == FBevelStyle || value < bvLowered || value > bvRaised)
         return;
-    bevelStyle_ = value;
+    FBevelStyle = value;
     AdjustSize();
     RequestRepaint();
 }
 
 void TKqGauge::SetBorderStyle(TBorderStyle value)
 {
-    if (value == borderStyle_ || value < bsNone || value > bsSingle)
+    if (value == FBorderStyle || value < bsNone || value > bsSingle)
         return;
-    borderStyle_ = value;
+    FBorderStyle = value;
     AdjustSize();
     RequestRepaint();
 }
 
 void TKqGauge::SetBoxColor(TColor value)
 {
-    if (value == boxColor_)
+    if (value == FBoxColor)
         return;
-    boxColor_ = value;
+    FBoxColor = value;
     RequestRepaint();
 }
 
 void TKqGauge::SetBoxNumber(int value)
 {
-    if (value == boxNumber_ || value < 2 || value > 100)
+    if (value == FBoxNumber || value < 2 || value > 100)
         return;
-    boxNumber_ = value;
-    if (autoSize_) {
+    FBoxNumber = value;
+    if (FAutoSize) {
         AdjustSize();
     } else {
         // As many boxes of the width that `value` boxes would have as it takes to cover the present width, kept
         // within 2 to 100: the painting divides by the number.
         const float x = static_cast<float>(width() - 2 * FrameInset()) /
-                        static_cast<float>(BoxWidth(value) + boxSpace_);
+                        static_cast<float>(BoxWidth(value) + FBoxSpace);
         const float whole = std::trunc(x);
         const double count = static_cast<double>(whole) + (x - whole > 0.0f ? 1.0 : 0.0);
-        boxNumber_ = static_cast<int>(std::clamp(count, 2.0, 100.0));
+        FBoxNumber = static_cast<int>(std::clamp(count, 2.0, 100.0));
     }
     RequestRepaint();
 }
 
 void TKqGauge::SetBoxSpace(int value)
 {
-    if (value == boxSpace_ || value < 1 || value > 10)
+    if (value == FBoxSpace || value < 1 || value > 10)
         return;
-    boxSpace_ = value;
+    FBoxSpace = value;
     AdjustSize();
     RequestRepaint();
 }
 
 void TKqGauge::SetGaugeStyle(TKqGaugeStyle value)
 {
-    if (value == gaugeStyle_ || value < gsBoxes || value > gsImage)
+    if (value == FGaugeStyle || value < gsBoxes || value > gsImage)
         return;
-    gaugeStyle_ = value;
+    FGaugeStyle = value;
     AdjustSize();
     RequestRepaint();
 }
 
 void TKqGauge::SetImage(const QPixmap& value)
 {
-    if (value.cacheKey() == image_.cacheKey())
+    if (value.cacheKey() == FImage.cacheKey())
         return;
-    image_ = value;
+    FImage = value;
     // A deep copy: the caller may go on painting into its pixmap.
-    image_.detach();
+    FImage.detach();
     AdjustSize();
     RequestRepaint();
 }
 
 void TKqGauge::SetMargin(int value)
 {
-    if (value == margin_ || value < 0 || value > 9)
+    if (value == FMargin || value < 0 || value > 9)
         return;
-    margin_ = value;
+    FMargin = value;
     AdjustSize();
     RequestRepaint();
 }
 
 void TKqGauge::SetMaxValue(int value)
 {
-    if (value == maxValue_ || value <= minValue_)
+    if (value == FMaxValue || value <= FMinValue)
         return;
-    maxValue_ = value;
+    FMaxValue = value;
     RequestRepaint();
 }
 
 void TKqGauge::SetMinValue(int value)
 {
-    if (value == minValue_ || value >= maxValue_)
+    if (value == FMinValue || value >= FMaxValue)
         return;
-    minValue_ = value;
+    FMinValue = value;
     RequestRepaint();
 }
 
 void TKqGauge::SetProgress(int value)
 {
-    value = std::min(std::max(value, minValue_), maxValue_);
-    if (value == progress_)
+    value = std::min(std::max(value, FMinValue), FMaxValue);
+    if (value == FProgress)
         return;
-    progress_ = value;
+    FProgress = value;
     // Now, not from the event loop: the caller is usually a busy loop. Only the bar area; the frame stays.
     repaint(BarArea());
 }
 
 void TKqGauge::SetShowPercent(bool value)
 {
-    if (value == showPercent_)
+    if (value == FShowPercent)
         return;
-    showPercent_ = value;
+    FShowPercent = value;
     RequestRepaint();
 }
 
 void TKqGauge::SetColor(TColor value)
 {
-    if (value == color_ && !parentColor_)
+    if (value == FColor && !FParentColor)
         return;
-    color_ = value;
-    parentColor_ = false;
+    FColor = value;
+    FParentColor = false;
     RequestRepaint();
 }
 
 void TKqGauge::SetParentColor(bool value)
 {
-    if (value == parentColor_)
+    if (value == FParentColor)
         return;
-    parentColor_ = value;
+    FParentColor = value;
     RequestRepaint();
 }
 
 void TKqGauge::SetFontColor(TColor value)
 {
-    if (value == fontColor_)
+    if (value == FFontColor)
         return;
-    fontColor_ = value;
+    FFontColor = value;
     RequestRepaint();
 }
 
@@ -208,7 +208,7 @@ void TKqGauge::SetFontColor(TColor value)
 
 void TKqGauge::Add(int value)
 {
-    SetProgress(static_cast<int>(std::clamp<int64_t>(int64_t{progress_} + value, INT32_MIN, INT32_MAX)));
+    SetProgress(static_cast<int>(std::clamp<int64_t>(int64_t{FProgress} + value, INT32_MIN, INT32_MAX)));
     FlushPaint();
 }
 
@@ -224,9 +224,9 @@ void TKqGauge::Initialize(int min, int max)
 
 int TKqGauge::FrameInset() const
 {
-    if (CustomStyle() && bevelStyle_ != bvNone)
-        return 1 + margin_;
-    return (borderStyle_ == bsSingle ? 1 : 0) + (bevelStyle_ != bvNone ? 1 : 0) + margin_;
+    if (CustomStyle() && FBevelStyle != bvNone)
+        return 1 + FMargin;
+    return (FBorderStyle == bsSingle ? 1 : 0) + (FBevelStyle != bvNone ? 1 : 0) + FMargin;
 }
 
 QRect TKqGauge::BarArea() const
@@ -239,7 +239,7 @@ int TKqGauge::BoxWidth(int boxNumber) const
 {
     if (boxNumber < 1)
         return 1;
-    const int w = width() - 2 * FrameInset() - boxSpace_ * (boxNumber - 1);
+    const int w = width() - 2 * FrameInset() - FBoxSpace * (boxNumber - 1);
     // Rounded up (the remainder of a negative width is not positive, so that is truncated). No 8-bit limit:
     // a wide gauge gets wide boxes. At least one pixel, so that every box shows.
     const int boxWidth = w / boxNumber + (w % boxNumber > 0 ? 1 : 0);
@@ -249,8 +249,8 @@ int TKqGauge::BoxWidth(int boxNumber) const
 float TKqGauge::FilledFraction() const
 {
     // The differences in 64 bits: an extreme range must not wrap around.
-    const double done = static_cast<double>(int64_t{progress_} - minValue_);
-    const double range = static_cast<double>(int64_t{maxValue_} - minValue_);
+    const double done = static_cast<double>(int64_t{FProgress} - FMinValue);
+    const double range = static_cast<double>(int64_t{FMaxValue} - FMinValue);
     return static_cast<float>(done / range);
 }
 
@@ -262,10 +262,10 @@ bool TKqGauge::CustomStyle() const
 QSize TKqGauge::sizeHint() const
 {
     const int inset = FrameInset();
-    if (gaugeStyle_ == gsImage && !image_.isNull())
-        return QSize(image_.width() + 2 * inset, image_.height() + 2 * inset);
-    if (gaugeStyle_ == gsBoxes)
-        return QSize(BoxWidth() * boxNumber_ + 2 * inset + boxSpace_ * (boxNumber_ - 1), height());
+    if (FGaugeStyle == gsImage && !FImage.isNull())
+        return QSize(FImage.width() + 2 * inset, FImage.height() + 2 * inset);
+    if (FGaugeStyle == gsBoxes)
+        return QSize(BoxWidth() * FBoxNumber + 2 * inset + FBoxSpace * (FBoxNumber - 1), height());
     return QSize(200, height());
 }
 
@@ -273,17 +273,17 @@ QSize TKqGauge::sizeHint() const
 
 void TKqGauge::AdjustSize()
 {
-    if (!autoSize_)
+    if (!FAutoSize)
         return;
     const int inset = FrameInset();
-    switch (gaugeStyle_) {
+    switch (FGaugeStyle) {
     case gsBoxes:
         // Boxes that fill the bar area exactly; the height stays.
-        resize(BoxWidth() * boxNumber_ + 2 * inset + boxSpace_ * (boxNumber_ - 1), height());
+        resize(BoxWidth() * FBoxNumber + 2 * inset + FBoxSpace * (FBoxNumber - 1), height());
         break;
     case gsImage:
-        if (!image_.isNull())
-            resize(image_.width() + 2 * inset, image_.height() + 2 * inset);
+        if (!FImage.isNull())
+            resize(FImage.width() + 2 * inset, FImage.height() + 2 * inset);
         break;
     case gsBar:
         break;
@@ -292,13 +292,13 @@ void TKqGauge::AdjustSize()
 
 void TKqGauge::RequestRepaint()
 {
-    paintPending_ = true;
+    FPaintPending = true;
     update();
 }
 
 void TKqGauge::FlushPaint()
 {
-    if (paintPending_)
+    if (FPaintPending)
         repaint();
 }
 
@@ -312,40 +312,40 @@ void TKqGauge::paintEvent(QPaintEvent* event)
 {
     // A paint of the bar area alone leaves a requested full paint pending.
     if (event->rect().contains(rect()))
-        paintPending_ = false;
+        FPaintPending = false;
     QPainter p(this);
     const QPalette& pal = palette();
     const bool custom = CustomStyle();
     const QColor background = custom ? pal.color(QPalette::Window)
-                              : parentColor_ ? pal.color(QPalette::Window)
-                                             : ToQColor(color_, pal);
+                              : FParentColor ? pal.color(QPalette::Window)
+                                             : ToQColor(FColor, pal);
 
     // What the background erase would leave between the frame and the bar area.
     p.fillRect(rect(), background);
 
     QRect r = rect();
-    if (custom && bevelStyle_ != bvNone) {
+    if (custom && FBevelStyle != bvNone) {
         p.setPen(pal.color(QPalette::Dark));
         p.setBrush(Qt::NoBrush);
         p.drawRect(r.adjusted(0, 0, -1, -1));
     } else {
-        if (borderStyle_ == bsSingle) {
+        if (FBorderStyle == bsSingle) {
             const QColor frame = ToQColor(clWindowFrame, pal);
             Frame3D(p, r, frame, frame);
             r.adjust(1, 1, -1, -1);
         }
         const QColor shadow = ToQColor(clBtnShadow, pal);
         const QColor highlight = ToQColor(clBtnHighlight, pal);
-        if (bevelStyle_ == bvLowered)
+        if (FBevelStyle == bvLowered)
             Frame3D(p, r, shadow, highlight);
-        else if (bevelStyle_ == bvRaised)
+        else if (FBevelStyle == bvRaised)
             Frame3D(p, r, highlight, shadow);
     }
 
     ComposeBar();
-    if (!bar_.isNull()) {
+    if (!FBar.isNull()) {
         const int inset = FrameInset();
-        p.drawImage(QPoint(inset, inset), bar_);
+        p.drawImage(QPoint(inset, inset), FBar);
     }
 }
 
@@ -353,38 +353,38 @@ void TKqGauge::ComposeBar()
 {
     const QRect area = BarArea();
     if (area.width() <= 0 || area.height() <= 0) {
-        bar_ = QImage();
+        FBar = QImage();
         return;
     }
     const int w = area.width();
     const int h = area.height();
     const qreal ratio = devicePixelRatioF();
     const QSize physical(qCeil(w * ratio), qCeil(h * ratio));
-    if (bar_.size() != physical || bar_.devicePixelRatio() != ratio) {
-        bar_ = QImage(physical, QImage::Format_RGB32);
-        bar_.setDevicePixelRatio(ratio);
+    if (FBar.size() != physical || FBar.devicePixelRatio() != ratio) {
+        FBar = QImage(physical, QImage::Format_RGB32);
+        FBar.setDevicePixelRatio(ratio);
     }
     // Text measured and drawn at the widget's resolution.
-    bar_.setDotsPerMeterX(qRound(logicalDpiX() / 0.0254));
-    bar_.setDotsPerMeterY(qRound(logicalDpiY() / 0.0254));
+    FBar.setDotsPerMeterX(qRound(logicalDpiX() / 0.0254));
+    FBar.setDotsPerMeterY(qRound(logicalDpiY() / 0.0254));
 
     const QPalette& pal = palette();
     const bool custom = CustomStyle();
     const QColor background = custom ? pal.color(QPalette::Window)
-                              : parentColor_ ? pal.color(QPalette::Window)
-                                             : ToQColor(color_, pal);
-    const QColor fill = custom ? pal.color(QPalette::Highlight) : ToQColor(boxColor_, pal);
+                              : FParentColor ? pal.color(QPalette::Window)
+                                             : ToQColor(FColor, pal);
+    const QColor fill = custom ? pal.color(QPalette::Highlight) : ToQColor(FBoxColor, pal);
     const double fraction = FilledFraction();
 
-    QPainter p(&bar_);
+    QPainter p(&FBar);
     p.fillRect(QRect(0, 0, w, h), background);
 
-    switch (gaugeStyle_) {
+    switch (FGaugeStyle) {
     case gsBoxes: {
-        const int count = RoundHalfEven(fraction * boxNumber_);
+        const int count = RoundHalfEven(fraction * FBoxNumber);
         const int boxWidth = BoxWidth();
         // Boxes past the bar area (a progress above a lowered maximum) would only be clipped.
-        for (int i = 0, x = 0; i < count && x < w; ++i, x += boxWidth + boxSpace_)
+        for (int i = 0, x = 0; i < count && x < w; ++i, x += boxWidth + FBoxSpace)
             p.fillRect(QRect(x, 0, boxWidth, h), fill);
         break;
     }
@@ -395,25 +395,25 @@ void TKqGauge::ComposeBar()
         break;
     }
     case gsImage:
-        if (!image_.isNull()) {
+        if (!FImage.isNull()) {
             // Above the maximum the picture would only be stretched past the bar area and clipped there: the
             // visible part is the whole picture over the whole area.
             const double shown = std::min(fraction, 1.0);
-            const int sourceWidth = RoundHalfEven(image_.width() * shown);
+            const int sourceWidth = RoundHalfEven(FImage.width() * shown);
             const int targetWidth = RoundHalfEven(w * shown);
             if (sourceWidth > 0 && targetWidth > 0)
-                p.drawPixmap(QRect(0, 0, targetWidth, h), image_, QRect(0, 0, sourceWidth, image_.height()));
+                p.drawPixmap(QRect(0, 0, targetWidth, h), FImage, QRect(0, 0, sourceWidth, FImage.height()));
         }
         break;
     }
 
-    if (showPercent_) {
+    if (FShowPercent) {
         const QString text = QString::number(RoundHalfEven(fraction * 100)) + QLatin1Char('%');
         p.setFont(font());
         const QFontMetrics metrics = p.fontMetrics();
         const int x = (w - metrics.horizontalAdvance(text)) / 2;
         const int y = (h - metrics.height()) / 2;
-        p.setPen(ToQColor(fontColor_, pal));
+        p.setPen(ToQColor(FFontColor, pal));
         p.drawText(QPoint(x, y + metrics.ascent()), text);
     }
 }

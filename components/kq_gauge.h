@@ -50,53 +50,53 @@ public:
 
     // Size the control to its contents: the boxes (width only) or the picture. A layout that manages the
     // gauge's geometry has the last word.
-    bool AutoSize() const { return autoSize_; }
+    bool AutoSize() const { return FAutoSize; }
     void SetAutoSize(bool value);
-    TKqGaugeBevel BevelStyle() const { return bevelStyle_; }
+    TKqGaugeBevel BevelStyle() const { return FBevelStyle; }
     void SetBevelStyle(TKqGaugeBevel value);
     // bsSingle: a one-pixel frame in the window-frame colour.
-    TBorderStyle BorderStyle() const { return borderStyle_; }
+    TBorderStyle BorderStyle() const { return FBorderStyle; }
     void SetBorderStyle(TBorderStyle value);
-    TColor BoxColor() const { return boxColor_; }
+    TColor BoxColor() const { return FBoxColor; }
     void SetBoxColor(TColor value);
     // 2 to 100. With AutoSize the gauge then sizes itself to the boxes; without it the number is recomputed so
     // that boxes of the width `value` boxes would have cover the present width (rounded up, kept within 2..100).
-    int BoxNumber() const { return boxNumber_; }
+    int BoxNumber() const { return FBoxNumber; }
     void SetBoxNumber(int value);
     // 1 to 10 pixels between boxes.
-    int BoxSpace() const { return boxSpace_; }
+    int BoxSpace() const { return FBoxSpace; }
     void SetBoxSpace(int value);
-    TKqGaugeStyle GaugeStyle() const { return gaugeStyle_; }
+    TKqGaugeStyle GaugeStyle() const { return FGaugeStyle; }
     void SetGaugeStyle(TKqGaugeStyle value);
     // The picture of gsImage; the gauge keeps its own copy.
-    QPixmap Image() const { return image_; }
+    QPixmap Image() const { return FImage; }
     void SetImage(const QPixmap& value);
     // 0 to 9 pixels of background between the frame and the bar area.
-    int Margin() const { return margin_; }
+    int Margin() const { return FMargin; }
     void SetMargin(int value);
     // MaxValue is always greater than MinValue; neither setter moves Progress back into the range.
-    int MaxValue() const { return maxValue_; }
+    int MaxValue() const { return FMaxValue; }
     void SetMaxValue(int value);
-    int MinValue() const { return minValue_; }
+    int MinValue() const { return FMinValue; }
     void SetMinValue(int value);
     // Clamped to MinValue..MaxValue; a new value redraws the bar area at once.
-    int Progress() const { return progress_; }
+    int Progress() const { return FProgress; }
     void SetProgress(int value);
-    bool ShowPercent() const { return showPercent_; }
+    bool ShowPercent() const { return FShowPercent; }
     void SetShowPercent(bool value);
 
     // The background; ParentColor takes the parent's (its palette's Window colour). Setting Color turns
     // ParentColor off.
-    TColor Color() const { return color_; }
+    TColor Color() const { return FColor; }
     void SetColor(TColor value);
-    bool ParentColor() const { return parentColor_; }
+    bool ParentColor() const { return FParentColor; }
     void SetParentColor(bool value);
     // The colour of the percentage text (white by default); the text uses the widget's font.
-    TColor FontColor() const { return fontColor_; }
+    TColor FontColor() const { return FFontColor; }
     void SetFontColor(TColor value);
     // Free for the application (the skin engine counts paints in it); the gauge gives it no meaning.
-    int Tag() const { return tag_; }
-    void SetTag(int value) { tag_ = value; }
+    int Tag() const { return FTag; }
+    void SetTag(int value) { FTag = value; }
 
     // Progress := Progress + value, then any pending paint is carried out at once.
     void Add(int value);
@@ -109,7 +109,7 @@ public:
     QRect BarArea() const;
     // The width of one box for `boxNumber` boxes in the present width; at least 1.
     int BoxWidth(int boxNumber) const;
-    int BoxWidth() const { return BoxWidth(boxNumber_); }
+    int BoxWidth() const { return BoxWidth(FBoxNumber); }
     // The filled fraction (Progress - MinValue) / (MaxValue - MinValue), in single precision.
     float FilledFraction() const;
     // True when a custom look is in effect: a Qt style sheet on the application, the gauge or one of its
@@ -129,27 +129,27 @@ private:
     void FlushPaint();
     void ComposeBar();
 
-    bool autoSize_ = true;
-    TKqGaugeBevel bevelStyle_ = bvLowered;
-    TBorderStyle borderStyle_ = bsNone;
-    TColor boxColor_ = clNavy;
-    int boxNumber_ = 20;
-    int boxSpace_ = 1;
-    TKqGaugeStyle gaugeStyle_ = gsBoxes;
-    QPixmap image_;
-    int margin_ = 1;
-    int maxValue_ = 100;
-    int minValue_ = 0;
-    int progress_ = 20;
-    bool showPercent_ = false;
-    TColor color_ = clBtnFace;
-    bool parentColor_ = false;
-    TColor fontColor_ = clWhite;
-    int tag_ = 0;
+    bool FAutoSize = true;
+    TKqGaugeBevel FBevelStyle = bvLowered;
+    TBorderStyle FBorderStyle = bsNone;
+    TColor FBoxColor = clNavy;
+    int FBoxNumber = 20;
+    int FBoxSpace = 1;
+    TKqGaugeStyle FGaugeStyle = gsBoxes;
+    QPixmap FImage;
+    int FMargin = 1;
+    int FMaxValue = 100;
+    int FMinValue = 0;
+    int FProgress = 20;
+    bool FShowPercent = false;
+    TColor FColor = clBtnFace;
+    bool FParentColor = false;
+    TColor FFontColor = clWhite;
+    int FTag = 0;
 
     // The bar area is composed here and copied to the screen in one operation.
-    QImage bar_;
-    bool paintPending_ = false;
+    QImage FBar;
+    bool FPaintPending = false;
 };
 
 using TKqGaugeBevel = TKqGauge::TKqGaugeBevel;

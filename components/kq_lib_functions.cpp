@@ -7,13 +7,16 @@
 #include <limits>
 #include <locale>
 
+#include "platform/ascii_case.h"
 #include "platform/message_pump.h"
 #include "platform/text_encoding.h"
+#include "platform/windows_path.h"
 
 namespace tarvix {
 
 namespace {
 
+using platform::equalsIgnoringAsciiCase;
 using platform::utf16ToUtf8;
 using platform::utf8ToUtf16;
 
@@ -115,21 +118,6 @@ int tokenCount16(std::u16string_view value, char16_t sep)
         if (c == sep)
             ++count;
     return count;
-}
-
-char asciiUpper(char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (asciiUpper(a[i]) != asciiUpper(b[i]))
-            return false;
-    return true;
 }
 
 } // namespace
@@ -331,10 +319,7 @@ int Year(TDateTime Dt)
 
 std::string IncPathDelimiter(std::string_view Path)
 {
-    std::string result(Path);
-    if (result.empty() || result.back() != '\\')
-        result.push_back('\\');
-    return result;
+    return platform::includeTrailingBackslash(Path);
 }
 
 // ---------------------------------------------------------------------------------------------------------------

@@ -174,7 +174,7 @@ void TKqInternalLabel::paintEvent(QPaintEvent*)
 TKqMsgDlgForm::TKqMsgDlgForm(TKqMsgDlg* owner)
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint)
-    , owner_(owner)
+    , FOwner(owner)
 {
     // A message closing must never end the application, even when it is the last window shown.
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -189,7 +189,7 @@ void TKqMsgDlgForm::InstallKeyPreview()
 
 bool TKqMsgDlgForm::TimerMsgActive() const
 {
-    return owner_ ? owner_->timerMsg_ : Counting();
+    return FOwner ? FOwner->FTimerMsg : Counting();
 }
 
 bool TKqMsgDlgForm::eventFilter(QObject* watched, QEvent* event)
@@ -248,35 +248,35 @@ void TKqMsgDlgForm::closeEvent(QCloseEvent* event)
 void TKqMsgDlgForm::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (!event->spontaneous() && owner_ && owner_->OnShow)
-        owner_->OnShow(this);
+    if (!event->spontaneous() && FOwner && FOwner->OnShow)
+        FOwner->OnShow(this);
 }
 
 void TKqMsgDlgForm::StartCountdown(int seconds, int intervalMs)
 {
-    countdownSeconds_ = seconds;
-    counter_ = 0;
-    countdown_ = new QTimer(this);
-    countdown_->setInterval(intervalMs);
-    connect(countdown_, &QTimer::timeout, this, &TKqMsgDlgForm::CountdownTick);
-    countdown_->start();
+    FCountdownSeconds = seconds;
+    FCounter = 0;
+    FCountdown = new QTimer(this);
+    FCountdown->setInterval(intervalMs);
+    connect(FCountdown, &QTimer::timeout, this, &TKqMsgDlgForm::CountdownTick);
+    FCountdown->start();
 }
 
 void TKqMsgDlgForm::CountdownTick()
 {
-    ++counter_;
+    ++FCounter;
     QString caption = windowTitle();
     const qsizetype dash = caption.indexOf(u'-');
     if (dash >= 0)
         caption.truncate(dash + 2);
     else
         caption += QStringLiteral(" - ");
-    caption += QString::number(countdownSeconds_ - counter_) + u's';
+    caption += QString::number(FCountdownSeconds - FCounter) + u's';
     setWindowTitle(caption);
-    if (counter_ >= countdownSeconds_) {
-        if (owner_)
-            owner_->timerMsg_ = false;
-        countdown_->stop();
+    if (FCounter >= FCountdownSeconds) {
+        if (FOwner)
+            FOwner->FTimerMsg = false;
+        FCountdown->stop();
         hide();
         deleteLater();
     }
@@ -294,16 +294,16 @@ TKqMsgDlg::~TKqMsgDlg() = default;
 
 QString TKqMsgDlg::LabelCaption() const
 {
-    QString caption = QString::fromStdString(text_);
-    caption.replace(QChar(lineSeparator_), QChar(u'\r'));
+    QString caption = QString::fromStdString(FText);
+    caption.replace(QChar(FLineSeparator), QChar(u'\r'));
     return caption;
 }
 
 QString TKqMsgDlg::Caption() const
 {
-    if (!title_.empty())
-        return QString::fromStdString(title_);
-    switch (messageType_) {
+    if (!FTitle.empty())
+        return QString::fromStdString(FTitle);
+    switch (FMessageType) {
     case mtWarning: return QStringLiteral("Atenção");
     case mtError: return QStringLiteral("Erro");
     case mtInformation: return QStringLiteral("Informação");
@@ -318,21 +318,21 @@ std::unique_ptr<TKqMsgDlgForm> TKqMsgDlg::BuildDialog()
     auto form = std::make_unique<TKqMsgDlgForm>(this);
     form->setWindowTitle(Caption());
     QPalette palette = form->palette();
-    palette.setColor(QPalette::Window, ToQColor(color_, palette));
+    palette.setColor(QPalette::Window, ToQColor(FColor, palette));
     form->setPalette(palette);
     form->setAutoFillBackground(true);
 
     // The content box: the client area laid out so far.
-    const int indent = indent_;
+    const int indent = FIndent;
     int width = indent;
     int height = indent;
-    if (showIcon_) {
+    if (FShowIcon) {
         QStyle* style = form->style();
         int size = style->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, form.get());
         if (size <= 0)
             size = 32;
         QIcon icon;
-        switch (messageType_) {
+        switch (FMessageType) {
         case mtWarning: icon = style->standardIcon(QStyle::SP_MessageBoxWarning, nullptr, form.get()); break;
         case mtError: icon = style->standardIcon(QStyle::SP_MessageBoxCritical, nullptr, form.get()); break;
         case mtInformation: icon = style->standardIcon(QStyle::SP_MessageBoxInformation, nullptr, form.get()); break;
@@ -349,7 +349,7 @@ std::unique_ptr<TKqMsgDlgForm> TKqMsgDlg::BuildDialog()
 
     auto* label = new TKqInternalLabel(form.get());
     label->setObjectName(QStringLiteral("Message"));
-    label->setFont(messageFont_);
+    label->setFont(FMessageFont);
     label->setText(LabelCaption());
     QRect extent(0, 0, 0, 0);
     label->DrawFormattedText(extent, TKqInternalLabel::CalcRect);
@@ -365,9 +365,9 @@ std::unique_ptr<TKqMsgDlgForm> TKqMsgDlg::BuildDialog()
 
     int n = 0;
     for (int ordinal = 0; ordinal <= mbClose; ++ordinal)
-        if (buttons_.Contains(ordinal))
+        if (FButtons.Contains(ordinal))
             ++n;
-    const int rowWidth = n * btnWidth_ + (n - 1) * btnSpace_;
+    const int rowWidth = n * FBtnWidth + (n - 1) * FBtnSpace;
     int start = (width - rowWidth) / 2;
     if (start < 0)
         start = indent;
@@ -375,23 +375,23 @@ std::unique_ptr<TKqMsgDlgForm> TKqMsgDlg::BuildDialog()
     std::vector<QPushButton*> tabOrder;
     int left = start;
     for (int ordinal = 0; ordinal <= mbClose; ++ordinal) {
-        if (!buttons_.Contains(ordinal))
+        if (!FButtons.Contains(ordinal))
             continue;
         const ButtonKind& kind = buttonKinds[ordinal];
         auto* button = new QPushButton(form.get());
-        button->setFont(buttonFont_);
-        button->setGeometry(left, buttonTop, btnWidth_, btnHeight_);
+        button->setFont(FButtonFont);
+        button->setGeometry(left, buttonTop, FBtnWidth, FBtnHeight);
         button->setText(QString::fromUtf8(kind.caption));
         button->setObjectName(QString::fromLatin1(kind.name));
         button->setProperty(modalResultProperty, kind.modalResult);
         if (kind.help)
-            button->setProperty(helpContextProperty, helpContext_);
-        if (showGlyph_)
+            button->setProperty(helpContextProperty, FHelpContext);
+        if (FShowGlyph)
             button->setIcon(form->style()->standardIcon(kind.glyph, nullptr, button));
         // Enter on a focused button is handled by the key preview; automatic defaults would make the first
         // button look like the default one.
         button->setAutoDefault(false);
-        if (ordinal == defaultButton_) {
+        if (ordinal == FDefaultButton) {
             button->setDefault(true);
             tabOrder.insert(tabOrder.begin(), button);
         } else {
@@ -412,9 +412,9 @@ std::unique_ptr<TKqMsgDlgForm> TKqMsgDlg::BuildDialog()
             if (result != mrNone)
                 window->done(result);
         });
-        left += btnWidth_ + btnSpace_;
+        left += FBtnWidth + FBtnSpace;
     }
-    height += n > 0 ? btnHeight_ + 2 * indent : indent;
+    height += n > 0 ? FBtnHeight + 2 * indent : indent;
     if (width < 2 * start + rowWidth)
         width = 2 * start + rowWidth;
 
@@ -431,8 +431,8 @@ std::unique_ptr<TKqMsgDlgForm> TKqMsgDlg::BuildDialog()
 
 void TKqMsgDlg::Place(QWidget& window) const
 {
-    if (style_ == TKqMsgDlgStyle::msPosition) {
-        window.move(posLeft_, posTop_);
+    if (FStyle == TKqMsgDlgStyle::msPosition) {
+        window.move(FPosLeft, FPosTop);
         return;
     }
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -446,7 +446,7 @@ void TKqMsgDlg::Place(QWidget& window) const
 void TKqMsgDlg::PlaySound() const
 {
     uint32_t type = 0;
-    switch (beepSound_) {
+    switch (FBeepSound) {
     case TKqBeepSound::bsNone: return;
     case TKqBeepSound::bsAsterix: type = platform::Beep::Asterisk; break;
     case TKqBeepSound::bsCriticalStop: type = platform::Beep::Hand; break;
@@ -462,12 +462,12 @@ int TKqMsgDlg::Execute()
     std::unique_ptr<TKqMsgDlgForm> form = BuildDialog();
     Place(*form);
     PlaySound();
-    if (!timerMsg_)
+    if (!FTimerMsg)
         return form->exec();
 
     // Timed: shown without being modal, no close box, gone when its countdown ends.
     form->setWindowFlag(Qt::WindowCloseButtonHint, false);
-    form->StartCountdown(timerSeconds_, countdownInterval_);
+    form->StartCountdown(FTimerSeconds, FCountdownInterval);
     form->show();
     form.release(); // deletes itself after the last tick
     return 0;
@@ -475,20 +475,20 @@ int TKqMsgDlg::Execute()
 
 uint16_t TKqMsgDlg::MessageDlg(std::string_view Msg, TMsgDlgType AType, TMsgDlgButtons ABtnCustom, int HelpCtx)
 {
-    text_ = Msg;
-    messageType_ = AType;
-    buttons_ = ABtnCustom;
-    helpContext_ = HelpCtx;
-    title_.clear();
+    FText = Msg;
+    FMessageType = AType;
+    FButtons = ABtnCustom;
+    FHelpContext = HelpCtx;
+    FTitle.clear();
     return static_cast<uint16_t>(Execute());
 }
 
 uint16_t TKqMsgDlg::ShowPreset(std::string_view Msg, TMsgDlgType AType, TKqBeepSound Sound, TMsgDlgButtons Buttons)
 {
-    const TKqBeepSound remembered = beepSound_;
-    beepSound_ = Sound;
+    const TKqBeepSound remembered = FBeepSound;
+    FBeepSound = Sound;
     const uint16_t result = MessageDlg(Msg, AType, Buttons, 0);
-    beepSound_ = remembered;
+    FBeepSound = remembered;
     return result;
 }
 
@@ -524,26 +524,26 @@ uint16_t TKqMsgDlg::MsgWarningEx(std::string_view Msg)
 
 uint16_t TKqMsgDlg::MsgTime(std::string_view Msg, uint16_t Seconds)
 {
-    timerMsg_ = true;
-    timerSeconds_ = Seconds;
+    FTimerMsg = true;
+    FTimerSeconds = Seconds;
     return ShowPreset(Msg, mtInformation, TKqBeepSound::bsNone, {});
 }
 
 uint16_t TKqMsgDlg::MsgCustom(std::string_view Msg, TMsgDlgType AType, const std::vector<std::string>& ABtnCustom)
 {
-    text_ = Msg;
-    messageType_ = AType;
-    buttons_ = {};
-    const QFontMetrics metrics(buttonFont_);
+    FText = Msg;
+    FMessageType = AType;
+    FButtons = {};
+    const QFontMetrics metrics(FButtonFont);
     int widest = 0;
     for (std::size_t i = 0; i < ABtnCustom.size(); ++i) {
         if (i <= 15)
-            buttons_.Include(static_cast<int>(i));
+            FButtons.Include(static_cast<int>(i));
         widest = std::max(widest, metrics.horizontalAdvance(QString::fromStdString(ABtnCustom[i])) + 12);
     }
-    btnWidth_ = std::max(btnWidth_, widest);
-    helpContext_ = 0;
-    title_.clear();
+    FBtnWidth = std::max(FBtnWidth, widest);
+    FHelpContext = 0;
+    FTitle.clear();
 
     std::unique_ptr<TKqMsgDlgForm> form = BuildDialog();
     for (std::size_t i = 0; i < ABtnCustom.size(); ++i) {
@@ -574,12 +574,12 @@ void TKqMsgDlg::ScaleForPixelsPerInch(int pixelsPerInch)
     if (pixelsPerInch <= 0 || pixelsPerInch == 96)
         return;
     const double factor = pixelsPerInch / 96.0;
-    ScaleFont(buttonFont_, factor);
-    ScaleFont(messageFont_, factor);
-    btnSpace_ = RoundHalfEven(btnSpace_ * factor);
-    btnWidth_ = RoundHalfEven(btnWidth_ * factor);
-    btnHeight_ = RoundHalfEven(btnHeight_ * factor);
-    indent_ = static_cast<uint8_t>(std::clamp(RoundHalfEven(indent_ * factor), 0, 255));
+    ScaleFont(FButtonFont, factor);
+    ScaleFont(FMessageFont, factor);
+    FBtnSpace = RoundHalfEven(FBtnSpace * factor);
+    FBtnWidth = RoundHalfEven(FBtnWidth * factor);
+    FBtnHeight = RoundHalfEven(FBtnHeight * factor);
+    FIndent = static_cast<uint8_t>(std::clamp(RoundHalfEven(FIndent * factor), 0, 255));
 }
 
 } // namespace tarvix

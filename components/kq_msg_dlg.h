@@ -77,21 +77,21 @@ public:
     static constexpr TMsgDlgButtons FromBits(uint16_t bits)
     {
         TMsgDlgButtons set;
-        set.bits_ = bits;
+        set.FBits = bits;
         return set;
     }
 
-    constexpr bool Contains(int ordinal) const { return ordinal >= 0 && ordinal < 16 && (bits_ >> ordinal) & 1u; }
+    constexpr bool Contains(int ordinal) const { return ordinal >= 0 && ordinal < 16 && (FBits >> ordinal) & 1u; }
     constexpr void Include(int ordinal)
     {
         if (ordinal >= 0 && ordinal < 16)
-            bits_ = static_cast<uint16_t>(bits_ | (1u << ordinal));
+            FBits = static_cast<uint16_t>(FBits | (1u << ordinal));
     }
-    constexpr uint16_t Bits() const { return bits_; }
+    constexpr uint16_t Bits() const { return FBits; }
     constexpr bool operator==(const TMsgDlgButtons&) const = default;
 
 private:
-    uint16_t bits_ = 0;
+    uint16_t FBits = 0;
 };
 
 enum class TKqBeepSound { bsNone, bsAsterix, bsCriticalStop, bsDefault, bsExclamation, bsQuestion };
@@ -132,7 +132,7 @@ public:
     // after the last one.
     void StartCountdown(int seconds, int intervalMs);
     // True while the countdown runs.
-    bool Counting() const { return countdown_ != nullptr; }
+    bool Counting() const { return FCountdown != nullptr; }
 
 public slots:
     void reject() override;
@@ -147,10 +147,10 @@ private:
     void CountdownTick();
     bool TimerMsgActive() const;
 
-    QPointer<TKqMsgDlg> owner_;
-    QTimer* countdown_ = nullptr;
-    int countdownSeconds_ = 0;
-    int counter_ = 0;
+    QPointer<TKqMsgDlg> FOwner;
+    QTimer* FCountdown = nullptr;
+    int FCountdownSeconds = 0;
+    int FCounter = 0;
 };
 
 class TKqMsgDlg : public QObject, public TComponent {
@@ -159,46 +159,46 @@ public:
     explicit TKqMsgDlg(QObject* owner = nullptr);
     ~TKqMsgDlg() override;
 
-    TKqBeepSound BeepSound() const { return beepSound_; }
-    void SetBeepSound(TKqBeepSound value) { beepSound_ = value; }
-    int BtnHeight() const { return btnHeight_; }
-    void SetBtnHeight(int value) { btnHeight_ = value; }
-    int BtnSpace() const { return btnSpace_; }
-    void SetBtnSpace(int value) { btnSpace_ = value; }
-    int BtnWidth() const { return btnWidth_; }
-    void SetBtnWidth(int value) { btnWidth_ = value; }
-    const QFont& ButtonFont() const { return buttonFont_; }
-    void SetButtonFont(const QFont& value) { buttonFont_ = value; }
-    TMsgDlgButtons Buttons() const { return buttons_; }
-    void SetButtons(TMsgDlgButtons value) { buttons_ = value; }
-    TColor Color() const { return color_; }
-    void SetColor(TColor value) { color_ = value; }
-    TMsgDlgBtn DefaultButton() const { return defaultButton_; }
-    void SetDefaultButton(TMsgDlgBtn value) { defaultButton_ = value; }
-    uint8_t Indent() const { return indent_; }
-    void SetIndent(uint8_t value) { indent_ = value; }
-    int HelpContext() const { return helpContext_; }
-    void SetHelpContext(int value) { helpContext_ = value; }
-    char16_t LineSeparator() const { return lineSeparator_; }
-    void SetLineSeparator(char16_t value) { lineSeparator_ = value; }
-    const QFont& MessageFont() const { return messageFont_; }
-    void SetMessageFont(const QFont& value) { messageFont_ = value; }
-    TMsgDlgType MessageType() const { return messageType_; }
-    void SetMessageType(TMsgDlgType value) { messageType_ = value; }
-    int PosLeft() const { return posLeft_; }
-    void SetPosLeft(int value) { posLeft_ = value; }
-    int PosTop() const { return posTop_; }
-    void SetPosTop(int value) { posTop_ = value; }
-    bool ShowIcon() const { return showIcon_; }
-    void SetShowIcon(bool value) { showIcon_ = value; }
-    bool ShowGlyph() const { return showGlyph_; }
-    void SetShowGlyph(bool value) { showGlyph_ = value; }
-    TKqMsgDlgStyle Style() const { return style_; }
-    void SetStyle(TKqMsgDlgStyle value) { style_ = value; }
-    const std::string& Text() const { return text_; }
-    void SetText(std::string_view value) { text_ = value; }
-    const std::string& Title() const { return title_; }
-    void SetTitle(std::string_view value) { title_ = value; }
+    TKqBeepSound BeepSound() const { return FBeepSound; }
+    void SetBeepSound(TKqBeepSound value) { FBeepSound = value; }
+    int BtnHeight() const { return FBtnHeight; }
+    void SetBtnHeight(int value) { FBtnHeight = value; }
+    int BtnSpace() const { return FBtnSpace; }
+    void SetBtnSpace(int value) { FBtnSpace = value; }
+    int BtnWidth() const { return FBtnWidth; }
+    void SetBtnWidth(int value) { FBtnWidth = value; }
+    const QFont& ButtonFont() const { return FButtonFont; }
+    void SetButtonFont(const QFont& value) { FButtonFont = value; }
+    TMsgDlgButtons Buttons() const { return FButtons; }
+    void SetButtons(TMsgDlgButtons value) { FButtons = value; }
+    TColor Color() const { return FColor; }
+    void SetColor(TColor value) { FColor = value; }
+    TMsgDlgBtn DefaultButton() const { return FDefaultButton; }
+    void SetDefaultButton(TMsgDlgBtn value) { FDefaultButton = value; }
+    uint8_t Indent() const { return FIndent; }
+    void SetIndent(uint8_t value) { FIndent = value; }
+    int HelpContext() const { return FHelpContext; }
+    void SetHelpContext(int value) { FHelpContext = value; }
+    char16_t LineSeparator() const { return FLineSeparator; }
+    void SetLineSeparator(char16_t value) { FLineSeparator = value; }
+    const QFont& MessageFont() const { return FMessageFont; }
+    void SetMessageFont(const QFont& value) { FMessageFont = value; }
+    TMsgDlgType MessageType() const { return FMessageType; }
+    void SetMessageType(TMsgDlgType value) { FMessageType = value; }
+    int PosLeft() const { return FPosLeft; }
+    void SetPosLeft(int value) { FPosLeft = value; }
+    int PosTop() const { return FPosTop; }
+    void SetPosTop(int value) { FPosTop = value; }
+    bool ShowIcon() const { return FShowIcon; }
+    void SetShowIcon(bool value) { FShowIcon = value; }
+    bool ShowGlyph() const { return FShowGlyph; }
+    void SetShowGlyph(bool value) { FShowGlyph = value; }
+    TKqMsgDlgStyle Style() const { return FStyle; }
+    void SetStyle(TKqMsgDlgStyle value) { FStyle = value; }
+    const std::string& Text() const { return FText; }
+    void SetText(std::string_view value) { FText = value; }
+    const std::string& Title() const { return FTitle; }
+    void SetTitle(std::string_view value) { FTitle = value; }
 
     // Called with the dialog window as sender whenever one is shown.
     std::function<void(QWidget* Sender)> OnShow;
@@ -207,10 +207,10 @@ public:
     std::function<void(int HelpContext)> OnHelp;
 
     // Length of one countdown step of a timed message, in milliseconds (1000 unless a test shortens it).
-    int CountdownInterval() const { return countdownInterval_; }
-    void SetCountdownInterval(int milliseconds) { countdownInterval_ = milliseconds; }
+    int CountdownInterval() const { return FCountdownInterval; }
+    void SetCountdownInterval(int milliseconds) { FCountdownInterval = milliseconds; }
     // True from MsgTime until that message's countdown has ended.
-    bool TimerMsg() const { return timerMsg_; }
+    bool TimerMsg() const { return FTimerMsg; }
 
     // Builds the dialog from the current properties, places it, plays the sound and shows it modally; returns
     // its modal result. While a timed message runs it shows a timed, non-modal message instead and returns 0.
@@ -249,30 +249,30 @@ private:
     void PlaySound() const;
     QString Caption() const;
 
-    TKqBeepSound beepSound_ = TKqBeepSound::bsNone;
-    int btnHeight_ = 25;
-    int btnSpace_ = 15;
-    int btnWidth_ = 75;
-    QFont buttonFont_;
-    TMsgDlgButtons buttons_{mbOK};
-    TColor color_ = clBtnFace;
-    TMsgDlgBtn defaultButton_ = mbYes;
-    uint8_t indent_ = 14;
-    int helpContext_ = 0;
-    char16_t lineSeparator_ = u'|';
-    QFont messageFont_;
-    TMsgDlgType messageType_ = mtWarning;
-    int posLeft_ = 0;
-    int posTop_ = 0;
-    bool showIcon_ = true;
-    bool showGlyph_ = false;
-    TKqMsgDlgStyle style_ = TKqMsgDlgStyle::msCenter;
-    std::string text_;
-    std::string title_;
+    TKqBeepSound FBeepSound = TKqBeepSound::bsNone;
+    int FBtnHeight = 25;
+    int FBtnSpace = 15;
+    int FBtnWidth = 75;
+    QFont FButtonFont;
+    TMsgDlgButtons FButtons{mbOK};
+    TColor FColor = clBtnFace;
+    TMsgDlgBtn FDefaultButton = mbYes;
+    uint8_t FIndent = 14;
+    int FHelpContext = 0;
+    char16_t FLineSeparator = u'|';
+    QFont FMessageFont;
+    TMsgDlgType FMessageType = mtWarning;
+    int FPosLeft = 0;
+    int FPosTop = 0;
+    bool FShowIcon = true;
+    bool FShowGlyph = false;
+    TKqMsgDlgStyle FStyle = TKqMsgDlgStyle::msCenter;
+    std::string FText;
+    std::string FTitle;
 
-    bool timerMsg_ = false;
-    uint16_t timerSeconds_ = 0;
-    int countdownInterval_ = 1000;
+    bool FTimerMsg = false;
+    uint16_t FTimerSeconds = 0;
+    int FCountdownInterval = 1000;
 };
 
 } // namespace tarvix

@@ -91,33 +91,33 @@ void FillButtonizedGradient(QPainter& painter, const QRect& rect, const QColor& 
 
 void TKqGradientOptions::SetEnabled(bool value)
 {
-    if (value == enabled_)
+    if (value == FEnabled)
         return;
-    enabled_ = value;
-    owner_->update();
+    FEnabled = value;
+    FOwner->update();
 }
 
 void TKqGradientOptions::SetFadeColor(TColor value)
 {
-    if (value == fadeColor_)
+    if (value == FFadeColor)
         return;
-    fadeColor_ = value;
-    owner_->update();
+    FFadeColor = value;
+    FOwner->update();
 }
 
 void TKqGradientOptions::SetDirection(TKqGradientDirection value)
 {
-    if (value == direction_ || value < TKqPanel::dgHorizontal || value > TKqPanel::dgButtonized)
+    if (value == FDirection || value < TKqPanel::dgHorizontal || value > TKqPanel::dgButtonized)
         return;
-    direction_ = value;
-    owner_->update();
+    FDirection = value;
+    FOwner->update();
 }
 
 // --- TKqPanel ----------------------------------------------------------------------------------------------------
 
 TKqPanel::TKqPanel(QWidget* parent)
     : TKqCustomPanel(parent)
-    , gradient_(std::make_unique<TKqGradientOptions>(this))
+    , FGradient(std::make_unique<TKqGradientOptions>(this))
 {
     // The panel paints all of itself, and all of itself again after every move or resize.
     setAutoFillBackground(false);
@@ -129,26 +129,26 @@ TKqPanel::~TKqPanel() = default;
 
 void TKqPanel::SetBevelColor(TColor value)
 {
-    if (value == bevelColor_)
+    if (value == FBevelColor)
         return;
-    bevelColor_ = value;
+    FBevelColor = value;
     update();
 }
 
 void TKqPanel::SetBevelWidth(int value)
 {
-    if (value == bevelWidth_ || value < 0)
+    if (value == FBevelWidth || value < 0)
         return;
-    bevelWidth_ = value;
+    FBevelWidth = value;
     update();
 }
 
 void TKqPanel::SetSpacer(bool value)
 {
-    if (value == spacer_)
+    if (value == FSpacer)
         return;
-    spacer_ = value;
-    if (spacer_) {
+    FSpacer = value;
+    if (FSpacer) {
         SetCaption(QString());
         SetBevelWidth(0);
     } else {
@@ -160,26 +160,26 @@ void TKqPanel::SetSpacer(bool value)
 
 void TKqPanel::SetAlignment(TAlignment value)
 {
-    if (value == alignment_ || value < taLeftJustify || value > taCenter)
+    if (value == FAlignment || value < taLeftJustify || value > taCenter)
         return;
-    alignment_ = value;
+    FAlignment = value;
     update();
 }
 
 void TKqPanel::SetFontColor(TColor value)
 {
-    if (value == fontColor_)
+    if (value == FFontColor)
         return;
-    fontColor_ = value;
+    FFontColor = value;
     update();
 }
 
-bool TKqPanel::GradientEnabled() const { return gradient_->Enabled(); }
-void TKqPanel::SetGradientEnabled(bool value) { gradient_->SetEnabled(value); }
-TColor TKqPanel::GradientFadeColor() const { return gradient_->FadeColor(); }
-void TKqPanel::SetGradientFadeColor(TColor value) { gradient_->SetFadeColor(value); }
-TKqGradientDirection TKqPanel::GradientDirection() const { return gradient_->Direction(); }
-void TKqPanel::SetGradientDirection(TKqGradientDirection value) { gradient_->SetDirection(value); }
+bool TKqPanel::GradientEnabled() const { return FGradient->Enabled(); }
+void TKqPanel::SetGradientEnabled(bool value) { FGradient->SetEnabled(value); }
+TColor TKqPanel::GradientFadeColor() const { return FGradient->FadeColor(); }
+void TKqPanel::SetGradientFadeColor(TColor value) { FGradient->SetFadeColor(value); }
+TKqGradientDirection TKqPanel::GradientDirection() const { return FGradient->Direction(); }
+void TKqPanel::SetGradientDirection(TKqGradientDirection value) { FGradient->SetDirection(value); }
 
 void TKqPanel::moveEvent(QMoveEvent* event)
 {
@@ -201,8 +201,8 @@ void TKqPanel::paintEvent(QPaintEvent*)
     QRect r = rect();
 
     // Frame: BevelWidth one-pixel rectangles, each inside the previous one.
-    const QColor bevel = ToQColor(bevelColor_, pal);
-    for (int i = 0; i < bevelWidth_ && r.width() > 0 && r.height() > 0; ++i) {
+    const QColor bevel = ToQColor(FBevelColor, pal);
+    for (int i = 0; i < FBevelWidth && r.width() > 0 && r.height() > 0; ++i) {
         p.fillRect(QRect(r.left(), r.top(), r.width(), 1), bevel);
         p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), bevel);
         p.fillRect(QRect(r.left(), r.top(), 1, r.height()), bevel);
@@ -213,9 +213,9 @@ void TKqPanel::paintEvent(QPaintEvent*)
     // Interior. Both colours as plain RGB values (system colours resolved).
     const QColor colour = EffectiveColor().toRgb();
     if (r.width() > 0 && r.height() > 0) {
-        if (gradient_->Enabled() && !spacer_) {
-            const QColor fade = ToQColor(gradient_->FadeColor(), pal).toRgb();
-            switch (gradient_->Direction()) {
+        if (FGradient->Enabled() && !FSpacer) {
+            const QColor fade = ToQColor(FGradient->FadeColor(), pal).toRgb();
+            switch (FGradient->Direction()) {
             case dgHorizontal: FillHorizontalGradient(p, r, fade, colour); break;
             case dgVertical: FillVerticalGradient(p, r, fade, colour); break;
             case dgRadial: FillRadialGradient(p, r, fade, colour); break;
@@ -229,15 +229,15 @@ void TKqPanel::paintEvent(QPaintEvent*)
     // Caption: inside the border at the sides, inside the frame at the top and the bottom.
     if (Caption().isEmpty())
         return;
-    const QRect textRect = r.adjusted(BorderWidth(), bevelWidth_, -BorderWidth(), -bevelWidth_);
+    const QRect textRect = r.adjusted(BorderWidth(), FBevelWidth, -BorderWidth(), -FBevelWidth);
     if (textRect.width() <= 0 || textRect.height() <= 0)
         return;
-    const int horizontal = alignment_ == taLeftJustify    ? Qt::AlignLeft
-                           : alignment_ == taRightJustify ? Qt::AlignRight
+    const int horizontal = FAlignment == taLeftJustify    ? Qt::AlignLeft
+                           : FAlignment == taRightJustify ? Qt::AlignRight
                                                           : Qt::AlignHCenter;
     const int flags = Qt::TextSingleLine | Qt::TextShowMnemonic | Qt::TextExpandTabs;
     p.setFont(font());
-    p.setPen(ToQColor(fontColor_, pal));
+    p.setPen(ToQColor(FFontColor, pal));
     const QString shown = p.fontMetrics().elidedText(Caption(), Qt::ElideRight, textRect.width(), flags);
     p.drawText(textRect, horizontal | Qt::AlignVCenter | flags, shown);
 }

@@ -43,24 +43,24 @@ public:
     explicit TKqPanel(QWidget* parent = nullptr);
     ~TKqPanel() override;
 
-    TColor BevelColor() const { return bevelColor_; }
+    TColor BevelColor() const { return FBevelColor; }
     void SetBevelColor(TColor value);
     // 0 draws no frame; negative values are ignored.
-    int BevelWidth() const { return bevelWidth_; }
+    int BevelWidth() const { return FBevelWidth; }
     void SetBevelWidth(int value);
     // True clears the caption and the frame (BorderWidth stays); False gives back a one-pixel frame and takes
     // the border away.
-    bool Spacer() const { return spacer_; }
+    bool Spacer() const { return FSpacer; }
     void SetSpacer(bool value);
-    TAlignment Alignment() const { return alignment_; }
+    TAlignment Alignment() const { return FAlignment; }
     void SetAlignment(TAlignment value);
     // The caption's colour (the window-text colour by default); the caption uses the widget's font.
-    TColor FontColor() const { return fontColor_; }
+    TColor FontColor() const { return FFontColor; }
     void SetFontColor(TColor value);
 
     // The gradient settings; the panel owns them.
-    TKqGradientOptions& Gradient() { return *gradient_; }
-    const TKqGradientOptions& Gradient() const { return *gradient_; }
+    TKqGradientOptions& Gradient() { return *FGradient; }
+    const TKqGradientOptions& Gradient() const { return *FGradient; }
 
     bool GradientEnabled() const;
     void SetGradientEnabled(bool value);
@@ -75,12 +75,12 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    TColor bevelColor_ = 12819829;
-    int bevelWidth_ = 1;
-    bool spacer_ = false;
-    TAlignment alignment_ = taCenter;
-    TColor fontColor_ = clWindowText;
-    std::unique_ptr<TKqGradientOptions> gradient_;
+    TColor FBevelColor = 12819829;
+    int FBevelWidth = 1;
+    bool FSpacer = false;
+    TAlignment FAlignment = taCenter;
+    TColor FFontColor = clWindowText;
+    std::unique_ptr<TKqGradientOptions> FGradient;
 };
 
 using TKqGradientDirection = TKqPanel::TKqGradientDirection;
@@ -89,28 +89,28 @@ using TKqGradientDirection = TKqPanel::TKqGradientDirection;
 class TKqGradientOptions {
 public:
     explicit TKqGradientOptions(TKqPanel* owner)
-        : owner_(owner)
+        : FOwner(owner)
     {
     }
     TKqGradientOptions(const TKqGradientOptions&) = delete;
     TKqGradientOptions& operator=(const TKqGradientOptions&) = delete;
 
     // Paint the interior as a gradient.
-    bool Enabled() const { return enabled_; }
+    bool Enabled() const { return FEnabled; }
     void SetEnabled(bool value);
     // The colour the gradient starts from; it runs to the panel's Color.
-    TColor FadeColor() const { return fadeColor_; }
+    TColor FadeColor() const { return FFadeColor; }
     void SetFadeColor(TColor value);
-    TKqGradientDirection Direction() const { return direction_; }
+    TKqGradientDirection Direction() const { return FDirection; }
     void SetDirection(TKqGradientDirection value);
 
-    TKqPanel* Owner() const { return owner_; }
+    TKqPanel* Owner() const { return FOwner; }
 
 private:
-    TKqPanel* owner_;
-    bool enabled_ = true;
-    TColor fadeColor_ = clWhite;
-    TKqGradientDirection direction_ = TKqPanel::dgRadial;
+    TKqPanel* FOwner;
+    bool FEnabled = true;
+    TColor FFadeColor = clWhite;
+    TKqGradientDirection FDirection = TKqPanel::dgRadial;
 };
 
 // The gradient fills, on any painter. The colour of step i (0 to 255) is, per channel,

@@ -5,6 +5,7 @@
 
 #include "platform/system.h"
 #include "platform/text_encoding.h"
+#include "platform/windows_path.h"
 
 namespace tarvix {
 
@@ -122,9 +123,9 @@ std::optional<TKqFontValue> DecodeFontRecord(std::string_view record, uint32_t a
 // The composed key opened for one operation, closed again however the operation ends.
 class TKqRegManager::OpenedKey {
 public:
-    OpenedKey(TKqRegManager& owner, std::string_view subKey) : registry_(*owner.registry_)
+    OpenedKey(TKqRegManager& owner, std::string_view subKey) : registry_(*owner.FRegistry)
     {
-        opened_ = registry_.OpenKey(owner.ComposedPath(subKey), owner.autoCreate_);
+        opened_ = registry_.OpenKey(owner.ComposedPath(subKey), owner.FAutoCreate);
     }
     ~OpenedKey() { registry_.CloseKey(); }
     OpenedKey(const OpenedKey&) = delete;
@@ -138,66 +139,66 @@ private:
 };
 
 TKqRegManager::TKqRegManager(platform::Registry* backend)
-    : registry_(std::make_unique<TRegistry>(KeyAccessMask(kaAccessAll), backend))
+    : FRegistry(std::make_unique<TRegistry>(KeyAccessMask(kaAccessAll), backend))
 {
-    registry_->SetRootKey(RootKeyHandle(rootKey_));
+    FRegistry->SetRootKey(RootKeyHandle(FRootKey));
 }
 
 TKqRegManager::~TKqRegManager() = default;
 
 void TKqRegManager::SetRootKey(TKqRootKeys value)
 {
-    rootKey_ = value;
-    registry_->SetRootKey(RootKeyHandle(value));
+    FRootKey = value;
+    FRegistry->SetRootKey(RootKeyHandle(value));
 }
 
 void TKqRegManager::SetKey(std::string_view value)
 {
-    key_ = value.empty() ? std::string(DefaultKey) : std::string(value);
+    FKey = value.empty() ? std::string(DefaultKey) : std::string(value);
 }
 
 void TKqRegManager::Loaded()
 {
     TComponent::Loaded();
-    registry_->SetAccess(KeyAccessMask(keyAccess_));
+    FRegistry->SetAccess(KeyAccessMask(FKeyAccess));
 }
 
 std::string TKqRegManager::ComposedPath(std::string_view SubKey) const
 {
     if (SubKey.empty())
-        return key_;
-    if (key_.empty() || key_.back() == '\\')
-        return key_ + std::string(SubKey);
-    return key_ + "\\" + std::string(SubKey);
+        return FKey;
+    if (FKey.empty())
+        return std::string(SubKey);
+    return platform::includeTrailingBackslash(FKey) + std::string(SubKey);
 }
 
-std::optional<uint32_t> TKqRegManager::typeOf(std::string_view Name) const
+std::optional<uint32_t> TKqRegManager::TypeOf(std::string_view Name) const
 {
-    return registry_->GetDataType(Name);
+    return FRegistry->GetDataType(Name);
 }
 
 // --- Keys and listings --------------------------------------------------------------------------------------
 
 bool TKqRegManager::DeleteSubKey(std::string_view SubKey)
 {
-    return registry_->DeleteKey(ComposedPath(SubKey));
+    return FRegistry->DeleteKey(ComposedPath(SubKey));
 }
 
 bool TKqRegManager::SubKeyExists(std::string_view SubKey)
 {
-    return registry_->KeyExists(ComposedPath(SubKey));
+    return FRegistry->KeyExists(ComposedPath(SubKey));
 }
 
 bool TKqRegManager::ValueExists(std::string_view SubKey, std::string_view Name)
 {
     OpenedKey key(*this, SubKey);
-    return key && registry_->ValueExists(Name);
+    return key && FRegistry->ValueExists(Name);
 }
 
 bool TKqRegManager::DeleteValue(std::string_view SubKey, std::string_view Name)
 {
     OpenedKey key(*this, SubKey);
-    return key && registry_->DeleteValue(Name);
+    return key && FRegistry->DeleteValue(Name);
 }
 
 bool TKqRegManager::GetValueNames(std::vector<std::string>& Names)
@@ -205,7 +206,7 @@ bool TKqRegManager::GetValueNames(std::vector<std::string>& Names)
     OpenedKey key(*this, {});
     if (!key)
         return false;
-    Names = registry_->GetValueNames();
+    Names = FRegistry->GetValueNames();
     return true;
 }
 
@@ -214,7 +215,7 @@ bool TKqRegManager::GetKeyNames(std::vector<std::string>& Keys)
     OpenedKey key(*this, {});
     if (!key)
         return false;
-    Keys = registry_->GetKeyNames();
+    Keys = FRegistry->GetKeyNames();
     return true;
 }
 
@@ -223,17 +224,17 @@ bool TKqRegManager::GetKeyNames(std::vector<std::string>& Keys)
 int TKqRegManager::ReadBinaryData(std::string_view SubKey, std::string_view Name, void* Buffer, int BufSize)
 {
     OpenedKey key(*this, SubKey);
-    if (!key || typeOf(Name) != platform::RegType::Binary)
+    if (!key || TypeOf(Name) != platform::RegType::Binary)
         return -1;
-    return static_cast<int>(registry_->ReadBinaryData(Name, Buffer, BufSize > 0 ? std::size_t(BufSize) : 0));
+    return static_cast<int>(FRegistry->ReadBinaryData(Name, Buffer, BufSize > 0 ? std::size_t(BufSize) : 0));
 }
 
 bool TKqRegManager::ReadBool(std::string_view SubKey, std::string_view Name, bool Default)
 {
     OpenedKey key(*this, SubKey);
-    if (!key || typeOf(Name) != platform::RegType::Dword)
+    if (!key || TypeOf(Name) != platform::RegType::Dword)
         return Default;
-    return registry_->ReadInteger(Name) != 0;
+    return FRegistry->ReadInteger(Name) != 0;
 }
 
 TColor TKqRegManager::ReadColor(std::string_view SubKey, std::string_view Name, TColor Default)
@@ -244,37 +245,37 @@ TColor TKqRegManager::ReadColor(std::string_view SubKey, std::string_view Name, 
 int32_t TKqRegManager::ReadInteger(std::string_view SubKey, std::string_view Name, int32_t Default)
 {
     OpenedKey key(*this, SubKey);
-    if (!key || typeOf(Name) != platform::RegType::Dword)
+    if (!key || TypeOf(Name) != platform::RegType::Dword)
         return Default;
-    return registry_->ReadInteger(Name);
+    return FRegistry->ReadInteger(Name);
 }
 
-double TKqRegManager::readDouble(std::string_view SubKey, std::string_view Name, double Default)
+double TKqRegManager::ReadDouble(std::string_view SubKey, std::string_view Name, double Default)
 {
     OpenedKey key(*this, SubKey);
-    if (!key || typeOf(Name) != platform::RegType::Binary)
+    if (!key || TypeOf(Name) != platform::RegType::Binary)
         return Default;
-    return registry_->ReadFloat(Name); // a size other than 8 raises
+    return FRegistry->ReadFloat(Name); // a size other than 8 raises
 }
 
 TDateTime TKqRegManager::ReadDate(std::string_view SubKey, std::string_view Name, TDateTime Default)
 {
-    return readDouble(SubKey, Name, Default);
+    return ReadDouble(SubKey, Name, Default);
 }
 
 TDateTime TKqRegManager::ReadTime(std::string_view SubKey, std::string_view Name, TDateTime Default)
 {
-    return readDouble(SubKey, Name, Default);
+    return ReadDouble(SubKey, Name, Default);
 }
 
 TDateTime TKqRegManager::ReadDateTime(std::string_view SubKey, std::string_view Name, TDateTime Default)
 {
-    return readDouble(SubKey, Name, Default);
+    return ReadDouble(SubKey, Name, Default);
 }
 
 double TKqRegManager::ReadFloat(std::string_view SubKey, std::string_view Name, double Default)
 {
-    return readDouble(SubKey, Name, Default);
+    return ReadDouble(SubKey, Name, Default);
 }
 
 TPoint TKqRegManager::ReadPoint(std::string_view SubKey, std::string_view Name, const TPoint& Default)
@@ -298,9 +299,9 @@ TRect TKqRegManager::ReadRect(std::string_view SubKey, std::string_view Name, co
 std::string TKqRegManager::ReadString(std::string_view SubKey, std::string_view Name, std::string_view Default)
 {
     OpenedKey key(*this, SubKey);
-    if (!key || typeOf(Name) != platform::RegType::Sz)
+    if (!key || TypeOf(Name) != platform::RegType::Sz)
         return std::string(Default);
-    return registry_->ReadString(Name);
+    return FRegistry->ReadString(Name);
 }
 
 std::optional<TKqFontValue> TKqRegManager::TryReadFont(std::string_view SubKey, std::string_view Name)
@@ -320,18 +321,18 @@ TKqFontValue TKqRegManager::ReadFont(std::string_view SubKey, std::string_view N
 
 // --- Writes -------------------------------------------------------------------------------------------------
 
-void TKqRegManager::writeBytes(std::string_view SubKey, std::string_view Name, const std::string& Bytes)
+void TKqRegManager::WriteBytes(std::string_view SubKey, std::string_view Name, const std::string& Bytes)
 {
     OpenedKey key(*this, SubKey);
     if (key)
-        registry_->WriteBinaryData(Name, Bytes.data(), Bytes.size());
+        FRegistry->WriteBinaryData(Name, Bytes.data(), Bytes.size());
 }
 
 void TKqRegManager::WriteBinaryData(std::string_view SubKey, std::string_view Name, const void* Buffer, int BufSize)
 {
     OpenedKey key(*this, SubKey);
     if (key)
-        registry_->WriteBinaryData(Name, Buffer, BufSize > 0 ? std::size_t(BufSize) : 0);
+        FRegistry->WriteBinaryData(Name, Buffer, BufSize > 0 ? std::size_t(BufSize) : 0);
 }
 
 void TKqRegManager::WriteBool(std::string_view SubKey, std::string_view Name, bool Value)
@@ -363,19 +364,19 @@ void TKqRegManager::WriteFloat(std::string_view SubKey, std::string_view Name, d
 {
     OpenedKey key(*this, SubKey);
     if (key)
-        registry_->WriteFloat(Name, Value);
+        FRegistry->WriteFloat(Name, Value);
 }
 
 void TKqRegManager::WriteFont(std::string_view SubKey, std::string_view Name, const TKqFontValue& Value)
 {
-    writeBytes(SubKey, Name, EncodeFontRecord(Value, currentAnsiCodePage()));
+    WriteBytes(SubKey, Name, EncodeFontRecord(Value, currentAnsiCodePage()));
 }
 
 void TKqRegManager::WriteInteger(std::string_view SubKey, std::string_view Name, int32_t Value)
 {
     OpenedKey key(*this, SubKey);
     if (key)
-        registry_->WriteInteger(Name, Value);
+        FRegistry->WriteInteger(Name, Value);
 }
 
 void TKqRegManager::WritePoint(std::string_view SubKey, std::string_view Name, const TPoint& Value)
@@ -383,7 +384,7 @@ void TKqRegManager::WritePoint(std::string_view SubKey, std::string_view Name, c
     std::string bytes(kPointSize, '\0');
     putInt32(bytes, 0, Value.X);
     putInt32(bytes, 4, Value.Y);
-    writeBytes(SubKey, Name, bytes);
+    WriteBytes(SubKey, Name, bytes);
 }
 
 void TKqRegManager::WriteRect(std::string_view SubKey, std::string_view Name, const TRect& Value)
@@ -393,14 +394,14 @@ void TKqRegManager::WriteRect(std::string_view SubKey, std::string_view Name, co
     putInt32(bytes, 4, Value.Top);
     putInt32(bytes, 8, Value.Right);
     putInt32(bytes, 12, Value.Bottom);
-    writeBytes(SubKey, Name, bytes);
+    WriteBytes(SubKey, Name, bytes);
 }
 
 void TKqRegManager::WriteString(std::string_view SubKey, std::string_view Name, std::string_view Value)
 {
     OpenedKey key(*this, SubKey);
     if (key)
-        registry_->WriteString(Name, Value);
+        FRegistry->WriteString(Name, Value);
 }
 
 } // namespace tarvix

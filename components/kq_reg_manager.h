@@ -65,19 +65,19 @@ public:
     ~TKqRegManager() override;
 
     // Whether the keys that operations open are created when missing. Takes effect with the next operation.
-    bool AutoCreate() const { return autoCreate_; }
-    void SetAutoCreate(bool value) { autoCreate_ = value; }
+    bool AutoCreate() const { return FAutoCreate; }
+    void SetAutoCreate(bool value) { FAutoCreate = value; }
     // The root of Key; moves the registry object to that root at once.
-    TKqRootKeys RootKey() const { return rootKey_; }
+    TKqRootKeys RootKey() const { return FRootKey; }
     void SetRootKey(TKqRootKeys value);
     // The component's key below the root. Setting it empty puts back the default "\SOFTWARE\Company\Product".
-    const std::string& Key() const { return key_; }
+    const std::string& Key() const { return FKey; }
     void SetKey(std::string_view value);
     // Only stored: the registry object takes the mask when loading has finished (Loaded), not on later changes.
-    TKqKeyAccess KeyAccess() const { return keyAccess_; }
-    void SetKeyAccess(TKqKeyAccess value) { keyAccess_ = value; }
+    TKqKeyAccess KeyAccess() const { return FKeyAccess; }
+    void SetKeyAccess(TKqKeyAccess value) { FKeyAccess = value; }
     // The registry object all operations go through; the component owns it.
-    TRegistry& Registry() const { return *registry_; }
+    TRegistry& Registry() const { return *FRegistry; }
 
     void Loaded() override;
 
@@ -137,15 +137,15 @@ public:
 
 private:
     class OpenedKey;
-    std::optional<uint32_t> typeOf(std::string_view Name) const;
-    double readDouble(std::string_view SubKey, std::string_view Name, double Default);
-    void writeBytes(std::string_view SubKey, std::string_view Name, const std::string& Bytes);
+    std::optional<uint32_t> TypeOf(std::string_view Name) const;
+    double ReadDouble(std::string_view SubKey, std::string_view Name, double Default);
+    void WriteBytes(std::string_view SubKey, std::string_view Name, const std::string& Bytes);
 
-    bool autoCreate_ = true;
-    TKqRootKeys rootKey_ = HKeyCurrentUser;
-    std::string key_{DefaultKey};
-    TKqKeyAccess keyAccess_ = kaAccessAll;
-    std::unique_ptr<TRegistry> registry_;
+    bool FAutoCreate = true;
+    TKqRootKeys FRootKey = HKeyCurrentUser;
+    std::string FKey{DefaultKey};
+    TKqKeyAccess FKeyAccess = kaAccessAll;
+    std::unique_ptr<TRegistry> FRegistry;
 };
 
 // The 68-byte record of a font value and back. Encoding needs the ANSI code page the face name is stored in.

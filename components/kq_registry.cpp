@@ -3,13 +3,14 @@
 #include <bit>
 #include <cstring>
 
+#include "platform/errors.h"
 #include "platform/system.h"
 
 namespace tarvix {
 
 namespace {
 
-constexpr uint32_t kErrorNotFound = 2;
+namespace WinError = platform::WinError;
 
 // Runs a call into the platform registry and hands its refusals on as ERegistryException, keeping the message and
 // the Windows error code.
@@ -41,76 +42,76 @@ std::string doubleBytes(double value)
 
 } // namespace
 
-TRegistry::TRegistry(uint32_t access, platform::Registry* backend) : backend_(backend), access_(access) {}
+TRegistry::TRegistry(uint32_t access, platform::Registry* backend) : FBackend(backend), FAccess(access) {}
 
 TRegistry::~TRegistry() = default;
 
-platform::Registry& TRegistry::backend() const
+platform::Registry& TRegistry::Backend() const
 {
-    return backend_ ? *backend_ : platform::current().registry();
+    return FBackend ? *FBackend : platform::current().registry();
 }
 
 void TRegistry::SetRootKey(platform::RegRoot root)
 {
-    if (root == root_)
+    if (root == FRootKey)
         return;
     CloseKey();
-    root_ = root;
+    FRootKey = root;
 }
 
-std::string TRegistry::resolve(std::string_view key) const
+std::string TRegistry::Resolve(std::string_view key) const
 {
     if (!key.empty() && key.front() == '\\')
         return std::string(key.substr(1));
-    if (current_ && !currentPath_.empty())
-        return key.empty() ? currentPath_ : currentPath_ + "\\" + std::string(key);
+    if (FCurrentKey && !FCurrentPath.empty())
+        return key.empty() ? FCurrentPath : FCurrentPath + "\\" + std::string(key);
     return std::string(key);
 }
 
 bool TRegistry::OpenKey(std::string_view key, bool canCreate)
 {
-    const std::string path = resolve(key);
+    const std::string path = Resolve(key);
     uint32_t error = 0;
     std::unique_ptr<platform::RegistryKey> opened;
     try {
-        opened = backend().openKey(root_, path, access_, canCreate, &error);
+        opened = Backend().openKey(FRootKey, path, FAccess, canCreate, &error);
     } catch (const platform::RegistryError& e) {
         // A key that cannot be created (the store cannot be written) is a failed open, as on Windows.
-        error = e.code() ? e.code() : 5;
+        error = e.code() ? e.code() : WinError::AccessDenied;
     }
     if (!opened) {
-        lastError_ = error ? error : kErrorNotFound;
+        FLastError = error ? error : WinError::FileNotFound;
         return false;
     }
-    lastError_ = 0;
-    current_ = std::move(opened);
-    currentPath_ = path;
+    FLastError = WinError::Success;
+    FCurrentKey = std::move(opened);
+    FCurrentPath = path;
     return true;
 }
 
 void TRegistry::CloseKey()
 {
-    current_.reset();
-    currentPath_.clear();
+    FCurrentKey.reset();
+    FCurrentPath.clear();
 }
 
 bool TRegistry::KeyExists(std::string_view key)
 {
-    const std::string path = resolve(key);
-    return guarded([&] { return backend().keyExists(root_, path, access_); });
+    const std::string path = Resolve(key);
+    return guarded([&] { return Backend().keyExists(FRootKey, path, FAccess); });
 }
 
 bool TRegistry::DeleteKey(std::string_view key)
 {
-    const std::string path = resolve(key);
-    return guarded([&] { return backend().deleteKey(root_, path, access_); });
+    const std::string path = Resolve(key);
+    return guarded([&] { return Backend().deleteKey(FRootKey, path, FAccess); });
 }
 
 std::optional<platform::RegValueInfo> TRegistry::GetDataInfo(std::string_view name) const
 {
-    if (!current_)
+    if (!FCurrentKey)
         return std::nullopt;
-    return guarded([&] { return current_->valueInfo(name); });
+    return guarded([&] { return FCurrentKey->valueInfo(name); });
 }
 
 int TRegistry::GetDataSize(std::string_view name) const
@@ -134,67 +135,68 @@ bool TRegistry::ValueExists(std::string_view name) const
 
 bool TRegistry::DeleteValue(std::string_view name)
 {
-    if (!current_)
+    if (!FCurrentKey)
         return false;
-    return guarded([&] { return current_->deleteValue(name); });
+    return guarded([&] { return FCurrentKey->deleteValue(name); });
 }
 
 std::vector<std::string> TRegistry::GetValueNames() const
 {
-    if (!current_)
+    if (!FCurrentKey)
         return {};
-    return guarded([&] { return current_->valueNames(); });
+    return guarded([&] { return FCurrentKey->valueNames(); });
 }
 
 std::vector<std::string> TRegistry::GetKeyNames() const
 {
-    if (!current_)
+    if (!FCurrentKey)
         return {};
-    return guarded([&] { return current_->subKeyNames(); });
+    return guarded([&] { return FCurrentKey->subKeyNames(); });
 }
 
-platform::RegistryKey& TRegistry::requireKey(std::string_view name) const
+platform::RegistryKey& TRegistry::RequireKey(std::string_view name) const
 {
-    if (!current_)
+    if (!FCurrentKey)
         throw ERegistryException("No registry key is open to access the value " + displayName(name));
-    return *current_;
+    return *FCurrentKey;
 }
 
-platform::RegValue TRegistry::requireValue(std::string_view name, uint32_t type) const
+platform::RegValue TRegistry::RequireValue(std::string_view name, uint32_t type) const
 {
-    platform::RegistryKey& key = requireKey(name);
+    platform::RegistryKey& key = RequireKey(name);
     std::optional<platform::RegValue> value = guarded([&] { return key.value(name); });
     const bool stringWanted = type == platform::RegType::Sz;
     const bool fits = value && (value->type == type || (stringWanted && value->type == platform::RegType::ExpandSz));
     if (!fits) {
         throw ERegistryException("The registry value " + displayName(name) + " of " +
-                                     std::string(platform::rootName(root_)) + "\\" + currentPath_ +
+                                     std::string(platform::rootName(FRootKey)) + "\\" + FCurrentPath +
                                      (value ? " has another data type than the one read" : " does not exist"),
-                                 value ? 13 : kErrorNotFound);
+                                 value ? WinError::InvalidData : WinError::FileNotFound);
     }
     return std::move(*value);
 }
 
 std::string TRegistry::ReadString(std::string_view name) const
 {
-    return requireValue(name, platform::RegType::Sz).asString();
+    return RequireValue(name, platform::RegType::Sz).asString();
 }
 
 int32_t TRegistry::ReadInteger(std::string_view name) const
 {
-    platform::RegValue value = requireValue(name, platform::RegType::Dword);
+    platform::RegValue value = RequireValue(name, platform::RegType::Dword);
     if (value.data.size() != 4)
-        throw ERegistryException("The registry value " + displayName(name) + " is not a 4-byte integer", 13);
+        throw ERegistryException("The registry value " + displayName(name) + " is not a 4-byte integer",
+                                 WinError::InvalidData);
     return static_cast<int32_t>(value.asDword());
 }
 
 double TRegistry::ReadFloat(std::string_view name) const
 {
-    platform::RegValue value = requireValue(name, platform::RegType::Binary);
+    platform::RegValue value = RequireValue(name, platform::RegType::Binary);
     if (value.data.size() != 8) {
         throw ERegistryException("The registry value " + displayName(name) + " has " +
                                      std::to_string(value.data.size()) + " bytes where an 8-byte number was expected",
-                                 13);
+                                 WinError::InvalidData);
     }
     double result = 0;
     std::memcpy(&result, value.data.data(), 8);
@@ -203,42 +205,42 @@ double TRegistry::ReadFloat(std::string_view name) const
 
 std::size_t TRegistry::ReadBinaryData(std::string_view name, void* buffer, std::size_t bufSize) const
 {
-    platform::RegValue value = requireValue(name, platform::RegType::Binary);
+    platform::RegValue value = RequireValue(name, platform::RegType::Binary);
     if (value.data.size() > bufSize) {
         throw ERegistryException("The registry value " + displayName(name) + " has " +
                                      std::to_string(value.data.size()) + " bytes, more than the " +
                                      std::to_string(bufSize) + " bytes of the buffer",
-                                 234); // ERROR_MORE_DATA
+                                 WinError::MoreData);
     }
     if (!value.data.empty())
         std::memcpy(buffer, value.data.data(), value.data.size());
     return value.data.size();
 }
 
-void TRegistry::put(std::string_view name, const platform::RegValue& value)
+void TRegistry::Put(std::string_view name, const platform::RegValue& value)
 {
-    platform::RegistryKey& key = requireKey(name);
+    platform::RegistryKey& key = RequireKey(name);
     guarded([&] { key.setValue(name, value); });
 }
 
 void TRegistry::WriteString(std::string_view name, std::string_view value)
 {
-    put(name, platform::RegValue::string(value, platform::RegType::Sz));
+    Put(name, platform::RegValue::string(value, platform::RegType::Sz));
 }
 
 void TRegistry::WriteExpandString(std::string_view name, std::string_view value)
 {
-    put(name, platform::RegValue::string(value, platform::RegType::ExpandSz));
+    Put(name, platform::RegValue::string(value, platform::RegType::ExpandSz));
 }
 
 void TRegistry::WriteInteger(std::string_view name, int32_t value)
 {
-    put(name, platform::RegValue::dword(static_cast<uint32_t>(value)));
+    Put(name, platform::RegValue::dword(static_cast<uint32_t>(value)));
 }
 
 void TRegistry::WriteFloat(std::string_view name, double value)
 {
-    put(name, platform::RegValue::binary(doubleBytes(value)));
+    Put(name, platform::RegValue::binary(doubleBytes(value)));
 }
 
 void TRegistry::WriteBinaryData(std::string_view name, const void* buffer, std::size_t bufSize)
@@ -246,7 +248,7 @@ void TRegistry::WriteBinaryData(std::string_view name, const void* buffer, std::
     std::string bytes(bufSize, '\0');
     if (bufSize)
         std::memcpy(bytes.data(), buffer, bufSize);
-    put(name, platform::RegValue::binary(bytes));
+    Put(name, platform::RegValue::binary(bytes));
 }
 
 } // namespace tarvix

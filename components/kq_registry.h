@@ -37,15 +37,15 @@ public:
     TRegistry& operator=(const TRegistry&) = delete;
 
     // Changing the root closes the current key.
-    platform::RegRoot RootKey() const { return root_; }
+    platform::RegRoot RootKey() const { return FRootKey; }
     void SetRootKey(platform::RegRoot root);
     // The KEY_* mask keys are opened with from now on.
-    uint32_t Access() const { return access_; }
-    void SetAccess(uint32_t access) { access_ = access; }
+    uint32_t Access() const { return FAccess; }
+    void SetAccess(uint32_t access) { FAccess = access; }
 
     // The path of the open key below the root, without a leading backslash; empty when none is open.
-    const std::string& CurrentPath() const { return currentPath_; }
-    bool HasCurrentKey() const { return current_ != nullptr; }
+    const std::string& CurrentPath() const { return FCurrentPath; }
+    bool HasCurrentKey() const { return FCurrentKey != nullptr; }
 
     // Opens `key` and makes it the current key, creating it (and its missing parents) when `canCreate`. A path
     // with a leading backslash is taken from the root; one without from the current key when one is open, else
@@ -53,8 +53,9 @@ public:
     // is refused or the key cannot be created; the previous current key then stays open.
     bool OpenKey(std::string_view key, bool canCreate);
     void CloseKey();
-    // The Windows error code of the last OpenKey that failed (2 not found, 5 access denied, 161 bad path).
-    uint32_t LastError() const { return lastError_; }
+    // The Windows error code of the last OpenKey that failed (WinError::FileNotFound, AccessDenied, BadPathName);
+    // 0 after one that succeeded.
+    uint32_t LastError() const { return FLastError; }
 
     // Paths as for OpenKey. KeyExists never creates anything; DeleteKey removes the key with its whole subtree
     // and is False when there was no such key.
@@ -91,18 +92,18 @@ public:
     void WriteBinaryData(std::string_view name, const void* buffer, std::size_t bufSize); // REG_BINARY
 
 private:
-    platform::Registry& backend() const;
-    std::string resolve(std::string_view key) const;
-    platform::RegistryKey& requireKey(std::string_view name) const;
-    platform::RegValue requireValue(std::string_view name, uint32_t type) const;
-    void put(std::string_view name, const platform::RegValue& value);
+    platform::Registry& Backend() const;
+    std::string Resolve(std::string_view key) const;
+    platform::RegistryKey& RequireKey(std::string_view name) const;
+    platform::RegValue RequireValue(std::string_view name, uint32_t type) const;
+    void Put(std::string_view name, const platform::RegValue& value);
 
-    platform::Registry* backend_;
-    platform::RegRoot root_ = platform::RegRoot::CurrentUser;
-    uint32_t access_;
-    std::unique_ptr<platform::RegistryKey> current_;
-    std::string currentPath_;
-    uint32_t lastError_ = 0;
+    platform::Registry* FBackend;
+    platform::RegRoot FRootKey = platform::RegRoot::CurrentUser;
+    uint32_t FAccess;
+    std::unique_ptr<platform::RegistryKey> FCurrentKey;
+    std::string FCurrentPath;
+    uint32_t FLastError = 0;
 };
 
 } // namespace tarvix

@@ -5,8 +5,10 @@
 #include "ideservices/ide_execute_cmd_process.h"
 #include "ideservices/ide_msbuild_parser.h"
 #include "ideservices/ide_text_utils.h"
+#include "platform/ascii_case.h"
 #include "platform/private_profile.h"
 #include "platform/system.h"
+#include "platform/windows_path.h"
 
 namespace tarvix {
 
@@ -15,18 +17,6 @@ namespace {
 platform::FileSystem& Files()
 {
     return platform::current().files();
-}
-
-char AsciiUpper(char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-std::string WithoutOneTrailingBackslash(std::string text)
-{
-    if (!text.empty() && text.back() == '\\')
-        text.pop_back();
-    return text;
 }
 
 // Splits at ";", keeping empty elements: the empty text is one empty element.
@@ -90,10 +80,11 @@ std::string RelativePath(const std::string& Base, const std::string& Path)
 {
     const std::vector<std::string> base = PathComponents(Base);
     const std::vector<std::string> target = PathComponents(Path);
-    if (base.empty() || target.empty() || !ide::SameText(base[0], target[0]))
+    if (base.empty() || target.empty() || !platform::equalsIgnoringAsciiCase(base[0], target[0]))
         return Path;
     std::size_t shared = 0;
-    while (shared < base.size() && shared < target.size() && ide::SameText(base[shared], target[shared]))
+    while (shared < base.size() && shared < target.size() &&
+           platform::equalsIgnoringAsciiCase(base[shared], target[shared]))
         ++shared;
     std::string relative;
     for (std::size_t i = shared; i < base.size(); ++i)
@@ -117,13 +108,13 @@ std::string ExpandFileName(const std::string& Path)
     const std::string current = Files().currentDirectory();
     if (!Path.empty() && Path.front() == '\\')
         return ide::NormalizeWindowsPath(ide::ExtractFileDrive(current) + Path);
-    return ide::NormalizeWindowsPath(ide::IncludeTrailingBackslash(current) + Path);
+    return ide::NormalizeWindowsPath(platform::includeTrailingBackslash(current) + Path);
 }
 
 bool ContainsText(const std::vector<std::string>& list, const std::string& entry)
 {
     for (const std::string& item : list)
-        if (ide::SameText(item, entry))
+        if (platform::equalsIgnoringAsciiCase(item, entry))
             return true;
     return false;
 }
@@ -164,7 +155,11 @@ bool TIdeBorlandCommandLineTool::Execute(const std::string& CommandLine)
 
 void TIdeBorlandCommandLineTool::AddPathOption(const std::string& Option, const std::string& Path)
 {
-    std::string path = WithoutOneTrailingBackslash(Path);
+    // One trailing backslash goes, also from a drive root ("C:\" gives "C:"): before the closing quote it would
+    // escape the quote on the tool's command line.
+    std::string path = Path;
+    if (!path.empty() && path.back() == '\\')
+        path.pop_back();
     if (FLongPathBug) {
         std::vector<std::string> folders = SplitKeepingEmpty(path);
         for (std::string& folder : folders)
@@ -243,8 +238,8 @@ int TIdeDCC32::PathOptionPrefixLength(const std::string& Option) const
 {
     if (Option.size() < 2 || Option[0] != '-')
         return 0;
-    const char second = AsciiUpper(Option[1]);
-    const char third = Option.size() > 2 ? AsciiUpper(Option[2]) : '\0';
+    const char second = platform::asciiUpper(Option[1]);
+    const char third = Option.size() > 2 ? platform::asciiUpper(Option[2]) : '\0';
     switch (second) {
     case 'E':
     case 'I':
@@ -284,7 +279,7 @@ bool TIdeDCC32::Execute(const std::string& CommandLine)
         }
         std::vector<std::string> folders = SplitKeepingEmpty(StripOneQuotePair(entry.substr(n)));
         if (FLongPathBug) {
-            const std::string current = ShortPathName(ide::IncludeTrailingBackslash(Files().currentDirectory()));
+            const std::string current = ShortPathName(platform::includeTrailingBackslash(Files().currentDirectory()));
             for (std::string& folder : folders)
                 folder = RelativePath(current, ExpandFileName(folder));
         }
@@ -348,7 +343,8 @@ void TIdeDCC32::AddProjectOptions(const std::string& PackageName, const std::str
     if (!options.Conditionals.empty())
         FOptions.push_back("-D" + options.Conditionals);
     std::string dcpSearchPath = DCPPath;
-    if (!ide::SameText(ide::ExcludeTrailingBackslash(DCPPath), ide::ExcludeTrailingBackslash(FDCPSearchPath))) {
+    if (!platform::equalsIgnoringAsciiCase(platform::excludeTrailingBackslash(DCPPath),
+                                           platform::excludeTrailingBackslash(FDCPSearchPath))) {
         if (!dcpSearchPath.empty() && dcpSearchPath.back() != ';')
             dcpSearchPath += ';';
         dcpSearchPath += FDCPSearchPath;
@@ -378,8 +374,8 @@ bool TIdeDCC32::ReadProjectOptions(const std::string& PackageName, TProjectOptio
         parser.Parse();
         const std::string personality =
             ChildText(parser.ProjectExtensions().child("Borland.Personality"));
-        const bool delphi = ide::SameText(personality, "Delphi.Personality") ||
-                            ide::SameText(personality, "DelphiDotNet.Personality");
+        const bool delphi = platform::equalsIgnoringAsciiCase(personality, "Delphi.Personality") ||
+                            platform::equalsIgnoringAsciiCase(personality, "DelphiDotNet.Personality");
         if (delphi) {
             const TIdeMsBuildProperties& p = parser.Properties();
             Options.DynamicPackages = p.Values("DCC_UsePackage");
@@ -402,16 +398,16 @@ bool TIdeDCC32::ReadProjectOptions(const std::string& PackageName, TProjectOptio
                 const pugi::xml_node node = found.node();
                 const std::string name = node.attribute("Name").value();
                 const std::string value = node.text().get();
-                if (ide::SameText(name, "UnitOutputDir"))
+                if (platform::equalsIgnoringAsciiCase(name, "UnitOutputDir"))
                     Options.UnitOutputDir = value;
-                else if (ide::SameText(name, "SearchPath"))
+                else if (platform::equalsIgnoringAsciiCase(name, "SearchPath"))
                     Options.SearchPath = value;
-                else if (ide::SameText(name, "Packages"))
+                else if (platform::equalsIgnoringAsciiCase(name, "Packages"))
                     Options.DynamicPackages = value;
-                else if (ide::SameText(name, "Conditionals"))
+                else if (platform::equalsIgnoringAsciiCase(name, "Conditionals"))
                     Options.Conditionals = value;
-                else if (ide::SameText(name, "UsePackages"))
-                    Options.UsePackages = ide::SameText(value, "True");
+                else if (platform::equalsIgnoringAsciiCase(name, "UsePackages"))
+                    Options.UsePackages = platform::equalsIgnoringAsciiCase(value, "True");
             }
         }
         return true;

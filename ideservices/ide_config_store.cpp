@@ -4,6 +4,7 @@
 #include "ideservices/ide_registry.h"
 #include "platform/errors.h"
 #include "platform/system.h"
+#include "platform/windows_path.h"
 
 namespace tarvix {
 
@@ -35,11 +36,8 @@ std::string TIdeConfigStore::SectionPath(std::string_view Section) const
     std::string_view section = Section;
     while (!section.empty() && section.front() == '\\')
         section.remove_prefix(1);
-    if (!section.empty()) {
-        if (!path.empty() && path.back() != '\\')
-            path += '\\';
-        path += section;
-    }
+    if (!section.empty())
+        path = (path.empty() ? std::string() : platform::includeTrailingBackslash(path)) + std::string(section);
     return path;
 }
 

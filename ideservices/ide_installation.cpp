@@ -2,15 +2,16 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <utility>
 
 #include "ideservices/ide_bds_versions.h"
 #include "ideservices/ide_command_line_tools.h"
 #include "ideservices/ide_packages.h"
 #include "ideservices/ide_registry.h"
-#include "ideservices/ide_text_utils.h"
+#include "platform/ascii_case.h"
 #include "platform/system.h"
+#include "platform/text_format.h"
+#include "platform/windows_path.h"
 
 namespace tarvix {
 
@@ -43,32 +44,6 @@ int VersionFromKeyName(std::string_view name)
             return 0;
     }
     return static_cast<int>(value);
-}
-
-std::string Format(const char* pattern, const std::string& a, int b)
-{
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%d", b);
-    std::string out;
-    for (const char* p = pattern; *p; ++p) {
-        if (p[0] == '%' && p[1] == 's') {
-            out += a;
-            ++p;
-        } else if (p[0] == '%' && p[1] == 'd') {
-            out += buffer;
-            ++p;
-        } else {
-            out += *p;
-        }
-    }
-    return out;
-}
-
-std::string WithoutOneTrailingBackslash(std::string text)
-{
-    if (!text.empty() && text.back() == '\\')
-        text.pop_back();
-    return text;
 }
 
 bool FileExists(const std::string& path)
@@ -131,22 +106,39 @@ void TIdeBorRADToolInstallation::Initialize()
 
 void TIdeBorRADToolInstallation::ReadIdentity()
 {
-    // 1. Globals: per-user before machine-wide, the "Globals" subkey before the version key itself.
+    ReadGlobals();
+    ReadVersionNumber();
+    ReadVersionNumberStr();
+    ReadPackageVersions();
+    ReadRootAndBinFolders();
+    ReadEdition();
+    ReadInstalledUpdatePack();
+}
+
+// Per-user before machine-wide, the "Globals" subkey before the version key itself.
+void TIdeBorRADToolInstallation::ReadGlobals()
+{
     const std::string& key = FConfigDataLocation;
-    const std::string globals = ide::IncludeTrailingBackslash(key) + "Globals";
+    const std::string globals = platform::includeTrailingBackslash(key) + "Globals";
     FGlobals.clear();
     IdeRegGetStringValues(RegRoot::CurrentUser, globals, FGlobals);
     IdeRegGetStringValues(RegRoot::CurrentUser, key, FGlobals);
     IdeRegGetStringValues(RegRoot::LocalMachine, globals, FGlobals);
     IdeRegGetStringValues(RegRoot::LocalMachine, key, FGlobals);
+}
 
-    // 2. The version number from the key's last component.
+// The version number from the key's last component.
+void TIdeBorRADToolInstallation::ReadVersionNumber()
+{
+    const std::string& key = FConfigDataLocation;
     const auto slash = key.find_last_of('\\');
     FIDEVersionNumber = VersionFromKeyName(slash == std::string::npos ? key : key.substr(slash + 1));
+}
 
-    // 3. The short version string.
-    const TIdeBorRADToolKind kind = RadToolKind();
-    switch (kind) {
+// The short version string ("d37", "c6", "cs1").
+void TIdeBorRADToolInstallation::ReadVersionNumberStr()
+{
+    switch (RadToolKind()) {
     case brDelphi:
         FIDEVersionNumberStr = "d" + std::to_string(FIDEVersionNumber);
         break;
@@ -169,9 +161,13 @@ void TIdeBorRADToolInstallation::ReadIdentity()
         }
         break;
     }
+}
 
-    // 4. Package numbers and the compiler version.
-    if (kind == brBorlandDevStudio) {
+// The package numbers and the compiler version: a BDS release's from the release table, the older IDEs' from
+// their version number.
+void TIdeBorRADToolInstallation::ReadPackageVersions()
+{
+    if (RadToolKind() == brBorlandDevStudio) {
         FPackageVersionNumber = FIDEPackageVersionNumber = 0;
         FDCCVersion = 0.0f;
         if (const TBDSVersionInfo* row = FindBDSVersion(FIDEVersionNumber)) {
@@ -183,32 +179,39 @@ void TIdeBorRADToolInstallation::ReadIdentity()
         FPackageVersionNumber = FIDEPackageVersionNumber = FIDEVersionNumber;
         FDCCVersion = static_cast<float>(FIDEVersionNumber + 8);
     }
+}
 
-    // 5. Root and bin folders.
-    FRootDir = WithoutOneTrailingBackslash(GlobalValue("RootDir"));
+void TIdeBorRADToolInstallation::ReadRootAndBinFolders()
+{
+    // One trailing backslash goes, also from a drive root ("C:\" gives "C:"): every folder below the root is
+    // written RootDir + "\...", which then holds one backslash ("C:\bin\").
+    FRootDir = GlobalValue("RootDir");
+    if (!FRootDir.empty() && FRootDir.back() == '\\')
+        FRootDir.pop_back();
     FBinFolderName = FRootDir + "\\bin\\";
+}
 
-    // 6. Edition.
+// The edition's text ("Edition", else "Version") and its code: the first letters, in any case.
+void TIdeBorRADToolInstallation::ReadEdition()
+{
     FEditionStr = GlobalValue("Edition");
     if (FEditionStr.empty())
         FEditionStr = GlobalValue("Version");
     FEdition = deSTD;
-    const std::string upper = [&] {
-        std::string u = FEditionStr;
-        for (char& c : u)
-            if (c >= 'a' && c <= 'z')
-                c = static_cast<char>(c - 'a' + 'A');
-        return u;
-    }();
+    const std::string upper = platform::asciiUpperCase(FEditionStr);
     const std::array<std::pair<const char*, TIdeBorRADToolEdition>, 4> codes{
         {{"STD", deSTD}, {"PRO", dePRO}, {"CSS", deCSS}, {"ARC", deARC}}};
     for (const auto& [code, edition] : codes)
         if (upper.starts_with(code))
             FEdition = edition;
+}
 
-    // 7. The installed update pack.
+// The installed update pack: a BDS release's "UpdatePackInstalled" number, an older IDE's highest "Update #<digit>"
+// value name.
+void TIdeBorRADToolInstallation::ReadInstalledUpdatePack()
+{
     FInstalledUpdatePack = 0;
-    if (kind == brBorlandDevStudio) {
+    if (RadToolKind() == brBorlandDevStudio) {
         const std::string text = GlobalValue("UpdatePackInstalled");
         int value = 0;
         bool number = !text.empty();
@@ -222,7 +225,8 @@ void TIdeBorRADToolInstallation::ReadIdentity()
         FInstalledUpdatePack = number ? (text[0] == '-' ? -value : value) : 0;
     } else {
         for (const auto& [name, value] : FGlobals) {
-            if (name.size() > 8 && ide::StartsText("Update #", name) && name[8] >= '0' && name[8] <= '9')
+            if (name.size() > 8 && platform::startsWithIgnoringAsciiCase(name, "Update #") && name[8] >= '0' &&
+                name[8] <= '9')
                 FInstalledUpdatePack = std::max(FInstalledUpdatePack, name[8] - '0');
         }
     }
@@ -231,7 +235,7 @@ void TIdeBorRADToolInstallation::ReadIdentity()
 void TIdeBorRADToolInstallation::ProbeCommandLineTools()
 {
     FCommandLineTools = {};
-    const std::string bin64 = WithoutOneTrailingBackslash(FBinFolderName) + "64\\";
+    const std::string bin64 = platform::excludeTrailingBackslash(FBinFolderName) + "64\\";
     for (const auto& [file, tool] : kToolFiles) {
         const std::string& folder = tool == clBcc64x ? bin64 : FBinFolderName;
         if (FileExists(folder + file))
@@ -315,7 +319,7 @@ std::unique_ptr<TIdeBDSInstallation> TIdeBDSInstallation::Create(const std::stri
 std::string TIdeBorRADToolInstallation::GlobalValue(std::string_view Name) const
 {
     for (const auto& [name, value] : FGlobals)
-        if (ide::SameText(name, Name))
+        if (platform::equalsIgnoringAsciiCase(name, Name))
             return value;
     return {};
 }
@@ -342,7 +346,7 @@ bool TIdeBorRADToolInstallation::Valid() const
 
 std::string TIdeBorRADToolInstallation::Name() const
 {
-    return Format("%s %d", RadToolName(), FIDEVersionNumber);
+    return platform::formatText("%s %d", {RadToolName(), std::to_string(FIDEVersionNumber)});
 }
 
 std::string TIdeBorRADToolInstallation::Description() const
@@ -367,7 +371,7 @@ std::string TIdeBorRADToolInstallation::Description() const
     }
     std::string text = Name() + " " + edition;
     if (IsUpdatePackInstalled())
-        text += " " + Format("Update Pack #%d", "", FInstalledUpdatePack);
+        text += " " + platform::formatText("Update Pack #%d", {std::to_string(FInstalledUpdatePack)});
     return text;
 }
 
@@ -449,7 +453,7 @@ std::string TIdeBDSInstallation::Name() const
     const TBDSVersionInfo* row = FindBDSVersion(FIDEVersionNumber);
     if (row)
         return RadToolName() + " " + row->ReleaseLabel;
-    return Format("%s ***%d***", RadToolName(), FIDEVersionNumber);
+    return platform::formatText("%s ***%d***", {RadToolName(), std::to_string(FIDEVersionNumber)});
 }
 
 bool TIdeBDSInstallation::Valid() const
@@ -483,7 +487,8 @@ std::string TIdeBDSInstallation::EnvOptionsFileName() const
         if (key)
             appData = key->readString("AppData").value_or("");
     }
-    return Format(pattern, ide::IncludeTrailingBackslash(appData), FIDEVersionNumber);
+    return platform::formatText(pattern,
+                                {platform::includeTrailingBackslash(appData), std::to_string(FIDEVersionNumber)});
 }
 
 std::string TIdeBDSInstallation::EnvironmentProjFileName() const

@@ -172,7 +172,9 @@ public:
 
     // Library path accessors. Every operation of this family checks its platform first (RequirePlatform).
     // Delphi and C++Builder keep the paths in the configuration store only, returned as stored by both forms:
-    // "Library" / "Search Path", "Library" / "Browsing Path" and "Debugging" / "Debug DCUs Path".
+    // "Library" / "Search Path", "Library" / "Browsing Path" and "Debugging" / "Debug DCUs Path". The BDS family
+    // keeps them elsewhere (TIdeBDSInstallation::ReadLibraryPath). Each accessor reads or writes its path of the
+    // table kLibrarySearchPath, kLibraryBrowsingPath, kDebugDCUPath through ReadLibraryPath and WriteLibraryPath.
     virtual std::string GetDebugDCUPath(TIdeBDSPlatform APlatform);
     virtual std::string GetRawDebugDCUPath(TIdeBDSPlatform APlatform);
     virtual void SetRawDebugDCUPath(TIdeBDSPlatform APlatform, const std::string& Value);
@@ -326,6 +328,26 @@ protected:
     void ReadIdentity();
     void ProbeCommandLineTools();
 
+    // Where one of the three library paths is kept: for Delphi and C++Builder a value of the configuration store,
+    // for the BDS family a property of EnvOptions.proj (BDS 8 on, and BDS 5 to 7) and a value in the registry.
+    struct LibraryPathNames {
+        const char* Section;       // "Library" (Delphi, C++Builder)
+        const char* Value;         // "Search Path" (Delphi, C++Builder)
+        const char* Property;      // "DelphiLibraryPath"
+        const char* Win32Property; // "Win32LibraryPath"
+        const char* RegistryValue; // "Search Path" (BDS)
+    };
+    static constexpr LibraryPathNames kLibrarySearchPath{"Library", "Search Path", "DelphiLibraryPath",
+                                                         "Win32LibraryPath", "Search Path"};
+    static constexpr LibraryPathNames kLibraryBrowsingPath{"Library", "Browsing Path", "DelphiBrowsingPath",
+                                                           "Win32BrowsingPath", "Browsing Path"};
+    static constexpr LibraryPathNames kDebugDCUPath{"Debugging", "Debug DCUs Path", "DelphiDebugDCUPath",
+                                                    "Win32DebugDCUPath", "Debug DCU Path"};
+    // One library path of the platform, evaluated or (Raw) as written; here the configuration store's value as
+    // stored, for both forms.
+    virtual std::string ReadLibraryPath(TIdeBDSPlatform APlatform, bool Raw, const LibraryPathNames& Names);
+    virtual void WriteLibraryPath(TIdeBDSPlatform APlatform, const std::string& Path, const LibraryPathNames& Names);
+
     // Constructs and initialises a T (the body of each class's Create).
     template <typename T>
     static std::unique_ptr<T> Make(const std::string& AConfigDataLocation, platform::RegRoot ARootKey)
@@ -384,6 +406,16 @@ protected:
     std::unique_ptr<TIdeBorlandCommandLineTool> FMake;
     std::unique_ptr<TIdeBorlandCommandLineTool> FBpr2Mak;
     std::unique_ptr<TIdeBorRADToolIdePackages> FIdePackages;
+
+private:
+    // The steps of ReadIdentity, in this order: each reads what the earlier ones have set.
+    void ReadGlobals();
+    void ReadVersionNumber();
+    void ReadVersionNumberStr();
+    void ReadPackageVersions();
+    void ReadRootAndBinFolders();
+    void ReadEdition();
+    void ReadInstalledUpdatePack();
 };
 
 class TIdeDelphiInstallation : public TIdeBorRADToolInstallation {
@@ -472,22 +504,6 @@ public:
     const TIdeNameValueList& GetEnvironmentVariables() override;
     std::string Name() const override; // "RAD Studio 13"; "<tool> ***<version>***" for an unknown release
 
-    // The library paths, by version: BDS 8 and later keep them in EnvOptions.proj ("DelphiLibraryPath",
-    // "DelphiBrowsingPath", "DelphiDebugDCUPath" in the group active for the platform; the registry's values
-    // "Search Path", "Browsing Path" and "Debug DCU Path" of "Library\<platform>" (BDS 9 on) or "Library" (BDS 8)
-    // stand in when the file has none) and in the registry; 5 to 7 in both ("Win32LibraryPath", ...); up to 4 in the
-    // registry only. The evaluated getters read the file's evaluated value, the raw ones its text as written; a
-    // registry value is returned as stored. The setters write the registry first, then the file.
-    std::string GetDebugDCUPath(TIdeBDSPlatform APlatform) override;
-    std::string GetRawDebugDCUPath(TIdeBDSPlatform APlatform) override;
-    void SetRawDebugDCUPath(TIdeBDSPlatform APlatform, const std::string& Value) override;
-    std::string GetLibrarySearchPath(TIdeBDSPlatform APlatform) override;
-    std::string GetRawLibrarySearchPath(TIdeBDSPlatform APlatform) override;
-    void SetRawLibrarySearchPath(TIdeBDSPlatform APlatform, const std::string& Value) override;
-    std::string GetLibraryBrowsingPath(TIdeBDSPlatform APlatform) override;
-    std::string GetRawLibraryBrowsingPath(TIdeBDSPlatform APlatform) override;
-    void SetRawLibraryBrowsingPath(TIdeBDSPlatform APlatform, const std::string& Value) override;
-
     // BDS 8 and later: RootDir\lib\<platform>\release\ and ...\debug\; earlier: RootDir\lib\ and
     // RootDir\lib\debug\.
     std::string GetLibFolderName(TIdeBDSPlatform APlatform) override;
@@ -540,17 +556,16 @@ protected:
 
     // The version check of ReadEnvOption and WriteEnvOption, and what they hand the evaluator.
     TIdeEnvOptionsFile EnvOptionsFor(TIdeBDSPlatform APlatform);
-    // One of the three library paths: its property in EnvOptions.proj (BDS 8 on, and BDS 5 to 7) and its value
-    // in the registry.
-    struct LibraryPathNames {
-        const char* Property;      // "DelphiLibraryPath"
-        const char* Win32Property; // "Win32LibraryPath"
-        const char* RegistryValue; // "Search Path"
-    };
     // The registry section of the library paths: "Library\<platform>" from BDS 9 on, "Library" before.
     std::string LibrarySection(TIdeBDSPlatform APlatform) const;
-    std::string ReadLibraryPath(TIdeBDSPlatform APlatform, bool Raw, const LibraryPathNames& Names);
-    void WriteLibraryPath(TIdeBDSPlatform APlatform, const std::string& Path, const LibraryPathNames& Names);
+    // The library paths, by version: BDS 8 and later keep them in EnvOptions.proj ("DelphiLibraryPath",
+    // "DelphiBrowsingPath", "DelphiDebugDCUPath" in the group active for the platform; the registry's values
+    // "Search Path", "Browsing Path" and "Debug DCU Path" of "Library\<platform>" (BDS 9 on) or "Library" (BDS 8)
+    // stand in when the file has none) and in the registry; 5 to 7 in both ("Win32LibraryPath", ...); up to 4 in the
+    // registry only. The evaluated getters read the file's evaluated value, the raw ones its text as written; a
+    // registry value is returned as stored. The setters write the registry first, then the file.
+    std::string ReadLibraryPath(TIdeBDSPlatform APlatform, bool Raw, const LibraryPathNames& Names) override;
+    void WriteLibraryPath(TIdeBDSPlatform APlatform, const std::string& Path, const LibraryPathNames& Names) override;
     // The user's documents folder; empty when unknown.
     std::string PersonalFolder() const;
 

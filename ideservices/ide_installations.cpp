@@ -3,7 +3,7 @@
 #include <array>
 
 #include "ideservices/ide_registry.h"
-#include "ideservices/ide_text_utils.h"
+#include "platform/ascii_case.h"
 
 namespace tarvix {
 
@@ -61,7 +61,7 @@ void TIdeBorRADToolInstallations::ScanRegistryRoot(const std::string& Key, TIdeB
             bool known = false;
             for (const char* wanted : kPersonalities)
                 for (const auto& present : personalities)
-                    known = known || ide::SameText(present, wanted);
+                    known = known || platform::equalsIgnoringAsciiCase(present, wanted);
             if (!known)
                 continue;
         }

@@ -3,26 +3,24 @@
 #include "ideservices/ide_library_paths.h"
 
 #include <array>
-#include <cstdio>
 #include <optional>
 
 #include "components/kq_lib_functions.h"
 #include "ideservices/ide_errors.h"
 #include "ideservices/ide_msbuild_env_options.h"
+#include "ideservices/ide_reference_expansion.h"
 #include "ideservices/ide_text_utils.h"
+#include "platform/ascii_case.h"
 #include "platform/system.h"
 #include "platform/text_encoding.h"
+#include "platform/text_format.h"
+#include "platform/windows_path.h"
 
 namespace tarvix {
 
 namespace {
 
 constexpr const char* kUnknownPlatform = "This installation cannot generate binaries for an unknown platform";
-
-// ExpandVariables gives up after this many replacements, or when the text has grown past this size: only a value
-// that brings its own reference back gets there.
-constexpr int kMaxExpansionSteps = 1000;
-constexpr std::size_t kMaxExpansionLength = 1 << 20;
 
 struct PlatformInfo {
     const char* name;
@@ -56,24 +54,6 @@ const PlatformInfo& InfoOf(TIdeBDSPlatform APlatform)
     return PlatformTable()[index];
 }
 
-// "%s" and "%d" of a pattern filled in order with one text and one number.
-std::string Format(const char* pattern, const std::string& text, int number)
-{
-    std::string out;
-    for (const char* p = pattern; *p; ++p) {
-        if (p[0] == '%' && p[1] == 's') {
-            out += text;
-            ++p;
-        } else if (p[0] == '%' && p[1] == 'd') {
-            out += std::to_string(number);
-            ++p;
-        } else {
-            out += *p;
-        }
-    }
-    return out;
-}
-
 bool IsAscii(std::string_view s)
 {
     for (char c : s)
@@ -85,33 +65,11 @@ bool IsAscii(std::string_view s)
 // Equal without regard to case, for every letter that has an upper-case form (file names are not only ASCII).
 bool SameFileNameText(std::string_view a, std::string_view b)
 {
-    if (ide::SameText(a, b))
+    if (platform::equalsIgnoringAsciiCase(a, b))
         return true;
     if (IsAscii(a) && IsAscii(b))
         return false;
     return StrUpper(a) == StrUpper(b);
-}
-
-// The ")" closing the "(" at `open`: nested parentheses counted, none inside a run quoted with ', " or `.
-std::size_t FindClosing(std::string_view s, std::size_t open)
-{
-    int depth = 0;
-    char quote = 0;
-    for (std::size_t i = open; i < s.size(); ++i) {
-        const char c = s[i];
-        if (quote) {
-            if (c == quote)
-                quote = 0;
-        } else if (c == '\'' || c == '"' || c == '`') {
-            quote = c;
-        } else if (c == '(') {
-            ++depth;
-        } else if (c == ')') {
-            if (--depth == 0)
-                return i;
-        }
-    }
-    return std::string_view::npos;
 }
 
 // The value with each %NAME% replaced by NAME's value in List (empty when unknown).
@@ -192,7 +150,7 @@ std::string FolderCompareForm(std::string_view Folder)
         return {};
     const std::string longName = platform::current().files().longPathName(Folder);
     // "C:\Tarvix\D37\" and "C:\Tarvix\D37" name one folder (a drive root keeps its backslash).
-    return ide::ExcludeTrailingBackslash(longName.empty() ? Folder : std::string_view(longName));
+    return platform::excludeTrailingBackslash(longName.empty() ? Folder : std::string_view(longName));
 }
 
 bool SameFolder(std::string_view A, std::string_view B)
@@ -244,7 +202,7 @@ std::string AdjustPathForWin64X(std::string_view Folder)
 int IndexOfVariable(const TIdeNameValueList& List, std::string_view Name)
 {
     for (std::size_t i = 0; i < List.size(); ++i)
-        if (ide::SameText(List[i].first, Name))
+        if (platform::equalsIgnoringAsciiCase(List[i].first, Name))
             return static_cast<int>(i);
     return -1;
 }
@@ -279,37 +237,35 @@ void PutVariable(TIdeNameValueList& List, std::string_view Name, std::string_vie
 
 std::string ExpandVariables(std::string_view Text, const TIdeNameValueList& List)
 {
-    std::string s(Text);
-    for (int step = 0; step < kMaxExpansionSteps && s.size() <= kMaxExpansionLength; ++step) {
-        // The last "$(" that is closed; one without its ")" stays as it is.
-        std::size_t open = std::string::npos, close = std::string::npos;
-        for (std::size_t p = s.size(); p-- > 0;) {
-            if (s[p] != '$' || p + 1 >= s.size() || s[p + 1] != '(')
-                continue;
-            const std::size_t c = FindClosing(s, p + 1);
-            if (c != std::string::npos) {
-                open = p;
-                close = c;
-                break;
-            }
-        }
-        if (open == std::string::npos)
-            break;
-        const std::string reference = s.substr(open, close - open + 1);
-        const std::string value = VariableValue(List, std::string_view(reference).substr(2, reference.size() - 3));
+    // The last closed reference first; the first name without a value ends the expansion. At the limit the text
+    // is kept as far as it got.
+    const auto next = [&](const std::string& s) -> std::optional<ide::TIdeReferenceStep> {
+        std::string reference = ide::LastClosedReference(s);
+        if (reference.empty())
+            return std::nullopt;
+        std::string value = VariableValue(List, std::string_view(reference).substr(2, reference.size() - 3));
         if (value.empty())
-            break;
-        s = ide::ReplaceText(s, reference, value);
-    }
-    return s;
+            return std::nullopt;
+        return ide::TIdeReferenceStep{std::move(reference), std::move(value)};
+    };
+    return ide::ExpandReferences(Text, next).Text;
 }
 
 std::string SubstituteVariables(std::string_view Path, const TIdeNameValueList& List)
 {
     std::string s(Path);
-    if (s.find("$(") != std::string::npos)
-        for (const auto& [name, value] : List)
-            s = ide::ReplaceText(s, "$(" + name + ")", value);
+    if (s.find("$(") != std::string::npos) {
+        // The variables in list order, each once, a name without a value too. At the limit the text is kept as
+        // far as it got.
+        std::size_t index = 0;
+        const auto next = [&](const std::string&) -> std::optional<ide::TIdeReferenceStep> {
+            if (index == List.size())
+                return std::nullopt;
+            const auto& [name, value] = List[index++];
+            return ide::TIdeReferenceStep{"$(" + name + ")", value};
+        };
+        s = ide::ExpandReferences(s, next).Text;
+    }
     // "$(BDS)\bin" with a BDS that ends in a backslash doubles it; a network path's leading "\\" is no such
     // doubling and stays.
     const std::size_t keep = s.starts_with("\\\\") ? 2 : 0;
@@ -342,7 +298,7 @@ void ParseRADStudioVars(std::string_view Text, TIdeNameValueList& List)
         std::size_t wordEnd = i;
         while (wordEnd < line.size() && !IsBlank(line[wordEnd]))
             ++wordEnd;
-        if (!ide::SameText(line.substr(i, wordEnd - i), "set"))
+        if (!platform::equalsIgnoringAsciiCase(line.substr(i, wordEnd - i), "set"))
             continue;
         i = wordEnd;
         while (i < line.size() && IsBlank(line[i]))
@@ -445,7 +401,8 @@ std::string TIdeBorRADToolInstallation::BdsCommonDirFromShell() const
     if (common.empty())
         return {};
     const char* pattern = FIDEVersionNumber > 13 ? "Embarcadero\\Studio\\%d.0" : "RAD Studio\\%d.0";
-    return ide::IncludeTrailingBackslash(common) + Format(pattern, "", FIDEVersionNumber);
+    return platform::includeTrailingBackslash(common) +
+           platform::formatText(pattern, {std::to_string(FIDEVersionNumber)});
 }
 
 void TIdeBorRADToolInstallation::ReadSharedEnvironmentVariables(TIdeNameValueList& List)
@@ -550,55 +507,17 @@ std::string TIdeBorRADToolInstallation::GetBPLOutputPath(TIdeBDSPlatform APlatfo
     return SubstitutePath(FConfigData->ReadString("Library", "Package DPL Output"));
 }
 
-std::string TIdeBorRADToolInstallation::GetDebugDCUPath(TIdeBDSPlatform APlatform)
-{
-    return GetRawDebugDCUPath(APlatform);
-}
-
-std::string TIdeBorRADToolInstallation::GetRawDebugDCUPath(TIdeBDSPlatform APlatform)
+std::string TIdeBorRADToolInstallation::ReadLibraryPath(TIdeBDSPlatform APlatform, bool, const LibraryPathNames& Names)
 {
     RequirePlatform(APlatform);
-    return FConfigData->ReadString("Debugging", "Debug DCUs Path");
+    return FConfigData->ReadString(Names.Section, Names.Value);
 }
 
-void TIdeBorRADToolInstallation::SetRawDebugDCUPath(TIdeBDSPlatform APlatform, const std::string& Value)
+void TIdeBorRADToolInstallation::WriteLibraryPath(TIdeBDSPlatform APlatform, const std::string& Path,
+                                                  const LibraryPathNames& Names)
 {
     RequirePlatform(APlatform);
-    FConfigData->WriteString("Debugging", "Debug DCUs Path", Value);
-}
-
-std::string TIdeBorRADToolInstallation::GetLibrarySearchPath(TIdeBDSPlatform APlatform)
-{
-    return GetRawLibrarySearchPath(APlatform);
-}
-
-std::string TIdeBorRADToolInstallation::GetRawLibrarySearchPath(TIdeBDSPlatform APlatform)
-{
-    RequirePlatform(APlatform);
-    return FConfigData->ReadString("Library", "Search Path");
-}
-
-void TIdeBorRADToolInstallation::SetRawLibrarySearchPath(TIdeBDSPlatform APlatform, const std::string& Value)
-{
-    RequirePlatform(APlatform);
-    FConfigData->WriteString("Library", "Search Path", Value);
-}
-
-std::string TIdeBorRADToolInstallation::GetLibraryBrowsingPath(TIdeBDSPlatform APlatform)
-{
-    return GetRawLibraryBrowsingPath(APlatform);
-}
-
-std::string TIdeBorRADToolInstallation::GetRawLibraryBrowsingPath(TIdeBDSPlatform APlatform)
-{
-    RequirePlatform(APlatform);
-    return FConfigData->ReadString("Library", "Browsing Path");
-}
-
-void TIdeBorRADToolInstallation::SetRawLibraryBrowsingPath(TIdeBDSPlatform APlatform, const std::string& Value)
-{
-    RequirePlatform(APlatform);
-    FConfigData->WriteString("Library", "Browsing Path", Value);
+    FConfigData->WriteString(Names.Section, Names.Value, Path);
 }
 
 std::string TIdeBorRADToolInstallation::GetLibFolderName(TIdeBDSPlatform APlatform)
@@ -629,13 +548,60 @@ std::string TIdeBorRADToolInstallation::GetCommonProjectsDir()
     return GetDefaultProjectsDir();
 }
 
+// --- installations: the library path accessors, one path of the table each ----------------------------------------
+
+std::string TIdeBorRADToolInstallation::GetDebugDCUPath(TIdeBDSPlatform APlatform)
+{
+    return ReadLibraryPath(APlatform, false, kDebugDCUPath);
+}
+
+std::string TIdeBorRADToolInstallation::GetRawDebugDCUPath(TIdeBDSPlatform APlatform)
+{
+    return ReadLibraryPath(APlatform, true, kDebugDCUPath);
+}
+
+void TIdeBorRADToolInstallation::SetRawDebugDCUPath(TIdeBDSPlatform APlatform, const std::string& Value)
+{
+    WriteLibraryPath(APlatform, Value, kDebugDCUPath);
+}
+
+std::string TIdeBorRADToolInstallation::GetLibrarySearchPath(TIdeBDSPlatform APlatform)
+{
+    return ReadLibraryPath(APlatform, false, kLibrarySearchPath);
+}
+
+std::string TIdeBorRADToolInstallation::GetRawLibrarySearchPath(TIdeBDSPlatform APlatform)
+{
+    return ReadLibraryPath(APlatform, true, kLibrarySearchPath);
+}
+
+void TIdeBorRADToolInstallation::SetRawLibrarySearchPath(TIdeBDSPlatform APlatform, const std::string& Value)
+{
+    WriteLibraryPath(APlatform, Value, kLibrarySearchPath);
+}
+
+std::string TIdeBorRADToolInstallation::GetLibraryBrowsingPath(TIdeBDSPlatform APlatform)
+{
+    return ReadLibraryPath(APlatform, false, kLibraryBrowsingPath);
+}
+
+std::string TIdeBorRADToolInstallation::GetRawLibraryBrowsingPath(TIdeBDSPlatform APlatform)
+{
+    return ReadLibraryPath(APlatform, true, kLibraryBrowsingPath);
+}
+
+void TIdeBorRADToolInstallation::SetRawLibraryBrowsingPath(TIdeBDSPlatform APlatform, const std::string& Value)
+{
+    WriteLibraryPath(APlatform, Value, kLibraryBrowsingPath);
+}
+
 // --- BDS: the MSBuild options file --------------------------------------------------------------------------------
 
 TIdeEnvOptionsFile TIdeBDSInstallation::EnvOptionsFor(TIdeBDSPlatform APlatform)
 {
     if (FIDEVersionNumber < 5)
-        throw EIdeBorRADException(Format("Query of RsVars for %s %d reported the following error ", RadToolName(),
-                                         FIDEVersionNumber) +
+        throw EIdeBorRADException(platform::formatText("Query of RsVars for %s %d reported the following error ",
+                                                       {RadToolName(), std::to_string(FIDEVersionNumber)}) +
                                   "\"MSBuild is not supported by this IDE\"");
     TIdeEnvOptionsFile file;
     file.EnvOptionsFileName = EnvOptionsFileName();
@@ -711,51 +677,6 @@ void TIdeBDSInstallation::WriteLibraryPath(TIdeBDSPlatform APlatform, const std:
         WriteEnvOption(Names.Win32Property, Path, APlatform);
 }
 
-std::string TIdeBDSInstallation::GetLibrarySearchPath(TIdeBDSPlatform APlatform)
-{
-    return ReadLibraryPath(APlatform, false, {"DelphiLibraryPath", "Win32LibraryPath", "Search Path"});
-}
-
-std::string TIdeBDSInstallation::GetRawLibrarySearchPath(TIdeBDSPlatform APlatform)
-{
-    return ReadLibraryPath(APlatform, true, {"DelphiLibraryPath", "Win32LibraryPath", "Search Path"});
-}
-
-void TIdeBDSInstallation::SetRawLibrarySearchPath(TIdeBDSPlatform APlatform, const std::string& Value)
-{
-    WriteLibraryPath(APlatform, Value, {"DelphiLibraryPath", "Win32LibraryPath", "Search Path"});
-}
-
-std::string TIdeBDSInstallation::GetLibraryBrowsingPath(TIdeBDSPlatform APlatform)
-{
-    return ReadLibraryPath(APlatform, false, {"DelphiBrowsingPath", "Win32BrowsingPath", "Browsing Path"});
-}
-
-std::string TIdeBDSInstallation::GetRawLibraryBrowsingPath(TIdeBDSPlatform APlatform)
-{
-    return ReadLibraryPath(APlatform, true, {"DelphiBrowsingPath", "Win32BrowsingPath", "Browsing Path"});
-}
-
-void TIdeBDSInstallation::SetRawLibraryBrowsingPath(TIdeBDSPlatform APlatform, const std::string& Value)
-{
-    WriteLibraryPath(APlatform, Value, {"DelphiBrowsingPath", "Win32BrowsingPath", "Browsing Path"});
-}
-
-std::string TIdeBDSInstallation::GetDebugDCUPath(TIdeBDSPlatform APlatform)
-{
-    return ReadLibraryPath(APlatform, false, {"DelphiDebugDCUPath", "Win32DebugDCUPath", "Debug DCU Path"});
-}
-
-std::string TIdeBDSInstallation::GetRawDebugDCUPath(TIdeBDSPlatform APlatform)
-{
-    return ReadLibraryPath(APlatform, true, {"DelphiDebugDCUPath", "Win32DebugDCUPath", "Debug DCU Path"});
-}
-
-void TIdeBDSInstallation::SetRawDebugDCUPath(TIdeBDSPlatform APlatform, const std::string& Value)
-{
-    WriteLibraryPath(APlatform, Value, {"DelphiDebugDCUPath", "Win32DebugDCUPath", "Debug DCU Path"});
-}
-
 std::string TIdeBDSInstallation::GetLibFolderName(TIdeBDSPlatform APlatform)
 {
     if (FIDEVersionNumber < 8)
@@ -779,7 +700,7 @@ std::string TIdeBDSInstallation::PersonalFolder() const
     auto key = platform::current().registry().openKey(
         FRootKey, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", platform::KeyAccess::Read,
         false);
-    return key ? ide::ExcludeTrailingBackslash(key->readString("Personal").value_or("")) : std::string();
+    return key ? platform::excludeTrailingBackslash(key->readString("Personal").value_or("")) : std::string();
 }
 
 std::string TIdeBDSInstallation::GetDefaultProjectsDir()
@@ -799,7 +720,7 @@ std::string TIdeBDSInstallation::GetCommonProjectsDir()
     if (FIDEVersionNumber > 5)
         return BdsCommonDirFromShell();
     const std::string common = platform::current().shell().commonDocumentsFolder();
-    return common.empty() ? std::string() : ide::IncludeTrailingBackslash(common) + "Borland Studio Projects";
+    return common.empty() ? std::string() : platform::includeTrailingBackslash(common) + "Borland Studio Projects";
 }
 
 } // namespace tarvix

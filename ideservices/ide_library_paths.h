@@ -65,12 +65,14 @@ void PutVariable(TIdeNameValueList& List, std::string_view Name, std::string_vie
 // counted, none inside a quoted run) is looked up, and when List has a non-empty value for the name every
 // occurrence of the whole reference (ignoring case) is replaced by it. Stops at the first name without a value,
 // which the text keeps, or when no reference is left. A value that brings its own reference back (X = "$(X)\a")
-// would never end: the expansion then stops after a bounded number of steps and returns the text it has.
+// would never end: the expansion then stops at the limit of every expansion (ide_reference_expansion.h) and
+// returns the text it has.
 std::string ExpandVariables(std::string_view Text, const TIdeNameValueList& List);
 
 // Every $(Name) of a variable of List (in list order, ignoring case) replaced by its value, when Path holds
 // "$(" at all; then every doubled backslash collapsed into one, so that "$(BDS)\bin" with BDS = "C:\IDE\" gives
-// "C:\IDE\bin". A network path keeps the two backslashes it starts with ("\\server\share").
+// "C:\IDE\bin". A network path keeps the two backslashes it starts with ("\\server\share"). Like ExpandVariables
+// it stops at the limit of every expansion with the text it has.
 std::string SubstituteVariables(std::string_view Path, const TIdeNameValueList& List);
 
 // --- rsvars.bat ---------------------------------------------------------------------------------------------------

@@ -1,9 +1,12 @@
 #include "ideservices/ide_msbuild_parser.h"
 
 #include "ideservices/ide_errors.h"
+#include "ideservices/ide_reference_expansion.h"
 #include "ideservices/ide_text_utils.h"
+#include "platform/ascii_case.h"
 #include "platform/system.h"
 #include "platform/text_encoding.h"
+#include "platform/windows_path.h"
 
 #include <charconv>
 #include <cstdint>
@@ -79,25 +82,6 @@ bool IsElementName(std::string_view s) {
     if (s.empty() || !IsName(s)) return false;
     char c = s[0];
     return !((c >= '0' && c <= '9') || c == '-' || c == '.');
-}
-
-// The ")" that closes the "(" at `open`: nested parentheses counted, none inside a quoted run.
-std::size_t FindClosing(std::string_view s, std::size_t open) {
-    int depth = 0;
-    char quote = 0;
-    for (std::size_t i = open; i < s.size(); ++i) {
-        char c = s[i];
-        if (quote) {
-            if (c == quote) quote = 0;
-        } else if (c == '\'' || c == '"' || c == '`') {
-            quote = c;
-        } else if (c == '(') {
-            ++depth;
-        } else if (c == ')') {
-            if (--depth == 0) return i;
-        }
-    }
-    return std::string_view::npos;
 }
 
 std::string ElementText(pugi::xml_node element) {
@@ -180,8 +164,8 @@ int64_t ToInt64(std::string_view s) {
 }
 
 bool ToBoolean(std::string_view s) {
-    if (ide::SameText(s, "true")) return true;
-    if (ide::SameText(s, "false")) return false;
+    if (platform::equalsIgnoringAsciiCase(s, "true")) return true;
+    if (platform::equalsIgnoringAsciiCase(s, "false")) return false;
     int64_t v = 0;
     if (ParseInt64(s, v)) return v != 0;
     throw EIdeMsBuildError("'" + std::string(s) + "' is not a valid boolean value");
@@ -239,11 +223,11 @@ private:
             SkipBlanks();
             if (Pos == C.size() || C[Pos] == ')') return r;
             std::string_view word = PeekWord();
-            if (ide::SameText(word, "and")) {
+            if (platform::equalsIgnoringAsciiCase(word, "and")) {
                 Pos += word.size();
                 bool rhs = Term(active && r);
                 r = r && rhs;
-            } else if (ide::SameText(word, "or")) {
+            } else if (platform::equalsIgnoringAsciiCase(word, "or")) {
                 Pos += word.size();
                 bool rhs = Term(active && !r);
                 r = r || rhs;
@@ -301,7 +285,8 @@ private:
         SkipBlanks();
         if (Pos == C.size() || C[Pos] == ')') return;
         std::string_view word = PeekWord();
-        if (!ide::SameText(word, "and") && !ide::SameText(word, "or")) Fail("unknown operator");
+        if (!platform::equalsIgnoringAsciiCase(word, "and") && !platform::equalsIgnoringAsciiCase(word, "or"))
+            Fail("unknown operator");
     }
 
     std::string Operand(bool active) {
@@ -313,7 +298,7 @@ private:
             while (Pos < C.size() && C[Pos] != '\'') {
                 // A reference inside the quotes may hold quotes of its own ($(X.Replace('a','b'))).
                 if ((C[Pos] == '$' || C[Pos] == '@' || C[Pos] == '%') && Pos + 1 < C.size() && C[Pos + 1] == '(') {
-                    std::size_t close = FindClosing(C, Pos + 1);
+                    std::size_t close = ide::FindClosing(C, Pos + 1);
                     if (close == std::string_view::npos) Fail("end of string");
                     Pos = close + 1;
                 } else {
@@ -332,7 +317,7 @@ private:
         }
         if (c == '(') return BooleanText(Group(active));
         if ((c == '$' || c == '@' || c == '%') && Pos + 1 < C.size() && C[Pos + 1] == '(') {
-            std::size_t close = FindClosing(C, Pos + 1);
+            std::size_t close = ide::FindClosing(C, Pos + 1);
             if (close == std::string_view::npos) Fail("missing parenthesis");
             std::string_view ref = C.substr(Pos, close + 1 - Pos);
             Pos = close + 1;
@@ -344,8 +329,8 @@ private:
         std::size_t afterWord = Pos;
         SkipBlanks();
         if (Pos < C.size() && C[Pos] == '(') {
-            bool exists = ide::SameText(word, "Exists");
-            if (!exists && !ide::SameText(word, "HasTrailingSlash")) Fail("unknown operator");
+            bool exists = platform::equalsIgnoringAsciiCase(word, "Exists");
+            if (!exists && !platform::equalsIgnoringAsciiCase(word, "HasTrailingSlash")) Fail("unknown operator");
             ++Pos;
             std::string arg = Operand(active);
             SkipBlanks();
@@ -462,8 +447,8 @@ void TIdeMsBuildParser::InitReservedProperties() {
     platform::System& system = platform::current();
     if (FDotNetFolder.empty()) {
         for (const std::string& folder : system.shell().dotNetFrameworkFolders()) {
-            std::string dir = ide::ExcludeTrailingBackslash(folder);
-            if (system.files().fileExists(ide::IncludeTrailingBackslash(dir) + "MSBuild.exe")) {
+            std::string dir = platform::excludeTrailingBackslash(folder);
+            if (system.files().fileExists(platform::includeTrailingBackslash(dir) + "MSBuild.exe")) {
                 FDotNetFolder = dir;
                 FDotNetVersion = ide::ExtractFileName(dir);
                 break;
@@ -474,9 +459,9 @@ void TIdeMsBuildParser::InitReservedProperties() {
 
     std::string full = FProjectFileName;
     if (!ide::IsAbsoluteWindowsPath(full))
-        full = ide::IncludeTrailingBackslash(system.files().currentDirectory()) + full;
+        full = platform::includeTrailingBackslash(system.files().currentDirectory()) + full;
     full = ide::NormalizeWindowsPath(full);
-    const std::string dir = ide::ExcludeTrailingBackslash(ide::ExtractFileDir(full));
+    const std::string dir = platform::excludeTrailingBackslash(ide::ExtractFileDir(full));
     const std::string drive = ide::ExtractFileDrive(dir);
     std::string noRoot = dir.substr(drive.size());
     if (!noRoot.empty() && noRoot[0] == '\\') noRoot.erase(0, 1);
@@ -492,10 +477,10 @@ void TIdeMsBuildParser::InitReservedProperties() {
     r.SetValues("MSBuildBinPath", FDotNetFolder);
     r.SetValues("MSBuildToolsPath", FDotNetFolder);
     r.SetValues("MSBuildStartupDirectory",
-                FWorkingDirectory.empty() ? dir : ide::ExcludeTrailingBackslash(FWorkingDirectory));
+                FWorkingDirectory.empty() ? dir : platform::excludeTrailingBackslash(FWorkingDirectory));
     r.SetValues("MSBuildNodeCount", "1");
     r.SetValues("MSBuildLastTaskResult", "true");
-    r.SetValues("MSBuildProgramFiles32", ide::ExcludeTrailingBackslash(system.shell().programFiles32Folder()));
+    r.SetValues("MSBuildProgramFiles32", platform::excludeTrailingBackslash(system.shell().programFiles32Folder()));
     r.SetValues("MSBuildProjectDirectoryNoRoot", noRoot);
     if (!FDefaultTargets.empty()) r.SetValues("MSBuildProjectDefaultTargets", JoinTargets(FDefaultTargets));
     FReservedInitialized = true;
@@ -506,18 +491,18 @@ void TIdeMsBuildParser::UpdateThisFileProperties() {
     if (!FReservedInitialized) return;
     std::string full = FCurrentFileName;
     if (!ide::IsAbsoluteWindowsPath(full))
-        full = ide::IncludeTrailingBackslash(platform::current().files().currentDirectory()) + full;
+        full = platform::includeTrailingBackslash(platform::current().files().currentDirectory()) + full;
     full = ide::NormalizeWindowsPath(full);
     TIdeMsBuildPropertyList& r = FProperties->ReservedProperties();
     r.SetValues("MSBuildThisFile", ide::ExtractFileName(full));
-    r.SetValues("MSBuildThisFileDirectory", ide::ExcludeTrailingBackslash(ide::ExtractFileDir(full)));
+    r.SetValues("MSBuildThisFileDirectory", platform::excludeTrailingBackslash(ide::ExtractFileDir(full)));
 }
 
 void TIdeMsBuildParser::MergeEnvironmentProperties(const TIdeNameValueList& SystemEnvironmentProperties) {
     TIdeMsBuildPropertyList& env = FProperties->EnvironmentProperties();
     for (int i = 0; i < env.Count(); ++i) {
         for (const auto& [name, value] : SystemEnvironmentProperties) {
-            if (!ide::SameText(name, env.Names(i))) continue;
+            if (!platform::equalsIgnoringAsciiCase(name, env.Names(i))) continue;
             if (!value.empty()) env.SetValueFromIndex(i, value);
             break;
         }
@@ -673,17 +658,18 @@ std::string TIdeMsBuildParser::ResolveFileName(std::string_view FileName) const 
     std::string name(FileName);
     if (!ide::IsAbsoluteWindowsPath(name)) {
         std::string dir = ide::ExtractFileDir(FCurrentFileName);
-        if (!dir.empty()) name = ide::IncludeTrailingBackslash(dir) + name;
+        if (!dir.empty()) name = platform::includeTrailingBackslash(dir) + name;
     }
     return ide::NormalizeWindowsPath(name);
 }
 
 void TIdeMsBuildParser::ImportFile(const std::string& FileName) {
     // A file that imports itself, directly or through others, would never finish.
-    if (ide::SameText(FileName, ide::NormalizeWindowsPath(FProjectFileName)))
+    if (platform::equalsIgnoringAsciiCase(FileName, ide::NormalizeWindowsPath(FProjectFileName)))
         throw EIdeMsBuildError("Circular import of " + Quoted(FileName));
     for (const std::string& open : FImportStack)
-        if (ide::SameText(open, FileName)) throw EIdeMsBuildError("Circular import of " + Quoted(FileName));
+        if (platform::equalsIgnoringAsciiCase(open, FileName))
+            throw EIdeMsBuildError("Circular import of " + Quoted(FileName));
     if (FImportStack.size() >= kMaxImportDepth)
         throw EIdeMsBuildError("Imports nested too deeply at " + Quoted(FileName));
 
@@ -725,38 +711,27 @@ void TIdeMsBuildParser::ImportFile(const std::string& FileName) {
 // --- Expansion ---
 
 std::string TIdeMsBuildParser::EvaluateString(std::string_view S) {
-    std::string s(S);
-    int steps = 0;
-    for (;;) {
-        // The last "$(" that is closed; one without its ")" stays as it is.
-        std::size_t open = std::string::npos, close = std::string::npos;
-        for (std::size_t p = s.size(); p-- > 0;) {
-            if (s[p] != '$' || p + 1 >= s.size() || s[p + 1] != '(') continue;
-            std::size_t c = FindClosing(s, p + 1);
-            if (c != std::string::npos) {
-                open = p;
-                close = c;
-                break;
-            }
+    // The last closed property reference first; when none is left, the last item list.
+    const auto next = [&](const std::string& s) -> std::optional<ide::TIdeReferenceStep> {
+        std::string reference = ide::LastClosedReference(s);
+        if (!reference.empty()) {
+            std::string value = EvaluateReference(std::string_view(reference).substr(2, reference.size() - 3));
+            return ide::TIdeReferenceStep{std::move(reference), std::move(value)};
         }
-        std::string reference, value;
-        if (open != std::string::npos) {
-            reference = s.substr(open, close - open + 1);
-            value = EvaluateReference(std::string_view(reference).substr(2, reference.size() - 3));
-        } else {
-            std::size_t p = s.rfind("@(");
-            if (p == std::string::npos) break;
-            std::size_t c = FindClosing(s, p + 1);
-            if (c == std::string::npos)
-                throw EIdeMsBuildError("Invalid condition: end of string in condition " + Quoted(S));
-            reference = s.substr(p, c - p + 1);
-            // Item lists: items are not evaluated here, so every list is empty.
-        }
-        if (++steps > kMaxExpansionSteps || s.size() > kMaxExpansionLength)
-            throw EIdeMsBuildError("Endless expansion of " + Quoted(reference) + " in " + Quoted(S) +
-                                   " (a property refers to itself)");
-        s = ide::ReplaceText(s, reference, value);
-    }
+        std::size_t p = s.rfind("@(");
+        if (p == std::string::npos) return std::nullopt;
+        std::size_t c = ide::FindClosing(s, p + 1);
+        if (c == std::string::npos)
+            throw EIdeMsBuildError("Invalid condition: end of string in condition " + Quoted(S));
+        // Item lists: items are not evaluated here, so every list is empty.
+        return ide::TIdeReferenceStep{s.substr(p, c - p + 1), std::string()};
+    };
+    ide::TIdeExpansion expansion = ide::ExpandReferences(S, next);
+    // A project whose property refers to itself is broken: that is reported, not read as far as it goes.
+    if (!expansion.Unfinished.empty())
+        throw EIdeMsBuildError("Endless expansion of " + Quoted(expansion.Unfinished) + " in " + Quoted(S) +
+                               " (a property refers to itself)");
+    std::string s = std::move(expansion.Text);
     if (s.size() > 2 && s[0] == '0' && s[1] == 'x') {
         // A hexadecimal number stands for its decimal value; other text that merely starts with "0x" is kept.
         std::string_view digits = std::string_view(s).substr(2);
@@ -769,7 +744,7 @@ std::string TIdeMsBuildParser::EvaluateString(std::string_view S) {
 
 std::string TIdeMsBuildParser::EvaluateReference(std::string_view Inner) {
     if (IsName(Inner)) return Values(Inner);
-    if (ide::StartsText("registry:", Inner)) return EvaluateRegistryProperty(Inner.substr(9));
+    if (platform::startsWithIgnoringAsciiCase(Inner, "registry:")) return EvaluateRegistryProperty(Inner.substr(9));
     std::string value;
     if (OnFunctionProperty && OnFunctionProperty(*this, std::string(Inner), value)) return value;
     if (FIgnoreFunctionProperties) return {};

@@ -67,7 +67,9 @@ public:
     void Parse();
 
     // Expands $(Name), $(registry:...) and @(...) references; a result that starts with "0x" becomes the
-    // decimal text of that hexadecimal number.
+    // decimal text of that hexadecimal number. An expansion that keeps producing references (a property whose
+    // value refers to itself) raises EIdeMsBuildError "Endless expansion of ..." at the limit of every expansion
+    // (ide_reference_expansion.h).
     std::string EvaluateString(std::string_view S);
     // Evaluates a condition; the empty condition is true.
     bool ParseCondition(std::string_view Condition);
@@ -118,11 +120,6 @@ public:
     TToolsVersionEvent OnToolsVersion;
     TRegistryPropertyEvent OnRegistryProperty;
     TFunctionPropertyEvent OnFunctionProperty;
-
-    // A reference expansion that keeps producing references (a property whose value refers to itself) is
-    // stopped with an EIdeMsBuildError after this many steps or when the text grows past the size limit.
-    static constexpr int kMaxExpansionSteps = 1000;
-    static constexpr std::size_t kMaxExpansionLength = 4u << 20;
 
 private:
     struct LoadedFile {

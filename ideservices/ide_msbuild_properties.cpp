@@ -1,7 +1,7 @@
 #include "ideservices/ide_msbuild_properties.h"
 
 #include "ideservices/ide_errors.h"
-#include "ideservices/ide_text_utils.h"
+#include "platform/ascii_case.h"
 
 #include <stdexcept>
 
@@ -11,7 +11,7 @@ namespace tarvix {
 
 int TIdeMsBuildPropertyList::IndexOfName(std::string_view name) const {
     for (std::size_t i = 0; i < FEntries.size(); ++i)
-        if (ide::SameText(FEntries[i].Name, name)) return static_cast<int>(i);
+        if (platform::equalsIgnoringAsciiCase(FEntries[i].Name, name)) return static_cast<int>(i);
     return -1;
 }
 

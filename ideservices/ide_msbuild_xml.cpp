@@ -2,6 +2,7 @@
 
 #include "ideservices/ide_errors.h"
 #include "ideservices/ide_text_utils.h"
+#include "platform/ascii_case.h"
 #include "platform/text_encoding.h"
 
 #include <cctype>
@@ -141,7 +142,7 @@ void WriteNode(std::string& out, pugi::xml_node node, int level) {
 } // namespace
 
 uint32_t CodePageFromEncodingName(std::string_view name) {
-    const std::string n = AsciiLowerCase(name);
+    const std::string n = platform::asciiLowerCase(name);
     struct Known {
         std::string_view name;
         uint32_t codePage;

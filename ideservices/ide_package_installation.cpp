@@ -6,6 +6,8 @@
 #include "ideservices/ide_package_source.h"
 #include "ideservices/ide_packages.h"
 #include "ideservices/ide_text_utils.h"
+#include "platform/ascii_case.h"
+#include "platform/windows_path.h"
 
 namespace tarvix {
 
@@ -13,9 +15,9 @@ bool TIdeBorRADToolInstallation::InstallPackage(const std::string& PackageName, 
                                                 const std::string& DCPPath)
 {
     const std::string extension = ide::ExtractFileExt(PackageName);
-    if (ide::SameText(extension, ".bpk"))
+    if (platform::equalsIgnoringAsciiCase(extension, ".bpk"))
         return InstallCppPackage(PackageName, BPLPath, DCPPath);
-    if (ide::SameText(extension, ".dpk"))
+    if (platform::equalsIgnoringAsciiCase(extension, ".dpk"))
         return InstallPascalPackage(PackageName, BPLPath, DCPPath);
     throw EIdeBorRADException(extension + " not a known package extension");
 }
@@ -30,9 +32,9 @@ bool TIdeBorRADToolInstallation::CompilePackage(const std::string& PackageName, 
                                                 const std::string& DCPPath, const std::string& ExtraOptions)
 {
     const std::string extension = ide::ExtractFileExt(PackageName);
-    if (ide::SameText(extension, ".bpk"))
+    if (platform::equalsIgnoringAsciiCase(extension, ".bpk"))
         return CompileCppPackage(PackageName, BPLPath, DCPPath);
-    if (ide::SameText(extension, ".dpk"))
+    if (platform::equalsIgnoringAsciiCase(extension, ".dpk"))
         return CompilePascalPackageEx(PackageName, BPLPath, DCPPath, ExtraOptions);
     throw EIdeBorRADException(extension + " not a known package extension");
 }
@@ -61,7 +63,7 @@ bool TIdeBorRADToolInstallation::CompilePascalPackageEx(const std::string& Packa
                                                         const std::string& DCPPath, const std::string& ExtraOptions)
 {
     EmitOutput("Compiling package " + PackageName);
-    if (!ide::SameText(ide::ExtractFileExt(PackageName), ".dpk"))
+    if (!platform::equalsIgnoringAsciiCase(ide::ExtractFileExt(PackageName), ".dpk"))
         throw EIdeBorRADException(PackageName + " not a Delphi package source file");
     std::string options = ExtraOptions;
     if (FMapCreate)
@@ -107,7 +109,7 @@ bool TIdeBDSInstallation::CompilePascalPackageEx(const std::string& PackageName,
     if (FDualPackageInstallation) {
         if (!FPersonalities.Contains(bpBCBuilder32))
             throw EIdeBorRADException("This installation of " + Name() + " doesn't support dual packages");
-        const std::string dcp = "\"" + ide::ExcludeTrailingBackslash(DCPPath) + "\"";
+        const std::string dcp = "\"" + platform::excludeTrailingBackslash(DCPPath) + "\"";
         options += " -JL -NB" + dcp + " -NO" + dcp;
     }
     return TIdeBorRADToolInstallation::CompilePascalPackageEx(PackageName, BPLPath, DCPPath, options);

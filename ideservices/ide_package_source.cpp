@@ -2,9 +2,11 @@
 
 #include "ideservices/ide_errors.h"
 #include "ideservices/ide_text_utils.h"
+#include "platform/ascii_case.h"
 #include "platform/private_profile.h"
 #include "platform/system.h"
 #include "platform/text_encoding.h"
+#include "platform/windows_path.h"
 
 namespace tarvix {
 
@@ -85,10 +87,10 @@ TPackageSourceFacts ReadPackageSourceFacts(const std::string& PackageName)
 std::string PackageBinaryPath(const std::string& OutputPath, const std::string& ProjectFileName)
 {
     const std::string extension = ide::ExtractFileExt(ProjectFileName);
-    if (!ide::SameText(extension, ".dpk"))
+    if (!platform::equalsIgnoringAsciiCase(extension, ".dpk"))
         throw EIdeCompilerUtilsException(extension + " not a known project extension");
     const std::string name = ide::ChangeFileExt(ide::ExtractFileName(ProjectFileName), "");
-    return ide::IncludeTrailingBackslash(OutputPath) + name + ReadPackageSourceFacts(ProjectFileName).LibSuffix +
+    return platform::includeTrailingBackslash(OutputPath) + name + ReadPackageSourceFacts(ProjectFileName).LibSuffix +
            ".bpl";
 }
 

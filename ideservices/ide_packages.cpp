@@ -4,7 +4,7 @@
 
 #include "ideservices/ide_installation.h"
 #include "ideservices/ide_library_paths.h"
-#include "ideservices/ide_text_utils.h"
+#include "platform/ascii_case.h"
 
 namespace tarvix {
 
@@ -24,7 +24,7 @@ TIdePackageList ReadList(const TIdeConfigStore& store, const std::string& sectio
 {
     TIdePackageList list = store.ReadSectionValues(section);
     std::stable_sort(list.begin(), list.end(), [](const auto& a, const auto& b) {
-        return ide::AsciiLowerCase(a.first) < ide::AsciiLowerCase(b.first);
+        return platform::asciiLowerCase(a.first) < platform::asciiLowerCase(b.first);
     });
     return list;
 }
@@ -69,7 +69,7 @@ bool TIdeBorRADToolIdePackages::PackageDisabled(const std::string& FileName, boo
 {
     const TIdePackageList& disabled = DisabledPackages(IsDcc64);
     return std::any_of(disabled.begin(), disabled.end(),
-                       [&](const auto& entry) { return ide::SameText(entry.first, FileName); });
+                       [&](const auto& entry) { return platform::equalsIgnoringAsciiCase(entry.first, FileName); });
 }
 
 bool TIdeBorRADToolIdePackages::AddPackage(const std::string& FileName, const std::string& Description,

@@ -2,33 +2,14 @@
 
 #include <vector>
 
+#include "platform/ascii_case.h"
+
 namespace tarvix::ide {
-
-char AsciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string AsciiLowerCase(std::string_view s) {
-    std::string r(s);
-    for (char& c : r) c = AsciiLower(c);
-    return r;
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-    return true;
-}
-
-bool StartsText(std::string_view prefix, std::string_view s) {
-    return s.size() >= prefix.size() && SameText(prefix, s.substr(0, prefix.size()));
-}
 
 std::size_t FindText(std::string_view s, std::string_view what, std::size_t from) {
     if (what.empty()) return from <= s.size() ? from : std::string_view::npos;
     for (std::size_t i = from; i + what.size() <= s.size(); ++i)
-        if (SameText(s.substr(i, what.size()), what)) return i;
+        if (platform::equalsIgnoringAsciiCase(s.substr(i, what.size()), what)) return i;
     return std::string_view::npos;
 }
 
@@ -92,17 +73,6 @@ std::string ChangeFileExt(std::string_view path, std::string_view ext) {
     std::size_t p = LastDelimiter(path, ".\\:");
     if (p == std::string_view::npos || path[p] != '.') return std::string(path) + std::string(ext);
     return std::string(path.substr(0, p)) + std::string(ext);
-}
-
-std::string ExcludeTrailingBackslash(std::string_view path) {
-    if (!path.empty() && path.back() == '\\' && !(path.size() == 3 && path[1] == ':'))
-        return std::string(path.substr(0, path.size() - 1));
-    return std::string(path);
-}
-
-std::string IncludeTrailingBackslash(std::string_view path) {
-    if (!path.empty() && path.back() == '\\') return std::string(path);
-    return std::string(path) + '\\';
 }
 
 bool IsAbsoluteWindowsPath(std::string_view path) {

@@ -1,17 +1,12 @@
 // Small text helpers of the IDE installation services. Names of properties, environment variables and registry
 // values compare without regard to letter case; the folding covers ASCII letters, which is what those names are
-// made of (other characters compare exactly).
+// made of (other characters compare exactly): platform/ascii_case.h, which the searches below are built on.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 namespace tarvix::ide {
-
-char AsciiLower(char c);
-std::string AsciiLowerCase(std::string_view s);
-bool SameText(std::string_view a, std::string_view b);
-bool StartsText(std::string_view prefix, std::string_view s);
 
 // Position of the first occurrence of `what` in `s` at or after `from`, ignoring case; npos when none.
 std::size_t FindText(std::string_view s, std::string_view what, std::size_t from = 0);
@@ -24,8 +19,6 @@ std::string ExtractFileDir(std::string_view path);    // before the last "\" (th
 std::string ExtractFileExt(std::string_view path);    // ".proj"; empty when the name has no dot
 std::string ExtractFileDrive(std::string_view path);  // "C:" or "\\server\share"; empty when none
 std::string ChangeFileExt(std::string_view path, std::string_view ext);
-std::string ExcludeTrailingBackslash(std::string_view path); // a drive root ("C:\") keeps its backslash
-std::string IncludeTrailingBackslash(std::string_view path);
 bool IsAbsoluteWindowsPath(std::string_view path); // "C:\..." or "\\server\..."
 // Resolves "." and ".." components and doubled separators ("/" counts as "\"); ".." never climbs above the root.
 std::string NormalizeWindowsPath(std::string_view path);

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <memory>
 
 #include "components/ex_notebook.h"
 #include "components/kq_gauge.h"
@@ -51,30 +52,30 @@ QString TextosDe(QWidget* janela)
 } // namespace
 
 TDemoAutoWalk::TDemoAutoWalk(TFrmMain& janela, QString pasta, QObject* parent)
-    : QObject(parent), janela_(janela), pasta_(std::move(pasta))
+    : QObject(parent), FJanela(janela), FPasta(std::move(pasta))
 {
-    timer_.setInterval(IntervaloMs);
-    connect(&timer_, &QTimer::timeout, this, [this] { Passo(); });
+    FTimer.setInterval(IntervaloMs);
+    connect(&FTimer, &QTimer::timeout, this, [this] { Passo(); });
 }
 
 void TDemoAutoWalk::Iniciar()
 {
-    QDir().mkpath(pasta_);
-    Escrever(QStringLiteral("demo: walking the wizard by itself; pictures go to %1").arg(QDir(pasta_).absolutePath()));
-    timer_.start();
+    QDir().mkpath(FPasta);
+    Escrever(QStringLiteral("demo: walking the wizard by itself; pictures go to %1").arg(QDir(FPasta).absolutePath()));
+    FTimer.start();
 }
 
 bool TDemoAutoWalk::NaPagina(const char* pagina) const
 {
-    const auto* notebook = janela_.findChild<TExNotebook*>(QStringLiteral("NoteEtapas"));
+    const auto* notebook = FJanela.findChild<TExNotebook*>(QStringLiteral("NoteEtapas"));
     return notebook && notebook->ActivePage() && notebook->ActivePage()->objectName() == QLatin1String(pagina);
 }
 
 void TDemoAutoWalk::Fotografar(const QString& nome)
 {
-    const QString arquivo = QDir(pasta_).filePath(nome + QStringLiteral(".png"));
-    const auto* aviso = janela_.findChild<QLabel*>(QStringLiteral("LabAviso"));
-    if (janela_.grab().save(arquivo))
+    const QString arquivo = QDir(FPasta).filePath(nome + QStringLiteral(".png"));
+    const auto* aviso = FJanela.findChild<QLabel*>(QStringLiteral("LabAviso"));
+    if (FJanela.grab().save(arquivo))
         Escrever(QStringLiteral("demo: page \"%1\" -> %2").arg(aviso ? aviso->text() : QString(), arquivo));
     else
         Escrever(QStringLiteral("demo: cannot save %1").arg(arquivo));
@@ -84,7 +85,7 @@ void TDemoAutoWalk::Fotografar(const QString& nome)
 // (the copy) that keeps processing events, and the poll must go on meanwhile.
 void TDemoAutoWalk::Apertar(const char* botao)
 {
-    auto* button = janela_.findChild<QPushButton*>(QLatin1String(botao));
+    auto* button = FJanela.findChild<QPushButton*>(QLatin1String(botao));
     if (!button)
         return;
     Escrever(QStringLiteral("demo: press \"%1\"").arg(button->text()));
@@ -96,10 +97,10 @@ bool TDemoAutoWalk::AtenderMensagem()
     QWidget* modal = QApplication::activeModalWidget();
     if (!modal || !modal->isVisible())
         return false;
-    ++mensagens_;
+    ++FMensagens;
     if (qobject_cast<QMessageBox*>(modal))
-        erroNoTopo_ = true;
-    const QString arquivo = QDir(pasta_).filePath(QStringLiteral("mensagem-%1.png").arg(mensagens_));
+        FErroNoTopo = true;
+    const QString arquivo = QDir(FPasta).filePath(QStringLiteral("mensagem-%1.png").arg(FMensagens));
     modal->grab().save(arquivo);
     Escrever(QStringLiteral("demo: message \"%1\": %2 -> %3").arg(modal->windowTitle(), TextosDe(modal), arquivo));
     // The question on closing is answered Yes; any other message is acknowledged with its first button.
@@ -119,92 +120,92 @@ bool TDemoAutoWalk::AtenderMensagem()
 
 void TDemoAutoWalk::Passo()
 {
-    if (++passos_ > LimitePassos) {
+    if (++FPassos > LimitePassos) {
         Terminar(1, QStringLiteral("the walk took too long"));
-        janela_.close();
+        FJanela.close();
         return;
     }
     if (AtenderMensagem())
         return;
-    if (janela_.Fechada() || !janela_.isVisible()) {
-        if (fase_ == Fase::Fechando)
-            Terminar(sucesso_ ? 0 : 1, sucesso_ ? QStringLiteral("the installation succeeded and the wizard was closed")
+    if (FJanela.Fechada() || !FJanela.isVisible()) {
+        if (FFase == Fase::Fechando)
+            Terminar(FSucesso ? 0 : 1, FSucesso ? QStringLiteral("the installation succeeded and the wizard was closed")
                                                 : QStringLiteral("the installation failed; the wizard was closed"));
         else
             Terminar(1, QStringLiteral("the wizard closed before the registration step ended"));
         return;
     }
 
-    switch (fase_) {
+    switch (FFase) {
     case Fase::Inicio:
-        if (janela_.Iniciada())
-            fase_ = Fase::BemVindo;
+        if (FJanela.Iniciada())
+            FFase = Fase::BemVindo;
         break;
     case Fase::BemVindo:
         if (NaPagina("NpgBemVindo")) {
             Fotografar(QStringLiteral("1-bem-vindo"));
             Apertar("BtnAvancar");
-            fase_ = Fase::Contrato;
+            FFase = Fase::Contrato;
         }
         break;
     case Fase::Contrato:
         if (NaPagina("NpgContrato")) {
-            if (auto* box = janela_.findChild<QCheckBox*>(QStringLiteral("ChxContrato"))) {
+            if (auto* box = FJanela.findChild<QCheckBox*>(QStringLiteral("ChxContrato"))) {
                 Escrever(QStringLiteral("demo: tick \"%1\"").arg(box->text()));
                 box->click();
             }
             Fotografar(QStringLiteral("2-contrato"));
             Apertar("BtnAvancar");
-            fase_ = Fase::Caminho;
+            FFase = Fase::Caminho;
         }
         break;
     case Fase::Caminho:
         if (NaPagina("NpgCaminho")) {
-            Escrever(QStringLiteral("demo: destination %1").arg(QString::fromStdString(janela_.PastaDestino())));
+            Escrever(QStringLiteral("demo: destination %1").arg(QString::fromStdString(FJanela.PastaDestino())));
             Fotografar(QStringLiteral("3-caminho"));
             Apertar("BtnAvancar");
-            fase_ = Fase::Confirmar;
+            FFase = Fase::Confirmar;
         }
         break;
     case Fase::Confirmar:
         if (NaPagina("NpgConfirmar")) {
             Fotografar(QStringLiteral("4-confirmar"));
             Apertar("BtnAvancar");
-            fase_ = Fase::Copiar;
+            FFase = Fase::Copiar;
         }
         break;
     case Fase::Copiar:
         // The copy runs inside the click; this poll comes in while it processes messages. The picture is taken
         // half-way through.
         if (NaPagina("NpgCopiar")) {
-            const auto* gauge = janela_.findChild<TKqGauge*>(QStringLiteral("ProgBar1"));
+            const auto* gauge = FJanela.findChild<TKqGauge*>(QStringLiteral("ProgBar1"));
             if (gauge && gauge->Progress() * 2 >= gauge->MaxValue()) {
                 Fotografar(QStringLiteral("5-copiar"));
-                fase_ = Fase::Registrar;
+                FFase = Fase::Registrar;
             }
         } else if (NaPagina("NpgRegistrar")) {
             Escrever(QStringLiteral("demo: the copy ended before its half-way picture"));
-            fase_ = Fase::Registrar;
+            FFase = Fase::Registrar;
         }
         break;
     case Fase::Registrar:
         // The step runs inside the copy's page change; this poll comes in while its outcome is on the screen
         // (answered above) and once it has left the window with "Fechar" alone.
         if (NaPagina("NpgRegistrar")) {
-            const auto* cancelar = janela_.findChild<QPushButton*>(QStringLiteral("BtnCancelar"));
+            const auto* cancelar = FJanela.findChild<QPushButton*>(QStringLiteral("BtnCancelar"));
             const bool concluido = cancelar && cancelar->text() == QStringLiteral("Fechar");
-            if (!concluido && !erroNoTopo_)
+            if (!concluido && !FErroNoTopo)
                 break;
             Fotografar(QStringLiteral("6-registrar"));
             Relatar();
             RelatarRegistro();
-            sucesso_ = concluido && janela_.Estado().Finalizado && !erroNoTopo_;
-            fase_ = Fase::Fechando;
+            FSucesso = concluido && FJanela.Estado().Finalizado && !FErroNoTopo;
+            FFase = Fase::Fechando;
             if (concluido) {
                 Apertar("BtnCancelar");
             } else {
                 Escrever(QStringLiteral("demo: the registration step stopped with an error; close the window"));
-                QTimer::singleShot(0, &janela_, &QWidget::close);
+                QTimer::singleShot(0, &FJanela, &QWidget::close);
             }
         }
         break;
@@ -216,8 +217,8 @@ void TDemoAutoWalk::Passo()
 
 void TDemoAutoWalk::Relatar()
 {
-    const TWizardState& estado = janela_.Estado();
-    const std::string destino = janela_.PastaDestino();
+    const TWizardState& estado = FJanela.Estado();
+    const std::string destino = FJanela.PastaDestino();
     platform::FileSystem& files = platform::current().files();
     try {
         Escrever(QStringLiteral("demo: installed into %1 (host folder %2):")
@@ -238,7 +239,7 @@ void TDemoAutoWalk::Relatar()
 
 void TDemoAutoWalk::RelatarRegistro()
 {
-    const auto* log = janela_.findChild<QPlainTextEdit*>(QStringLiteral("MemRegistro"));
+    const auto* log = FJanela.findChild<QPlainTextEdit*>(QStringLiteral("MemRegistro"));
     Escrever(QStringLiteral("demo: the registration log:"));
     if (log)
         for (const QString& linha : log->toPlainText().split(u'\n'))
@@ -262,7 +263,7 @@ void TDemoAutoWalk::RelatarRegistro()
             }
         };
         TIdeBorRADToolInstallations instalacoes;
-        const std::string versao = "d" + std::to_string(janela_.Estado().Version);
+        const std::string versao = "d" + std::to_string(FJanela.Estado().Version);
         for (int i = 0; i < instalacoes.Count(); ++i) {
             TIdeBorRADToolInstallation& alvo = *instalacoes.Installations(i);
             if (alvo.IDEVersionNumberStr() != versao)
@@ -286,22 +287,33 @@ void TDemoAutoWalk::RelatarRegistro()
 
 int TDemoAutoWalk::Concluir()
 {
-    if (fase_ == Fase::Fechando && janela_.Fechada())
-        Terminar(sucesso_ ? 0 : 1, sucesso_ ? QStringLiteral("the installation succeeded and the wizard was closed")
+    if (FFase == Fase::Fechando && FJanela.Fechada())
+        Terminar(FSucesso ? 0 : 1, FSucesso ? QStringLiteral("the installation succeeded and the wizard was closed")
                                             : QStringLiteral("the installation failed; the wizard was closed"));
     else
         Terminar(1, QStringLiteral("the wizard closed before the registration step ended"));
-    return resultado_;
+    return FResultado;
 }
 
 void TDemoAutoWalk::Terminar(int resultado, const QString& motivo)
 {
-    if (fase_ == Fase::Fim)
+    if (FFase == Fase::Fim)
         return;
-    fase_ = Fase::Fim;
-    resultado_ = resultado;
-    timer_.stop();
+    FFase = Fase::Fim;
+    FResultado = resultado;
+    FTimer.stop();
     Escrever(QStringLiteral("demo: %1").arg(motivo));
+}
+
+TAcompanhamento CaminhadaDemo(const QString& pasta)
+{
+    return [pasta](TFrmMain& janela) -> std::function<int(int)> {
+        // The walk lives in the function returned, which the run keeps until the loop has ended and drops before
+        // the window goes.
+        auto caminhada = std::make_shared<TDemoAutoWalk>(janela, pasta);
+        caminhada->Iniciar();
+        return [caminhada](int) { return caminhada->Concluir(); };
+    };
 }
 
 } // namespace tarvix

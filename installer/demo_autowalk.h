@@ -1,5 +1,5 @@
-// The demo's walk through the wizard on a machine without a display: started by tarvix-setup when the
-// environment variable TARVIX_DEMO_AUTOWALK names a folder. It does what a user would do, through the window's
+// The demo's walk through the wizard on a machine without a display, run alongside the installer's window by
+// tarvix-setup-demo-walk (installer/demo_walk_main.cpp). It does what a user would do, through the window's
 // own controls: waits for the start-up sequence, presses Next on every page, ticks the agreement box, lets the
 // copy and the compile-and-register step run, acknowledges the outcome and presses "Fechar". It saves a picture
 // of every page (and of every message box it meets) as PNG into the folder and prints what it did and, at the
@@ -10,6 +10,8 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+
+#include "installer/executar_instalador.h"
 
 namespace tarvix {
 
@@ -38,15 +40,19 @@ private:
     void Terminar(int resultado, const QString& motivo);
     bool NaPagina(const char* pagina) const;
 
-    TFrmMain& janela_;
-    QString pasta_;
-    QTimer timer_;
-    Fase fase_ = Fase::Inicio;
-    int mensagens_ = 0;
-    bool erroNoTopo_ = false; // the application's top-level error box was answered
-    bool sucesso_ = false;
-    int resultado_ = 1;
-    int passos_ = 0;
+    TFrmMain& FJanela;
+    QString FPasta;
+    QTimer FTimer;
+    Fase FFase = Fase::Inicio;
+    int FMensagens = 0;
+    bool FErroNoTopo = false; // the application's top-level error box was answered
+    bool FSucesso = false;
+    int FResultado = 1;
+    int FPassos = 0;
 };
+
+// The walk as what goes along with the installer's run (ExecutarInstalador): it starts once the window exists,
+// and the run's exit code is the walk's (Concluir). `pasta` is the folder for the pictures.
+TAcompanhamento CaminhadaDemo(const QString& pasta);
 
 } // namespace tarvix

@@ -8,6 +8,7 @@
 #include "installer/package_rewriter.h"
 #include "platform/message_pump.h"
 #include "platform/system.h"
+#include "platform/text_format.h"
 
 namespace tarvix {
 
@@ -29,13 +30,6 @@ void copiarArquivo(platform::FileSystem& files, const std::string& origem, const
     }
     saida->close();
     entrada->close();
-}
-
-std::string mensagemFalha(const std::string& erro)
-{
-    std::string mensagem(MsgFalhaCopia);
-    mensagem.replace(mensagem.find("%s"), 2, erro);
-    return mensagem;
 }
 
 } // namespace
@@ -86,7 +80,7 @@ TFimCopia CopiarArquivos(TWizardState& state, TWizardWindow& window, const TPagi
     } catch (const std::exception& e) {
         if (interrompida())
             return TFimCopia::Interrompida;
-        FalharEtapa(state, window, mensagemFalha(e.what()));
+        FalharEtapa(state, window, platform::formatText(MsgFalhaCopia, {e.what()}));
         return TFimCopia::Falhou;
     }
 }

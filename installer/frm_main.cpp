@@ -22,6 +22,7 @@
 #include "installer/setup_descriptor.h"
 #include "platform/message_pump.h"
 #include "platform/system.h"
+#include "platform/text_format.h"
 #include "ui_frm_main.h"
 
 // The form's pictures and texts live in a resource file of this static library; it has to be registered once
@@ -35,23 +36,6 @@ namespace tarvix {
 
 namespace {
 
-// Fills the "%s" (or "%d") placeholders of a format text from left to right; inserted text is not scanned again.
-QString Formatar(const QString& formato, const QStringList& valores)
-{
-    QString resultado;
-    qsizetype de = 0;
-    for (const QString& valor : valores) {
-        qsizetype p = formato.indexOf(u'%', de);
-        while (p >= 0 && (p + 1 >= formato.size() || (formato[p + 1] != u's' && formato[p + 1] != u'd')))
-            p = formato.indexOf(u'%', p + 1);
-        if (p < 0)
-            break;
-        resultado += formato.mid(de, p - de) + valor;
-        de = p + 2;
-    }
-    return resultado + formato.mid(de);
-}
-
 QFont FonteSegoe9()
 {
     QFont fonte(QStringLiteral("Segoe UI"));
@@ -64,12 +48,12 @@ QFont FonteSegoe9()
 TFrmMain::TFrmMain(std::string executavel, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      ui(std::make_unique<Ui::FrmMain>()),
-      executavel_(std::move(executavel))
+      FUi(std::make_unique<Ui::FrmMain>()),
+      FExecutavel(std::move(executavel))
 {
     RegistrarRecursosFrmMain();
-    ui->setupUi(this);
-    ui->NoteEtapas->Loaded();
+    FUi->setupUi(this);
+    FUi->NoteEtapas->Loaded();
     setFixedSize(630, 458);
     // Centred on the screen when shown.
     if (QScreen* tela = screen())
@@ -77,7 +61,7 @@ TFrmMain::TFrmMain(std::string executavel, QWidget* parent)
 
     QFile contrato(QStringLiteral(":/contrato.txt"));
     if (contrato.open(QIODevice::ReadOnly))
-        ui->MemContrato->setPlainText(QString::fromUtf8(contrato.readAll()));
+        FUi->MemContrato->setPlainText(QString::fromUtf8(contrato.readAll()));
 
     // The non-visual components with the settings of the form.
     MsgDlg1 = new TKqMsgDlg(this);
@@ -101,13 +85,13 @@ TFrmMain::TFrmMain(std::string executavel, QWidget* parent)
     SelPasta1->SetNewFolderVisible(true);
     SelPasta1->SetNewFolderCaption("Criar Pasta");
 
-    ui->NoteEtapas->OnChange = [this](QObject* sender) { NoteEtapasChange(sender); };
-    connect(ui->BtnAvancar, &QPushButton::clicked, this, [this] { BtnAvancarClick(); });
-    connect(ui->BtnVoltar, &QPushButton::clicked, this, [this] { BtnVoltarClick(); });
-    connect(ui->BtnCancelar, &QPushButton::clicked, this, [this] { BtnCancelarClick(); });
-    connect(ui->BtnAlterar, &QPushButton::clicked, this, [this] { BtnAlterarClick(); });
+    FUi->NoteEtapas->OnChange = [this](QObject* sender) { NoteEtapasChange(sender); };
+    connect(FUi->BtnAvancar, &QPushButton::clicked, this, [this] { BtnAvancarClick(); });
+    connect(FUi->BtnVoltar, &QPushButton::clicked, this, [this] { BtnVoltarClick(); });
+    connect(FUi->BtnCancelar, &QPushButton::clicked, this, [this] { BtnCancelarClick(); });
+    connect(FUi->BtnAlterar, &QPushButton::clicked, this, [this] { BtnAlterarClick(); });
     // The box's click handler also runs when the box changes in code, as it does for a native check box.
-    connect(ui->ChxContrato, &QCheckBox::toggled, this, [this] { ChxContratoClick(); });
+    connect(FUi->ChxContrato, &QCheckBox::toggled, this, [this] { ChxContratoClick(); });
 
     FormCreate();
 }
@@ -141,23 +125,24 @@ void TFrmMain::PostClose()
 
 std::string TFrmMain::PastaDestino() const
 {
-    return ui->LabCaminho->text().toStdString();
+    return FUi->LabCaminho->text().toStdString();
 }
 
 void TFrmMain::FormCreate()
 {
-    ui->NoteEtapas->SetActivePage(ui->NpgBemVindo);
-    ui->MemContrato->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    ui->ProgBar1->SetProgress(0);
-    ui->LabCopyright->setText(Formatar(ui->LabCopyright->text(), {QString::number(Year(Now()))}));
+    FUi->NoteEtapas->SetActivePage(FUi->NpgBemVindo);
+    FUi->MemContrato->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    FUi->ProgBar1->SetProgress(0);
+    FUi->LabCopyright->setText(QString::fromStdString(
+        platform::formatText(FUi->LabCopyright->text().toStdString(), {std::to_string(Year(Now()))})));
     // The work folder's random numbers, seeded once from the clock.
-    sorteio_ = std::make_unique<TSorteioPasta>();
-    state_.ListaArquivos.clear();
+    FSorteio = std::make_unique<TSorteioPasta>();
+    FEstado.ListaArquivos.clear();
     Instalacoes = std::make_unique<TIdeBorRADToolInstallations>();
-    state_.Finalizado = false;
+    FEstado.Finalizado = false;
     // The strip under the header is red in the form description only; it shows as background.
-    ui->PanTeste->setPalette(QPalette());
-    ui->PanTeste->setAutoFillBackground(false);
+    FUi->PanTeste->setPalette(QPalette());
+    FUi->PanTeste->setAutoFillBackground(false);
 }
 
 void TFrmMain::keyPressEvent(QKeyEvent* event)
@@ -165,8 +150,8 @@ void TFrmMain::keyPressEvent(QKeyEvent* event)
     // Cancel is the window's cancel button: an Escape that no control wants clicks it.
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         event->accept();
-        if (ui->BtnCancelar->isVisible() && ui->BtnCancelar->isEnabled())
-            ui->BtnCancelar->click();
+        if (FUi->BtnCancelar->isVisible() && FUi->BtnCancelar->isEnabled())
+            FUi->BtnCancelar->click();
         return;
     }
     QWidget::keyPressEvent(event);
@@ -177,8 +162,8 @@ void TFrmMain::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     // The start-up sequence runs once, as soon as the window is on the screen, so that its messages appear in
     // front of it.
-    if (!mostrada_) {
-        mostrada_ = true;
+    if (!FMostrada) {
+        FMostrada = true;
         QMetaObject::invokeMethod(this, [this] { FormShow(); }, Qt::QueuedConnection);
     }
 }
@@ -187,67 +172,67 @@ void TFrmMain::FormShow()
 {
     // A failing step has shown its message, set Finalizado and posted the close: the sequence stops there, so
     // that no later step works on what the failed one left undone.
-    if (fechada_ || !ExtrairInstalacao(state_, *this, *sorteio_, executavel_)) {
-        iniciada_ = true;
+    if (FFechada || !ExtrairInstalacao(FEstado, *this, *FSorteio, FExecutavel)) {
+        FIniciada = true;
         return;
     }
-    LerConfiguracao(state_);
+    LerConfiguracao(FEstado);
     DefinirPastaDestino();
-    LocalizarDelphi(state_, *this, *Instalacoes);
-    if (state_.IndiceDelphi < 0) {
-        iniciada_ = true;
+    LocalizarDelphi(FEstado, *this, *Instalacoes);
+    if (FEstado.IndiceDelphi < 0) {
+        FIniciada = true;
         return;
     }
-    ui->LabVersao->setText(Formatar(ui->LabVersao->text(), {QString::fromStdString(state_.Package),
-                                                           QString::fromStdString(NomeDelphi(state_.Version))}));
-    ui->ChxContrato->setChecked(false);
+    FUi->LabVersao->setText(QString::fromStdString(platform::formatText(
+        FUi->LabVersao->text().toStdString(), {FEstado.Package, NomeDelphi(FEstado.Version)})));
+    FUi->ChxContrato->setChecked(false);
     // Activating the page that is already active raises no change, so the welcome page is prepared here.
-    NoteEtapasChange(ui->NoteEtapas);
+    NoteEtapasChange(FUi->NoteEtapas);
     if (IsRunning("TAppBuilder"))
         MsgWarning(MsgDelphiAberto);
-    if (!fechada_)
-        ui->BtnAvancar->setFocus();
-    iniciada_ = true;
+    if (!FFechada)
+        FUi->BtnAvancar->setFocus();
+    FIniciada = true;
 }
 
 void TFrmMain::DefinirPastaDestino()
 {
-    const std::string lembrada = RegMan1.ReadString("", "Caminho D" + std::to_string(state_.Version), "");
+    const std::string lembrada = RegMan1.ReadString("", "Caminho D" + std::to_string(FEstado.Version), "");
     std::string destino;
     if (!lembrada.empty()) {
         destino = lembrada;
-        ui->BtnAlterar->setEnabled(false);
+        FUi->BtnAlterar->setEnabled(false);
     } else {
-        destino = "C:\\Morvane\\TarvixComps\\D" + std::to_string(state_.Version);
+        destino = "C:\\Morvane\\TarvixComps\\D" + std::to_string(FEstado.Version);
     }
-    ui->LabCaminho->setText(QString::fromStdString(destino));
+    FUi->LabCaminho->setText(QString::fromStdString(destino));
 }
 
 void TFrmMain::NoteEtapasChange(QObject*)
 {
-    TExNotebookPage* pagina = ui->NoteEtapas->ActivePage();
+    TExNotebookPage* pagina = FUi->NoteEtapas->ActivePage();
     const int indice = pagina ? pagina->PageIndex() : -1;
-    if (pagina == ui->NpgCaminho && !ui->BtnAlterar->isEnabled())
-        ui->BtnAlterar->setEnabled(IsKeyPressed(platform::VirtualKey::Shift));
+    if (pagina == FUi->NpgCaminho && !FUi->BtnAlterar->isEnabled())
+        FUi->BtnAlterar->setEnabled(IsKeyPressed(platform::VirtualKey::Shift));
     if (indice >= 0 && indice < static_cast<int>(std::size(TextosCabecalho)))
-        ui->LabAviso->setText(QString::fromUtf8(TextosCabecalho[indice]));
+        FUi->LabAviso->setText(QString::fromUtf8(TextosCabecalho[indice]));
 
-    if (pagina == ui->NpgBemVindo) {
-        ui->BtnVoltar->setEnabled(false);
-        ui->BtnAvancar->setEnabled(true);
-    } else if (pagina == ui->NpgContrato) {
-        ui->BtnVoltar->setEnabled(true);
-        ui->BtnAvancar->setEnabled(ui->ChxContrato->isChecked());
-    } else if (pagina == ui->NpgCaminho) {
-        ui->BtnAvancar->setText(QStringLiteral("&Avançar"));
-    } else if (pagina == ui->NpgConfirmar) {
-        ui->BtnAvancar->setText(QStringLiteral("&Instalar"));
-    } else if (pagina == ui->NpgCopiar) {
-        ui->BtnVoltar->setEnabled(false);
-        ui->BtnAvancar->setEnabled(false);
+    if (pagina == FUi->NpgBemVindo) {
+        FUi->BtnVoltar->setEnabled(false);
+        FUi->BtnAvancar->setEnabled(true);
+    } else if (pagina == FUi->NpgContrato) {
+        FUi->BtnVoltar->setEnabled(true);
+        FUi->BtnAvancar->setEnabled(FUi->ChxContrato->isChecked());
+    } else if (pagina == FUi->NpgCaminho) {
+        FUi->BtnAvancar->setText(QStringLiteral("&Avançar"));
+    } else if (pagina == FUi->NpgConfirmar) {
+        FUi->BtnAvancar->setText(QStringLiteral("&Instalar"));
+    } else if (pagina == FUi->NpgCopiar) {
+        FUi->BtnVoltar->setEnabled(false);
+        FUi->BtnAvancar->setEnabled(false);
         MSleep(100);
         CopiarArquivos();
-    } else if (pagina == ui->NpgRegistrar) {
+    } else if (pagina == FUi->NpgRegistrar) {
         // Back and Next stay disabled.
         MSleep(100);
         RegistrarPackage();
@@ -256,24 +241,24 @@ void TFrmMain::NoteEtapasChange(QObject*)
 
 void TFrmMain::CopiarArquivos()
 {
-    const QFontMetrics medidas(ui->LabArquivo->font());
+    const QFontMetrics medidas(FUi->LabArquivo->font());
     TPaginaCopia pagina;
     pagina.PastaDestino = [this] { return PastaDestino(); };
-    pagina.SetMaxValue = [this](int n) { ui->ProgBar1->SetMaxValue(n); };
-    pagina.SetProgress = [this](int n) { ui->ProgBar1->SetProgress(n); };
+    pagina.SetMaxValue = [this](int n) { FUi->ProgBar1->SetMaxValue(n); };
+    pagina.SetProgress = [this](int n) { FUi->ProgBar1->SetProgress(n); };
     pagina.MostrarArquivo = [this, &medidas](const std::string& alvo) {
-        ui->LabArquivo->setText(QString::fromStdString(
-            EncurtarCaminho(alvo, ui->LabArquivo->width(), [&medidas](std::string_view texto) {
+        FUi->LabArquivo->setText(QString::fromStdString(
+            EncurtarCaminho(alvo, FUi->LabArquivo->width(), [&medidas](std::string_view texto) {
                 return medidas.horizontalAdvance(QString::fromUtf8(texto.data(), static_cast<qsizetype>(texto.size())));
             })));
     };
-    pagina.Fechada = [this] { return fechada_; };
+    pagina.Fechada = [this] { return FFechada; };
 
-    const TFimCopia fim = tarvix::CopiarArquivos(state_, *this, pagina, FndFile1);
+    const TFimCopia fim = tarvix::CopiarArquivos(FEstado, *this, pagina, FndFile1);
     // After a failure the message has been shown and the close is pending; after a close nothing may run.
-    if (fim == TFimCopia::Concluida && !fechada_) {
-        copiado_ = true;
-        ui->NoteEtapas->SetActivePage(ui->NpgRegistrar);
+    if (fim == TFimCopia::Concluida && !FFechada) {
+        FCopiado = true;
+        FUi->NoteEtapas->SetActivePage(FUi->NpgRegistrar);
     }
 }
 
@@ -281,51 +266,51 @@ void TFrmMain::RegistrarPackage()
 {
     // The page does its work only as the end of the copy (nothing else activates it in a run), and not after a
     // close that came during the pause before it.
-    if (!copiado_ || fechada_ || etapaRegistro_)
+    if (!FCopiado || FFechada || FEtapaRegistro)
         return;
     TPaginaRegistro pagina;
     pagina.PastaDestino = [this] { return PastaDestino(); };
     pagina.AdicionarLinha = [this](const std::string& linha) {
-        ui->MemRegistro->appendPlainText(QString::fromStdString(linha));
+        FUi->MemRegistro->appendPlainText(QString::fromStdString(linha));
         // The compile blocks the message loop; the log is painted line by line all the same, so the user sees it
         // work. Only this control is painted: no input is processed meanwhile.
-        ui->MemRegistro->repaint();
+        FUi->MemRegistro->repaint();
     };
-    pagina.Concluir = [this] { ui->BtnCancelar->setText(QStringLiteral("Fechar")); };
+    pagina.Concluir = [this] { FUi->BtnCancelar->setText(QStringLiteral("Fechar")); };
     // The installation report is sent from here (pagina.EnviarRelatorio) once the wizard has one.
-    etapaRegistro_ = std::make_unique<TEtapaRegistro>(state_, *this, std::move(pagina),
-                                                      *Instalacoes->Installations(state_.IndiceDelphi), RegMan1);
-    etapaRegistro_->RegistrarPackage();
+    FEtapaRegistro = std::make_unique<TEtapaRegistro>(FEstado, *this, std::move(pagina),
+                                                      *Instalacoes->Installations(FEstado.IndiceDelphi), RegMan1);
+    FEtapaRegistro->RegistrarPackage();
 }
 
 void TFrmMain::BtnAvancarClick()
 {
-    TExNotebookPage* pagina = ui->NoteEtapas->ActivePage();
+    TExNotebookPage* pagina = FUi->NoteEtapas->ActivePage();
     TExNotebookPage* proxima = nullptr;
-    if (pagina == ui->NpgBemVindo)
-        proxima = ui->NpgContrato;
-    else if (pagina == ui->NpgContrato)
-        proxima = ui->NpgCaminho;
-    else if (pagina == ui->NpgCaminho)
-        proxima = ui->NpgConfirmar;
-    else if (pagina == ui->NpgConfirmar)
-        proxima = ui->NpgCopiar;
+    if (pagina == FUi->NpgBemVindo)
+        proxima = FUi->NpgContrato;
+    else if (pagina == FUi->NpgContrato)
+        proxima = FUi->NpgCaminho;
+    else if (pagina == FUi->NpgCaminho)
+        proxima = FUi->NpgConfirmar;
+    else if (pagina == FUi->NpgConfirmar)
+        proxima = FUi->NpgCopiar;
     if (proxima)
-        ui->NoteEtapas->SetActivePage(proxima);
+        FUi->NoteEtapas->SetActivePage(proxima);
 }
 
 void TFrmMain::BtnVoltarClick()
 {
-    TExNotebookPage* pagina = ui->NoteEtapas->ActivePage();
+    TExNotebookPage* pagina = FUi->NoteEtapas->ActivePage();
     TExNotebookPage* anterior = nullptr;
-    if (pagina == ui->NpgContrato)
-        anterior = ui->NpgBemVindo;
-    else if (pagina == ui->NpgCaminho)
-        anterior = ui->NpgContrato;
-    else if (pagina == ui->NpgConfirmar)
-        anterior = ui->NpgCaminho;
+    if (pagina == FUi->NpgContrato)
+        anterior = FUi->NpgBemVindo;
+    else if (pagina == FUi->NpgCaminho)
+        anterior = FUi->NpgContrato;
+    else if (pagina == FUi->NpgConfirmar)
+        anterior = FUi->NpgCaminho;
     if (anterior)
-        ui->NoteEtapas->SetActivePage(anterior);
+        FUi->NoteEtapas->SetActivePage(anterior);
 }
 
 void TFrmMain::BtnCancelarClick()
@@ -338,55 +323,55 @@ void TFrmMain::BtnAlterarClick()
     const std::string atual = PastaDestino();
     SelPasta1->SetPath(platform::current().files().directoryExists(atual) ? atual : "C:\\");
     if (SelPasta1->Execute()) {
-        ui->LabCaminho->setText(QString::fromStdString(SelPasta1->Path()));
-        ui->BtnAvancar->setFocus();
+        FUi->LabCaminho->setText(QString::fromStdString(SelPasta1->Path()));
+        FUi->BtnAvancar->setFocus();
     }
 }
 
 void TFrmMain::ChxContratoClick()
 {
-    ui->BtnAvancar->setEnabled(ui->ChxContrato->isChecked());
+    FUi->BtnAvancar->setEnabled(FUi->ChxContrato->isChecked());
 }
 
 bool TFrmMain::FormCloseQuery()
 {
-    if (state_.Finalizado)
+    if (FEstado.Finalizado)
         return true;
     return MsgConfirmation(MsgCancelarInstalacao) == mrYes;
 }
 
 void TFrmMain::closeEvent(QCloseEvent* event)
 {
-    if (fechada_) {
+    if (FFechada) {
         event->accept();
         return;
     }
     // A close request that arrives while the question is on the screen (a close posted by a failing step, a
     // click that got through) waits for the answer to the first; it is carried out afterwards if the wizard
     // has finished meanwhile.
-    if (perguntando_) {
-        adiada_ = true;
+    if (FPerguntando) {
+        FAdiada = true;
         event->ignore();
         return;
     }
-    perguntando_ = true;
-    adiada_ = false;
+    FPerguntando = true;
+    FAdiada = false;
     const bool permitido = FormCloseQuery();
-    perguntando_ = false;
+    FPerguntando = false;
     if (!permitido) {
         event->ignore();
-        if (adiada_ && state_.Finalizado)
+        if (FAdiada && FEstado.Finalizado)
             PostClose();
         return;
     }
-    fechada_ = true;
+    FFechada = true;
     FormClose();
     event->accept();
 }
 
 void TFrmMain::FormClose()
 {
-    ApagarPastaTemp(state_);
+    ApagarPastaTemp(FEstado);
 }
 
 } // namespace tarvix

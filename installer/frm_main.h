@@ -66,11 +66,11 @@ public:
     void PostClose() override;
 
     // The shared state of the wizard (work folder, names, descriptor values, target, Finalizado).
-    const TWizardState& Estado() const { return state_; }
+    const TWizardState& Estado() const { return FEstado; }
     // True once the start-up sequence has run (whatever its outcome).
-    bool Iniciada() const { return iniciada_; }
+    bool Iniciada() const { return FIniciada; }
     // True once the close has been allowed and carried out.
-    bool Fechada() const { return fechada_; }
+    bool Fechada() const { return FFechada; }
     // The destination folder, as the label on the folder page holds it.
     std::string PastaDestino() const;
 
@@ -94,10 +94,12 @@ private:
     void DefinirPastaDestino();
     void CopiarArquivos();
     void RegistrarPackage();
-    std::string NomeDelphiAlvo() const;
 
-    std::unique_ptr<Ui::FrmMain> ui;
-    std::string executavel_;
+    // The form keeps the names its description and the system gave it (the components LibFunc1 ... SelPasta1,
+    // Instalacoes); the state added to it is named as the system names a form's fields, with F (FEstado behind
+    // Estado()). FUi holds the controls of the form description.
+    std::unique_ptr<Ui::FrmMain> FUi;
+    std::string FExecutavel;
 
     // The non-visual components of the form.
     TKqLibFunctions LibFunc1;
@@ -106,19 +108,19 @@ private:
     TKqFindFile FndFile1;
     TExSelectFolder* SelPasta1 = nullptr; // a child object of the window
 
-    TWizardState state_;
-    std::unique_ptr<TSorteioPasta> sorteio_;
+    TWizardState FEstado;
+    std::unique_ptr<TSorteioPasta> FSorteio;
     std::unique_ptr<TIdeBorRADToolInstallations> Instalacoes;
     // The registration step; its handlers stay attached to the target IDE's compiler driver, so it lives as long
     // as the installations do.
-    std::unique_ptr<TEtapaRegistro> etapaRegistro_;
+    std::unique_ptr<TEtapaRegistro> FEtapaRegistro;
 
-    bool mostrada_ = false;    // the start-up sequence has been scheduled
-    bool iniciada_ = false;    // ... and has run
-    bool perguntando_ = false; // the close confirmation is on the screen
-    bool adiada_ = false;      // a close request came while it was
-    bool fechada_ = false;     // the close was allowed: the work folder is gone
-    bool copiado_ = false;     // the copy step ended well: the registration page may do its work
+    bool FMostrada = false;    // the start-up sequence has been scheduled
+    bool FIniciada = false;    // ... and has run
+    bool FPerguntando = false; // the close confirmation is on the screen
+    bool FAdiada = false;      // a close request came while it was
+    bool FFechada = false;     // the close was allowed: the work folder is gone
+    bool FCopiado = false;     // the copy step ended well: the registration page may do its work
 };
 
 } // namespace tarvix

@@ -7,6 +7,7 @@
 #include "installer/file_deployment.h"
 #include "platform/system.h"
 #include "platform/text_encoding.h"
+#include "platform/text_format.h"
 
 namespace tarvix {
 
@@ -38,50 +39,50 @@ std::string PastaOuDestino(const std::string& pasta, const std::string& destino)
 
 TEtapaRegistro::TEtapaRegistro(TWizardState& state, TWizardWindow& window, TPaginaRegistro pagina,
                                TIdeBorRADToolInstallation& instalacao, TKqRegManager& RegMan)
-    : state_(state), window_(window), pagina_(std::move(pagina)), instalacao_(instalacao), RegMan_(RegMan)
+    : FEstado(state), FJanela(window), FPagina(std::move(pagina)), FInstalacao(instalacao), FRegMan(RegMan)
 {
 }
 
 std::string TEtapaRegistro::ArquivoPackage() const
 {
-    return IncPathDelimiter(pagina_.PastaDestino()) + NomePackage(state_.Version);
+    return IncPathDelimiter(FPagina.PastaDestino()) + NomePackage(FEstado.Version);
 }
 
 std::string TEtapaRegistro::ArquivoConfiguracao() const
 {
-    return IncPathDelimiter(pagina_.PastaDestino()) + "TarvixLib" + std::to_string(state_.Version) + "0.cfg";
+    return IncPathDelimiter(FPagina.PastaDestino()) + "TarvixLib" + std::to_string(FEstado.Version) + "0.cfg";
 }
 
 std::string TEtapaRegistro::PastaBPL() const
 {
-    return PastaOuDestino(instalacao_.GetBPLOutputPath(bpWin32), pagina_.PastaDestino());
+    return PastaOuDestino(FInstalacao.GetBPLOutputPath(bpWin32), FPagina.PastaDestino());
 }
 
 std::string TEtapaRegistro::PastaDCP() const
 {
-    return PastaOuDestino(instalacao_.GetDCPOutputPath(bpWin32), pagina_.PastaDestino());
+    return PastaOuDestino(FInstalacao.GetDCPOutputPath(bpWin32), FPagina.PastaDestino());
 }
 
 void TEtapaRegistro::AdicionarLog(const std::string& linha)
 {
     if (!DeveOmitir(linha))
-        pagina_.AdicionarLinha(linha);
+        FPagina.AdicionarLinha(linha);
 }
 
 void TEtapaRegistro::ConfigurarCompilador(TIdeBorlandCommandLineTool& Sender)
 {
-    const std::string destino = pagina_.PastaDestino();
+    const std::string destino = FPagina.PastaDestino();
     std::vector<std::string>& opcoes = Sender.Options();
     opcoes.clear();
-    if (instalacao_.SupportsNoConfig())
+    if (FInstalacao.SupportsNoConfig())
         opcoes.push_back("--no-config");
     for (const char* opcao : {"-B", "-$O-", "-$W+", "-$Y-", "-M", "-Q", "-H-", "-W-"})
         opcoes.push_back(opcao);
-    if (const std::string namespaces = EntradaNamespaces(instalacao_.IDEVersionNumberStr()); !namespaces.empty())
+    if (const std::string namespaces = EntradaNamespaces(FInstalacao.IDEVersionNumberStr()); !namespaces.empty())
         opcoes.push_back(namespaces);
 
-    const std::string searchPath = instalacao_.GetLibrarySearchPath(bpWin32);
-    Sender.AddPathOption("U", instalacao_.GetLibFolderName(bpWin32));
+    const std::string searchPath = FInstalacao.GetLibrarySearchPath(bpWin32);
+    Sender.AddPathOption("U", FInstalacao.GetLibFolderName(bpWin32));
     Sender.AddPathOption("U", searchPath);
     Sender.AddPathOption("U", destino);
     Sender.AddPathOption("I", searchPath);
@@ -92,7 +93,7 @@ void TEtapaRegistro::ConfigurarCompilador(TIdeBorlandCommandLineTool& Sender)
 
     // A compiler without --no-config reads the package's .cfg instead; the build has moved an older one aside
     // and puts it back afterwards.
-    if (!instalacao_.SupportsNoConfig()) {
+    if (!FInstalacao.SupportsNoConfig()) {
         std::string texto;
         for (const std::string& opcao : opcoes)
             texto += opcao + "\r\n";
@@ -104,32 +105,32 @@ void TEtapaRegistro::ConfigurarCompilador(TIdeBorlandCommandLineTool& Sender)
 
 void TEtapaRegistro::RegistrarPackage()
 {
-    TIdeDCC32& compilador = instalacao_.DCC32();
+    TIdeDCC32& compilador = FInstalacao.DCC32();
     compilador.OnBeforeExecute = [this](TIdeBorlandCommandLineTool& sender) { ConfigurarCompilador(sender); };
-    instalacao_.SetOutputCallback([this](const std::string& linha) { AdicionarLog(linha); });
+    FInstalacao.SetOutputCallback([this](const std::string& linha) { AdicionarLog(linha); });
 
     const std::string pastaBpl = PastaBPL();
     const std::string pastaDcp = PastaDCP();
     const std::string package = ArquivoPackage();
-    const std::string destino = pagina_.PastaDestino();
+    const std::string destino = FPagina.PastaDestino();
 
     const auto relatar = [this](int erro) {
-        if (pagina_.EnviarRelatorio)
-            pagina_.EnviarRelatorio(erro);
+        if (FPagina.EnviarRelatorio)
+            FPagina.EnviarRelatorio(erro);
     };
-    if (instalacao_.InstallPackage(package, pastaBpl, pastaDcp)) {
-        instalacao_.AddToLibraryBrowsingPath(destino, bpWin32);
-        instalacao_.AddToLibrarySearchPath(destino, bpWin32);
-        instalacao_.AddToDebugDCUPath(destino, bpWin32);
-        RegMan_.WriteString("", "Caminho D" + std::to_string(state_.Version), destino);
+    if (FInstalacao.InstallPackage(package, pastaBpl, pastaDcp)) {
+        FInstalacao.AddToLibraryBrowsingPath(destino, bpWin32);
+        FInstalacao.AddToLibrarySearchPath(destino, bpWin32);
+        FInstalacao.AddToDebugDCUPath(destino, bpWin32);
+        FRegMan.WriteString("", "Caminho D" + std::to_string(FEstado.Version), destino);
         relatar(0);
-        window_.MsgInformation(std::string(MsgInstalacaoConcluida));
+        FJanela.MsgInformation(std::string(MsgInstalacaoConcluida));
     } else {
         relatar(1);
-        window_.MsgError(StrSubst(MsgFalhaInstalacao, "%d", std::to_string(state_.Version), 1));
+        FJanela.MsgError(platform::formatText(MsgFalhaInstalacao, {std::to_string(FEstado.Version)}));
     }
-    pagina_.Concluir();
-    state_.Finalizado = true;
+    FPagina.Concluir();
+    FEstado.Finalizado = true;
 }
 
 } // namespace tarvix

@@ -76,11 +76,11 @@ public:
     std::string ArquivoConfiguracao() const;
 
 private:
-    TWizardState& state_;
-    TWizardWindow& window_;
-    TPaginaRegistro pagina_;
-    TIdeBorRADToolInstallation& instalacao_;
-    TKqRegManager& RegMan_;
+    TWizardState& FEstado;
+    TWizardWindow& FJanela;
+    TPaginaRegistro FPagina;
+    TIdeBorRADToolInstallation& FInstalacao;
+    TKqRegManager& FRegMan;
 };
 
 } // namespace tarvix

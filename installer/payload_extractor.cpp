@@ -9,16 +9,17 @@
 #include "installer/payload_format.h"
 #include "platform/errors.h"
 #include "platform/system.h"
+#include "platform/text_format.h"
 
 namespace tarvix {
 
 namespace {
 
+namespace WinError = platform::WinError;
+
 using platform::File;
 using platform::FileMode;
 using platform::FileShare;
-
-constexpr uint32_t ErrorAlreadyExists = 183;
 
 // Copies `count` bytes from `from` at `start` into a new file `to`, which nobody else may open meanwhile.
 // `out` holds the open target so that the caller's failure path closes it too.
@@ -39,20 +40,13 @@ void copyPart(File& from, const std::string& to, int64_t start, int64_t count, c
     out.reset();
 }
 
-std::string formatFailure(std::string_view errorText)
-{
-    std::string message(MsgFalhaExtracao);
-    message.replace(message.find("%s"), 2, errorText);
-    return message;
-}
-
 } // namespace
 
 TSorteioPasta::TSorteioPasta()
 {
     auto generator = std::make_shared<std::mt19937>(
         static_cast<std::mt19937::result_type>(std::chrono::system_clock::now().time_since_epoch().count()));
-    fonte_ = [generator] { return std::uniform_int_distribution<int32_t>(0, Maior)(*generator); };
+    FFonte = [generator] { return std::uniform_int_distribution<int32_t>(0, Maior)(*generator); };
 }
 
 std::string CriarPastaTemp(TSorteioPasta& sorteio)
@@ -70,10 +64,11 @@ std::string CriarPastaTemp(TSorteioPasta& sorteio)
         uint32_t error = 0;
         if (files.createDirectory(candidate, &error))
             return candidate;
-        if (error != ErrorAlreadyExists)
+        if (error != WinError::AlreadyExists)
             throw EExtracao("Cannot create folder \"" + candidate + "\". " + platform::systemErrorText(error));
     }
-    throw EExtracao("Cannot create folder \"" + candidate + "\". " + platform::systemErrorText(ErrorAlreadyExists));
+    throw EExtracao("Cannot create folder \"" + candidate + "\". " +
+                    platform::systemErrorText(WinError::AlreadyExists));
 }
 
 bool ExtrairPacote(const std::string& arquivo, const std::string& pasta, std::vector<std::string>& ListaArquivos)
@@ -173,7 +168,7 @@ bool ExtrairInstalacao(TWizardState& state, TWizardWindow& window, TSorteioPasta
     } catch (const std::exception& e) {
         out.reset();
         exe.reset();
-        FalharEtapa(state, window, formatFailure(e.what()));
+        FalharEtapa(state, window, platform::formatText(MsgFalhaExtracao, {e.what()}));
         return false;
     }
 }

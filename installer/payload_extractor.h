@@ -44,12 +44,12 @@ public:
     static constexpr int32_t Maior = 999'999;
 
     TSorteioPasta(); // a pseudo-random generator seeded from the clock
-    explicit TSorteioPasta(std::function<int32_t()> fonte) : fonte_(std::move(fonte)) {}
+    explicit TSorteioPasta(std::function<int32_t()> fonte) : FFonte(std::move(fonte)) {}
 
-    int32_t Sortear() { return fonte_(); }
+    int32_t Sortear() { return FFonte(); }
 
 private:
-    std::function<int32_t()> fonte_;
+    std::function<int32_t()> FFonte;
 };
 
 // How many names are drawn before CriarPastaTemp gives up because every one was taken. With a million names a

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 
+#include "platform/ascii_case.h"
 #include "platform/text_encoding.h"
 
 namespace tarvix {
@@ -23,17 +24,10 @@ void appendLeInt32(std::string& out, int32_t value)
         out.push_back(static_cast<char>((u >> shift) & 0xFF));
 }
 
-char asciiUpper(char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 // Whether `base` (the part before the first dot, trailing spaces removed) names a device.
 bool isDeviceName(std::string_view base)
 {
-    std::string upper;
-    for (const char c : base)
-        upper.push_back(asciiUpper(c));
+    const std::string upper = platform::asciiUpperCase(base);
     static constexpr std::array<std::string_view, 6> Plain = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
     for (const auto name : Plain)
         if (upper == name)

@@ -1,9 +1,7 @@
 #include "installer/setup_descriptor.h"
 
-#include <array>
-#include <utility>
-
 #include "components/kq_lib_functions.h"
+#include "ideservices/ide_bds_versions.h"
 #include "platform/private_profile.h"
 
 namespace tarvix {
@@ -12,31 +10,6 @@ namespace {
 
 constexpr std::string_view kSetup = "SETUP";
 constexpr std::string_view kComponents = "COMPONENTS";
-
-constexpr std::array<std::pair<int32_t, std::string_view>, 22> kNomes{{
-    {7, "Delphi 7"},
-    {9, "Delphi 2005"},
-    {10, "Delphi 2006"},
-    {11, "Delphi 2007"},
-    {12, "Delphi 2009"},
-    {14, "Delphi 2010"},
-    {15, "Delphi XE"},
-    {16, "Delphi XE2"},
-    {17, "Delphi XE3"},
-    {18, "Delphi XE4"},
-    {19, "Delphi XE5"},
-    {20, "Delphi XE6"},
-    {21, "Delphi XE7"},
-    {22, "Delphi XE8"},
-    {23, "Delphi 10 - Seattle"},
-    {24, "Delphi 10.1 - Berlin"},
-    {25, "Delphi 10.2 - Tokyo"},
-    {26, "Delphi 10.3 - Rio"},
-    {27, "Delphi 10.4 - Sydney"},
-    {28, "Delphi 11 - Alexandria"},
-    {29, "Delphi 12 - Athens"},
-    {37, "Delphi 13 - Florence"},
-}};
 
 } // namespace
 
@@ -61,11 +34,13 @@ void LerConfiguracao(TWizardState& state)
 
 std::string NomeDelphi(int32_t version)
 {
-    for (const auto& [numero, nome] : kNomes) {
-        if (numero == version)
-            return std::string(nome);
-    }
-    return {};
+    const TBDSVersionInfo* release = FindDelphiRelease(version);
+    if (!release)
+        return {};
+    std::string nome = "Delphi " + std::string(release->ReleaseLabel);
+    if (*release->CodeName)
+        nome += " - " + std::string(release->CodeName);
+    return nome;
 }
 
 std::string MensagemDelphiAusente(int32_t version)

@@ -28,7 +28,8 @@ inline constexpr std::string_view NomeDescritor = "instalar.inf";
 // missing or unreadable descriptor (or no work folder at all) leaves every value at its default.
 void LerConfiguracao(TWizardState& state);
 
-// The display name of a Delphi version ("Delphi 13 - Florence" for 37); empty for a version not in the table.
+// The display name of a Delphi version ("Delphi 13 - Florence" for 37), from the release table of the IDE services
+// (ide_bds_versions.h); empty for a version that names no release with Delphi for Win32.
 std::string NomeDelphi(int32_t version);
 
 // The error text shown when no installation of `version` is found.

@@ -44,6 +44,7 @@ inline constexpr uint32_t BufferOverflow = 111;
 inline constexpr uint32_t DiskFull = 112;
 inline constexpr uint32_t InsufficientBuffer = 122;
 inline constexpr uint32_t InvalidName = 123;
+inline constexpr uint32_t NegativeSeek = 131;
 inline constexpr uint32_t DirNotEmpty = 145;
 inline constexpr uint32_t BadPathName = 161;
 inline constexpr uint32_t Busy = 170;

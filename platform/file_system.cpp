@@ -83,7 +83,7 @@ void FileSystem::writeFile(std::string_view path, std::string_view bytes)
 {
     // The rename below would replace what Windows refuses to overwrite.
     if (const auto attrs = attributes(path); attrs && (*attrs & (FileAttr::ReadOnly | FileAttr::Directory)))
-        throwCreateError(path, 5);
+        throwCreateError(path, WinError::AccessDenied);
 
     std::string temporary;
     std::unique_ptr<File> file;
@@ -93,7 +93,7 @@ void FileSystem::writeFile(std::string_view path, std::string_view bytes)
             file = open(temporary, FileMode::CreateNew, FileShare::Exclusive);
         } catch (const FileError& e) {
             // A name clash is retried; anything else is reported against the file the caller named.
-            if (e.code() != 80 || attempt >= 8)
+            if (e.code() != WinError::FileExists || attempt >= 8)
                 throwCreateError(path, e.code());
         }
     }
@@ -111,6 +111,10 @@ void FileSystem::writeFile(std::string_view path, std::string_view bytes)
         deleteFile(temporary);
         throwCreateError(path, code);
     }
+    // The new file is in place; a folder that cannot be flushed makes the rename less durable, not undone.
+    const std::size_t folder = folderPartLength(path);
+    flushDirectory(folder == 0 ? std::string_view(".") : path.substr(0, folder));
+    setLastError(WinError::Success);
 }
 
 } // namespace tarvix::platform

@@ -115,6 +115,10 @@ public:
     // MoveFileExW with MOVEFILE_REPLACE_EXISTING, for files: renames `from` over an existing `to` in one step, so
     // that a reader sees either the old or the new file. Fails when `to` is a folder or read-only.
     virtual bool replaceFile(std::string_view from, std::string_view to) = 0;
+    // Flushes a folder's entries (a file just made, renamed or deleted in it) to the storage device, so that the
+    // change survives a crash, as MOVEFILE_WRITE_THROUGH does for a rename. False when the folder cannot be
+    // flushed.
+    virtual bool flushDirectory(std::string_view path) = 0;
 
     // GetLastError for the Boolean operations above: the Windows error code of the calling thread's last such
     // call (0 after a success).
@@ -127,7 +131,8 @@ public:
                                        FileShare share = FileShare::DenyWrite) = 0;
 
     // Whole-file conveniences. writeFile replaces the file atomically: the bytes go to a temporary file in the
-    // same folder, which is flushed and renamed over the target, so a failure leaves the old file intact.
+    // same folder, which is flushed and renamed over the target, so a failure leaves the old file intact; then
+    // the folder is flushed, so that the rename is as durable as the bytes.
     std::string readFile(std::string_view path);
     void writeFile(std::string_view path, std::string_view bytes);
 

@@ -93,10 +93,10 @@ uint32_t startErrorOf(int err)
 {
     switch (err) {
     case ENOEXEC:
-        return 193; // ERROR_BAD_EXE_FORMAT
+        return WinError::BadExeFormat;
     case ENOENT:
     case ENOTDIR:
-        return 2;
+        return WinError::FileNotFound;
     default:
         return windowsErrorFromErrno(err);
     }
@@ -365,7 +365,7 @@ HostProcessResult runHostProcess(const HostProcessSpec& spec)
 {
     HostProcessResult result;
     if (spec.argv.empty()) {
-        result.startError = 87; // ERROR_INVALID_PARAMETER
+        result.startError = WinError::InvalidParameter;
         return result;
     }
 
@@ -374,7 +374,8 @@ HostProcessResult runHostProcess(const HostProcessSpec& spec)
     plan.program = findOnPath(spec.argv[0], &environment);
     if (plan.program.empty()) {
         const bool named = spec.argv[0].find('/') != std::string::npos;
-        result.startError = named && ::access(spec.argv[0].c_str(), F_OK) == 0 ? 5 : 2;
+        result.startError = named && ::access(spec.argv[0].c_str(), F_OK) == 0 ? WinError::AccessDenied
+                                                                                   : WinError::FileNotFound;
         return result;
     }
     for (const std::string& a : spec.argv)

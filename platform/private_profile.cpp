@@ -1,5 +1,6 @@
 #include "platform/private_profile.h"
 
+#include "platform/ascii_case.h"
 #include "platform/errors.h"
 #include "platform/system.h"
 #include "platform/text_encoding.h"
@@ -25,8 +26,8 @@ std::u16string_view trim(std::u16string_view s)
 // Upper case of the ASCII and Latin-1 letters; everything else stays as it is.
 char16_t foldCase(char16_t c)
 {
-    if (c >= u'a' && c <= u'z')
-        return static_cast<char16_t>(c - 0x20);
+    if (c < 0x80)
+        return static_cast<char16_t>(asciiUpper(static_cast<char>(c)));
     if (c >= 0xE0 && c <= 0xFE && c != 0xF7)
         return static_cast<char16_t>(c - 0x20);
     return c;

@@ -1,9 +1,9 @@
 #include "platform/registry.h"
 
+#include "platform/ascii_case.h"
 #include "platform/text_encoding.h"
 
 #include <array>
-#include <cctype>
 
 namespace tarvix::platform {
 
@@ -24,17 +24,6 @@ constexpr std::array<RootNames, 7> kRoots{{
     {RegRoot::CurrentConfig, "HKEY_CURRENT_CONFIG", "HKCC"},
     {RegRoot::DynData, "HKEY_DYN_DATA", "HKDD"},
 }};
-
-bool equalsAsciiNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
 
 // Whole UTF-16 units only: a stray last byte is not part of the text.
 std::string_view evenPart(std::string_view bytes)
@@ -58,7 +47,7 @@ std::string_view rootName(RegRoot root)
 std::optional<RegRoot> rootFromName(std::string_view name)
 {
     for (const auto& r : kRoots) {
-        if (equalsAsciiNoCase(name, r.full) || equalsAsciiNoCase(name, r.shortName))
+        if (equalsIgnoringAsciiCase(name, r.full) || equalsIgnoringAsciiCase(name, r.shortName))
             return r.root;
     }
     return std::nullopt;

@@ -83,7 +83,8 @@ public:
         : cd_(iconv_open(to.c_str(), from.c_str()))
     {
         if (cd_ == reinterpret_cast<iconv_t>(-1))
-            throw PlatformError("Code page " + std::to_string(codePage) + " is not supported.", 87);
+            throw PlatformError("Code page " + std::to_string(codePage) + " is not supported.",
+                                WinError::InvalidParameter);
     }
     ~Converter() { iconv_close(cd_); }
     Converter(const Converter&) = delete;
@@ -284,7 +285,7 @@ std::string decode(std::string_view bytes, uint32_t codePage, std::size_t* incom
     }
     const std::string name = iconvName(codePage);
     if (name.empty())
-        throw PlatformError("Code page " + std::to_string(codePage) + " is not supported.", 87);
+        throw PlatformError("Code page " + std::to_string(codePage) + " is not supported.", WinError::InvalidParameter);
 
     Converter converter("UTF-8", name, codePage);
     std::string out;
@@ -331,7 +332,7 @@ std::string encodeCodePage(std::string_view utf8, uint32_t codePage)
         return utf16leBytes(utf8ToUtf16(clean));
     const std::string name = iconvName(codePage);
     if (name.empty())
-        throw PlatformError("Code page " + std::to_string(codePage) + " is not supported.", 87);
+        throw PlatformError("Code page " + std::to_string(codePage) + " is not supported.", WinError::InvalidParameter);
 
     Converter converter(name, "UTF-8", codePage);
     std::string out;

@@ -7,9 +7,16 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ascii_case.h"
+
 namespace tarvix::tools {
 
 namespace {
+
+using platform::asciiUpperCase;
+using platform::endsWithIgnoringAsciiCase;
+using platform::equalsIgnoringAsciiCase;
+using platform::startsWithIgnoringAsciiCase;
 
 constexpr std::string_view Utf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view UsageLine = "Syntax: dcc32 [options] package[.dpk]";
@@ -30,33 +37,8 @@ constexpr std::string_view HelpText =
     "Accepted without effect: -B -Q -M -H -W -$<switch> -I -R -D -NS -NO -NU -N -LU, and any other option.";
 
 // ---------------------------------------------------------------------------------------------------------------
-// Text and Windows paths (ASCII rules only: the keywords and option letters are ASCII, and file names are
-// matched by the host's file system)
-
-char asciiLower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (asciiLower(a[i]) != asciiLower(b[i]))
-            return false;
-    return true;
-}
-
-bool startsWithNoCase(std::string_view text, std::string_view prefix)
-{
-    return text.size() >= prefix.size() && equalsNoCase(text.substr(0, prefix.size()), prefix);
-}
-
-bool endsWithNoCase(std::string_view text, std::string_view suffix)
-{
-    return text.size() >= suffix.size() && equalsNoCase(text.substr(text.size() - suffix.size()), suffix);
-}
+// Text and Windows paths (ASCII letter case only, platform/ascii_case.h: the keywords and option letters are
+// ASCII, and file names are matched by the host's file system)
 
 std::string_view trim(std::string_view text)
 {
@@ -290,7 +272,7 @@ private:
             return;
         body.remove_prefix(1);
         const std::size_t nameEnd = body.find_first_of(" \t\r\n");
-        if (!equalsNoCase(body.substr(0, nameEnd), "LIBSUFFIX") || nameEnd == std::string_view::npos)
+        if (!equalsIgnoringAsciiCase(body.substr(0, nameEnd), "LIBSUFFIX") || nameEnd == std::string_view::npos)
             return;
         // The suffix in apostrophes or double quotes.
         const std::string_view argument = trim(body.substr(nameEnd));
@@ -408,7 +390,7 @@ private:
 
     bool isWord(std::string_view word) const
     {
-        return current_.kind == Token::Kind::Identifier && equalsNoCase(current_.text, word);
+        return current_.kind == Token::Kind::Identifier && equalsIgnoringAsciiCase(current_.text, word);
     }
 
     bool isReservedWord() const { return isWord("end") || isWord("in"); }
@@ -442,10 +424,7 @@ private:
         case Token::Kind::Identifier: {
             if (!isReservedWord())
                 return "identifier '" + current_.text + "'";
-            std::string upper;
-            for (const char c : current_.text)
-                upper += static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-            return "'" + upper + "'";
+            return "'" + asciiUpperCase(current_.text) + "'";
         }
         case Token::Kind::String:
             return "string constant";
@@ -487,13 +466,13 @@ bool isHelpRequest(std::string_view argument)
 void applyOption(Options& options, std::string_view option)
 {
     const std::string_view body = option.substr(1);
-    if (equalsNoCase(option, "--no-config")) {
+    if (equalsIgnoringAsciiCase(option, "--no-config")) {
         options.noConfig = true;
-    } else if (startsWithNoCase(body, "LE")) {
+    } else if (startsWithIgnoringAsciiCase(body, "LE")) {
         options.bplFolder = withoutQuotes(trim(body.substr(2)));
-    } else if (startsWithNoCase(body, "LN")) {
+    } else if (startsWithIgnoringAsciiCase(body, "LN")) {
         options.dcpFolder = withoutQuotes(trim(body.substr(2)));
-    } else if (startsWithNoCase(body, "U")) {
+    } else if (startsWithIgnoringAsciiCase(body, "U")) {
         for (std::string& folder : splitList(body.substr(1)))
             options.unitFolders.push_back(std::move(folder));
     }
@@ -689,7 +668,7 @@ private:
                 return std::nullopt;
             }
             writeLine("Compiling " + unit.name + " (" + *file + ")");
-            if (endsWithNoCase(*file, ".pas"))
+            if (endsWithIgnoringAsciiCase(*file, ".pas"))
                 lines += lineCount(host_.readFile(*file).value_or(""));
         }
         return lines;

@@ -1,18 +1,15 @@
 #include "tools/tarvix_pack.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
 
 #include "installer/payload_format.h"
+#include "platform/host_file.h"
 #include "platform/text_encoding.h"
 #include "platform/wine/windows_names.h"
 
@@ -102,65 +99,37 @@ void checkValue(const std::string& key, const std::string& value, uint32_t codeP
                         ".");
 }
 
-// A file that becomes the output by a rename when complete and is removed otherwise.
-class TemporaryOutput {
-public:
-    explicit TemporaryOutput(const fs::path& output)
-    {
-        const fs::path folder = output.has_parent_path() ? output.parent_path() : fs::path(".");
-        std::error_code ec;
-        if (!fs::is_directory(folder, ec))
-            throw PackError("The output folder " + quoted(folder) + " does not exist.");
-        if (fs::is_directory(output, ec))
-            throw PackError("The output " + quoted(output) + " is a folder.");
-        path_ = (folder / ("." + output.filename().string() + ".XXXXXX")).string();
-        fd_ = ::mkstemp(path_.data());
-        if (fd_ < 0)
-            throw PackError("Cannot create a file in " + quoted(folder) + ": " + systemText(errno) + ".");
-    }
-    ~TemporaryOutput()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        if (!committed_)
-            ::unlink(path_.c_str());
-    }
-
-    void write(const char* data, std::size_t n)
-    {
-        while (n > 0) {
-            const ssize_t w = ::write(fd_, data, n);
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w <= 0)
-                throw PackError("Cannot write the output: " + systemText(errno) + ".");
-            data += w;
-            n -= static_cast<std::size_t>(w);
+// The output appears complete, with its run bit, or not at all: it is written to a temporary file beside it and
+// renamed over it when complete. `produce` writes the bytes to the sink.
+void writeOutput(const fs::path& output, const std::function<void(const platform::HostFileSink&)>& produce)
+{
+    const fs::path folder = output.has_parent_path() ? output.parent_path() : fs::path(".");
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec))
+        throw PackError("The output folder " + quoted(folder) + " does not exist.");
+    if (fs::is_directory(output, ec))
+        throw PackError("The output " + quoted(output) + " is a folder.");
+    platform::HostFileOptions options;
+    options.mode = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+                   fs::perms::others_exec;
+    try {
+        platform::replaceHostFile(output, produce, options);
+    } catch (const platform::HostFileError& e) {
+        const std::string reason = systemText(e.systemError());
+        switch (e.step()) {
+        case platform::HostFileStep::CreateTemporary:
+            throw PackError("Cannot create a file in " + quoted(folder) + ": " + reason + ".");
+        case platform::HostFileStep::Write:
+            throw PackError("Cannot write the output: " + reason + ".");
+        case platform::HostFileStep::Replace:
+            throw PackError("Cannot create " + quoted(output) + ": " + reason + ".");
         }
+        throw;
     }
-    void write(const std::string& bytes) { write(bytes.data(), bytes.size()); }
-
-    void commit(const fs::path& output)
-    {
-        if (::fchmod(fd_, 0755) != 0 || ::fsync(fd_) != 0)
-            throw PackError("Cannot write the output: " + systemText(errno) + ".");
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0)
-            throw PackError("Cannot write the output: " + systemText(errno) + ".");
-        if (::rename(path_.c_str(), output.c_str()) != 0)
-            throw PackError("Cannot create " + quoted(output) + ": " + systemText(errno) + ".");
-        committed_ = true;
-    }
-
-private:
-    std::string path_;
-    int fd_ = -1;
-    bool committed_ = false;
-};
+}
 
 // Copies a whole file into the output; it must still have the size it was checked with.
-void appendFile(TemporaryOutput& out, const fs::path& path, int64_t size, std::vector<char>& buffer)
+void appendFile(const platform::HostFileSink& write, const fs::path& path, int64_t size, std::vector<char>& buffer)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in)
@@ -171,7 +140,7 @@ void appendFile(TemporaryOutput& out, const fs::path& path, int64_t size, std::v
         const auto got = in.gcount();
         if (got <= 0)
             throw PackError(quoted(path) + " changed while it was packed.");
-        out.write(buffer.data(), static_cast<std::size_t>(got));
+        write(buffer.data(), static_cast<std::size_t>(got));
         left -= got;
     }
     if (in.peek() != std::char_traits<char>::eof())
@@ -285,20 +254,21 @@ Listing Pack(const PackOptions& options)
         descriptor = BuildDescriptor(*options.descriptor, records, options.codePage);
     }
 
-    TemporaryOutput out(options.output);
-    std::vector<char> buffer(1 << 20);
-    appendFile(out, options.executable, exeSize, buffer);
     Listing listing;
-    for (const auto& record : records) {
-        const std::string bytes = platform::encodeCodePage(record.name, options.codePage);
-        out.write(EscreverCabecalhoRegistro(static_cast<uint8_t>(bytes.size()), static_cast<int32_t>(record.size)));
-        out.write(bytes);
-        appendFile(out, options.folder / record.name, record.size, buffer);
-        listing.archiveSize += TamanhoCabecalhoRegistro + static_cast<int64_t>(bytes.size()) + record.size;
-    }
-    out.write(descriptor);
-    out.write(EscreverTrailer(listing.archiveSize, static_cast<int64_t>(descriptor.size())));
-    out.commit(options.output);
+    writeOutput(options.output, [&](const platform::HostFileSink& write) {
+        auto writeText = [&](const std::string& bytes) { write(bytes.data(), bytes.size()); };
+        std::vector<char> buffer(1 << 20);
+        appendFile(write, options.executable, exeSize, buffer);
+        for (const auto& record : records) {
+            const std::string bytes = platform::encodeCodePage(record.name, options.codePage);
+            writeText(EscreverCabecalhoRegistro(static_cast<uint8_t>(bytes.size()), static_cast<int32_t>(record.size)));
+            writeText(bytes);
+            appendFile(write, options.folder / record.name, record.size, buffer);
+            listing.archiveSize += TamanhoCabecalhoRegistro + static_cast<int64_t>(bytes.size()) + record.size;
+        }
+        writeText(descriptor);
+        writeText(EscreverTrailer(listing.archiveSize, static_cast<int64_t>(descriptor.size())));
+    });
     listing.records = records;
     listing.descriptor = std::move(descriptor);
     return listing;

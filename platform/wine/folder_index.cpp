@@ -14,6 +14,7 @@
 #include <set>
 #include <unordered_map>
 
+#include "platform/wine/host_paths.h"
 #include "platform/wine/windows_names.h"
 
 namespace tarvix::platform {
@@ -274,6 +275,14 @@ Index& index()
 std::optional<std::string> findEntryIgnoringCase(const std::string& dir, const std::string& name)
 {
     return index().find(dir, name);
+}
+
+std::optional<std::string> findEntry(const std::string& dir, const std::string& name)
+{
+    struct stat st;
+    if (::lstat(joinHost(dir, name).c_str(), &st) == 0)
+        return name;
+    return findEntryIgnoringCase(dir, name);
 }
 
 } // namespace tarvix::platform

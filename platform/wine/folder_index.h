@@ -14,4 +14,8 @@ namespace tarvix::platform {
 // answer as reading the folder.
 std::optional<std::string> findEntryIgnoringCase(const std::string& dir, const std::string& name);
 
+// The entry of `dir` that Windows would take for `name`: the exact spelling when it exists (a dangling link
+// included), else findEntryIgnoringCase.
+std::optional<std::string> findEntry(const std::string& dir, const std::string& name);
+
 } // namespace tarvix::platform

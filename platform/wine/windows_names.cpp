@@ -5,6 +5,7 @@
 #include <locale.h>
 #include <vector>
 
+#include "platform/ascii_case.h"
 #include "platform/text_encoding.h"
 
 namespace tarvix::platform {
@@ -24,7 +25,7 @@ locale_t unicodeLocale()
 char16_t upperUnit(char16_t c)
 {
     if (c < 0x80)
-        return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
+        return static_cast<char16_t>(asciiUpper(static_cast<char>(c)));
     if (c >= 0xD800 && c <= 0xDFFF)
         return c; // surrogates have no case of their own in the table
     const locale_t loc = unicodeLocale();

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/wine/wine_drive_map.h"
+#include "platform/wine/wine_path_grammar.h"
 
 namespace tarvix::platform {
 
@@ -19,7 +21,7 @@ public:
     // has no drives.
     explicit WineFileSystem(std::filesystem::path prefixDir);
 
-    const std::filesystem::path& prefixDir() const { return prefixDir_; }
+    const std::filesystem::path& prefixDir() const { return driveMap_.prefixDir(); }
 
     std::string toHostPath(std::string_view windowsPath) const override;
     std::string toWindowsPath(std::string_view hostPath) const override;
@@ -42,6 +44,7 @@ public:
     bool copyFile(std::string_view from, std::string_view to, bool failIfExists) override;
     bool moveFile(std::string_view from, std::string_view to) override;
     bool replaceFile(std::string_view from, std::string_view to) override;
+    bool flushDirectory(std::string_view path) override;
 
     std::unique_ptr<File> open(std::string_view path, FileMode mode, FileShare share = FileShare::DenyWrite) override;
 
@@ -49,26 +52,14 @@ public:
     // absolute against the current folder, with "." and ".." applied and trailing dots and spaces of each
     // component removed, as Windows does. Raises PlatformError (123 for a name Windows refuses, 3 for an empty
     // path, 53 for a network path).
-    struct FullPath {
-        char drive = 0;
-        std::vector<std::string> components;
-        std::string text() const; // "C:\A\B", "C:\" for a drive root
-    };
+    using FullPath = WindowsFullPath;
     FullPath fullPath(std::string_view windowsPath) const;
 
 private:
-    struct DriveRoot {
-        char letter;
-        std::filesystem::path link;   // dosdevices/x:
-        std::filesystem::path target; // where it points, made absolute
-    };
-    std::vector<DriveRoot> driveRoots() const;
-    std::optional<std::filesystem::path> driveTarget(char letter) const;
-    std::string hostOf(const FullPath& path) const;
     // toHostPath without throwing: the Windows error code instead.
     std::optional<std::string> hostPathOrError(std::string_view windowsPath, uint32_t& error) const;
 
-    std::filesystem::path prefixDir_;
+    WineDriveMap driveMap_;
 };
 
 } // namespace tarvix::platform

@@ -1,5 +1,6 @@
 #include "platform/wine/wine_hive.h"
 
+#include "platform/ascii_case.h"
 #include "platform/errors.h"
 #include "platform/text_encoding.h"
 
@@ -15,14 +16,13 @@ namespace {
 
 constexpr std::string_view kHeader = "WINE REGISTRY Version 2";
 constexpr std::string_view kRelativePrefix = ";; All keys relative to ";
-constexpr uint32_t kErrorBadDb = 1009; // ERROR_BADDB: the registry file is corrupt
 
 // Lower-case folding of one UTF-16 unit, the way Wine orders and matches names: ASCII, Latin-1, Latin
 // Extended-A, Greek and Cyrillic capitals. Other characters compare as they are.
 char16_t fold(char16_t c)
 {
     if (c < 0x80)
-        return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 0x20) : c;
+        return static_cast<char16_t>(asciiLower(static_cast<char>(c)));
     if (c >= 0xC0 && c <= 0xDE && c != 0xD7)
         return static_cast<char16_t>(c + 0x20);
     if (c >= 0x100 && c <= 0x17F) {
@@ -643,7 +643,7 @@ WineHive WineHive::parse(std::string_view text, const std::string& source)
     try {
         hive.impl_->parse(text);
     } catch (const ParseError& e) {
-        throw RegistryError("The registry file \"" + source + "\" cannot be read: " + e.reason + ".", kErrorBadDb);
+        throw RegistryError("The registry file \"" + source + "\" cannot be read: " + e.reason + ".", WinError::BadDb);
     }
     return hive;
 }
@@ -785,7 +785,7 @@ std::optional<RegValue> WineHive::value(const Node* key, std::string_view name) 
 void WineHive::setValue(Node* key, std::string_view name, const RegValue& value, TimePoint now)
 {
     if (key == &impl_->root)
-        throw RegistryError("The root of a registry file holds no values.", 5);
+        throw RegistryError("The root of a registry file holds no values.", WinError::AccessDenied);
     const std::u16string name16 = toUtf16(name);
     const std::u16string f = folded(name16);
     auto [block, index] = impl_->findValue(key, f);

@@ -3,17 +3,16 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "platform/errors.h"
 #include "platform/wine/wine_environment.h"
 #include "platform/wine/wine_file_system.h"
 #include "platform/wine/wineserver_lock.h"
 #include "platform/windows_command_line.h"
+#include "platform/windows_path.h"
 
 namespace tarvix::platform {
 
 namespace {
-
-constexpr uint32_t ErrorFileNotFound = 2;
-constexpr uint32_t ErrorBadExeFormat = 193;
 
 bool hasFolder(std::string_view name)
 {
@@ -24,14 +23,6 @@ bool hasExtension(std::string_view name)
 {
     const auto dot = name.find_last_of('.');
     return dot != std::string_view::npos && name.find_first_of("\\/", dot) == std::string_view::npos;
-}
-
-std::string join(std::string_view folder, std::string_view name)
-{
-    std::string path(folder);
-    if (!path.empty() && path.back() != '\\')
-        path += '\\';
-    return path + std::string(name);
 }
 
 bool isPeImage(const std::string& hostPath)
@@ -57,10 +48,10 @@ std::string WineProcesses::programFile(const std::string& program, const std::st
     if (hasFolder(name)) {
         candidates.push_back(name); // relative names are taken against the current folder by the file layer
         if (!currentDirectory.empty() && name.find(':') == std::string::npos && name.front() != '\\')
-            candidates.insert(candidates.begin(), join(currentDirectory, name));
+            candidates.insert(candidates.begin(), includeTrailingBackslash(currentDirectory) + name);
     } else {
         if (!currentDirectory.empty())
-            candidates.push_back(join(currentDirectory, name));
+            candidates.push_back(includeTrailingBackslash(currentDirectory) + name);
         candidates.push_back(name);
         candidates.push_back("C:\\windows\\system32\\" + name);
         candidates.push_back("C:\\windows\\" + name);
@@ -77,7 +68,7 @@ ProcessResult WineProcesses::run(const ProcessRequest& request)
     const std::vector<std::string> args = splitWindowsCommandLine(request.commandLine);
     const std::string program = args.empty() ? std::string() : programFile(args[0], request.currentDirectory);
     if (program.empty()) {
-        result.exitCode = ErrorFileNotFound;
+        result.exitCode = WinError::FileNotFound;
         return result;
     }
     const std::string hostProgram = files_.toHostPath(program);
@@ -117,7 +108,7 @@ ProcessResult WineProcesses::run(const ProcessRequest& request)
     result.aborted = run.aborted;
     // A file that is neither a PE image nor a host program is no program, as Windows puts it.
     if (!run.started)
-        result.exitCode = run.startError == 5 && !pe ? ErrorBadExeFormat : run.startError;
+        result.exitCode = run.startError == WinError::AccessDenied && !pe ? WinError::BadExeFormat : run.startError;
     else
         result.exitCode = run.exitCode;
     return result;

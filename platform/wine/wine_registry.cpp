@@ -1,6 +1,7 @@
 #include "platform/wine/wine_registry.h"
 
 #include "platform/errors.h"
+#include "platform/host_file.h"
 #include "platform/wine/wine_hive.h"
 #include "platform/wine/wineserver_lock.h"
 
@@ -16,13 +17,6 @@
 namespace tarvix::platform::wine {
 
 namespace {
-
-constexpr uint32_t kErrorFileNotFound = 2;
-constexpr uint32_t kErrorPathNotFound = 3;
-constexpr uint32_t kErrorAccessDenied = 5;
-constexpr uint32_t kErrorBadPathname = 161;
-constexpr uint32_t kErrorRegistryIo = 1016;
-constexpr uint32_t kErrorKeyDeleted = 1018;
 
 enum HiveId { SystemHive, UserHive, DefaultUserHive, HiveCount };
 
@@ -133,7 +127,7 @@ struct WineRegistry::State {
             const int err = errno;
             if (err != ENOENT && err != ENOTDIR)
                 throw RegistryError("Cannot read the registry file \"" + slot.file.string() + "\": " + systemText(err) + ".",
-                                    kErrorRegistryIo);
+                                    WinError::RegistryIoFailed);
             if (!slot.hive || slot.fromFile) {
                 slot.hive.reset();
                 slot.hive = WineHive::makeEmpty(kHives[id].relativeTo, archForNewHive(id));
@@ -149,7 +143,7 @@ struct WineRegistry::State {
         if (fd < 0) {
             const int err = errno;
             throw RegistryError("Cannot read the registry file \"" + slot.file.string() + "\": " + systemText(err) + ".",
-                                kErrorRegistryIo);
+                                WinError::RegistryIoFailed);
         }
         std::string text;
         struct stat opened {};
@@ -169,7 +163,7 @@ struct WineRegistry::State {
         ::close(fd);
         if (!ok)
             throw RegistryError("Cannot read the registry file \"" + slot.file.string() + "\": " + systemText(err) + ".",
-                                kErrorRegistryIo);
+                                WinError::RegistryIoFailed);
         if (text.empty()) {
             // Nothing to keep: the first write gives it Wine's header.
             slot.hive = WineHive::makeEmpty(kHives[id].relativeTo, archForNewHive(id));
@@ -212,7 +206,7 @@ struct WineRegistry::State {
         if (!std::filesystem::is_directory(prefix, ec))
             throw RegistryError("The Wine prefix \"" + prefix.string() +
                                     "\" does not exist; the registry change was not written.",
-                                kErrorPathNotFound);
+                                WinError::PathNotFound);
         ensureWineserverStopped(prefix);
     }
 
@@ -239,67 +233,12 @@ struct WineRegistry::State {
 
     static void writeAtomically(const std::filesystem::path& file, const std::string& text)
     {
-        const std::filesystem::path dir = file.parent_path();
-        std::string pattern = (dir / ("." + file.filename().string() + ".XXXXXX")).string();
-        auto fail = [&](const std::string& what, int err) {
-            throw RegistryError("Cannot save the registry file \"" + file.string() + "\": " + what + ": " +
-                                    systemText(err) + ". The file was left unchanged.",
-                                kErrorRegistryIo);
-        };
-        int fd = ::mkstemp(pattern.data());
-        if (fd < 0)
-            fail("cannot create a temporary file in \"" + dir.string() + "\"", errno);
-        auto abandon = [&](const std::string& what) {
-            const int err = errno;
-            ::close(fd);
-            ::unlink(pattern.c_str());
-            fail(what, err);
-        };
-
-        // The new file keeps the old one's permissions and owner (a root process must not take a user's hive).
-        struct stat old {};
-        if (::stat(file.c_str(), &old) == 0) {
-            ::fchmod(fd, old.st_mode & 07777);
-            if (::geteuid() == 0)
-                (void)::fchown(fd, old.st_uid, old.st_gid);
-        } else {
-            mode_t mask = ::umask(0);
-            ::umask(mask);
-            ::fchmod(fd, 0666 & ~mask);
-            struct stat owner {};
-            if (::geteuid() == 0 && ::stat(dir.c_str(), &owner) == 0)
-                (void)::fchown(fd, owner.st_uid, owner.st_gid);
-        }
-
-        size_t done = 0;
-        while (done < text.size()) {
-            ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                if (n == 0)
-                    errno = EIO;
-                abandon("cannot write the temporary file");
-            }
-            done += static_cast<size_t>(n);
-        }
-        if (::fsync(fd) != 0)
-            abandon("cannot flush the temporary file");
-        if (::close(fd) != 0) {
-            const int err = errno;
-            ::unlink(pattern.c_str());
-            fail("cannot write the temporary file", err);
-        }
-        if (::rename(pattern.c_str(), file.c_str()) != 0) {
-            const int err = errno;
-            ::unlink(pattern.c_str());
-            fail("cannot replace the file", err);
-        }
-        // Make the rename itself durable.
-        int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dirFd >= 0) {
-            (void)::fsync(dirFd);
-            ::close(dirFd);
+        try {
+            replaceHostFile(file, text);
+        } catch (const HostFileError& e) {
+            throw RegistryError("Cannot save the registry file \"" + file.string() + "\": " + e.what() +
+                                    ". The file was left unchanged.",
+                                WinError::RegistryIoFailed);
         }
     }
 
@@ -401,7 +340,7 @@ struct WineRegistry::State {
                 return true;
             }
             if (!same(parts.front(), ".Default")) {
-                error = create ? kErrorAccessDenied : kErrorFileNotFound;
+                error = create ? WinError::AccessDenied : WinError::FileNotFound;
                 return false;
             }
             ref.hive = DefaultUserHive;
@@ -409,7 +348,7 @@ struct WineRegistry::State {
             break;
         default:
             if (!parts.empty()) {
-                error = create ? kErrorAccessDenied : kErrorFileNotFound;
+                error = create ? WinError::AccessDenied : WinError::FileNotFound;
                 return false;
             }
             ref.kind = KeyRef::Kind::EmptyRoot;
@@ -509,15 +448,15 @@ private:
     {
         if (!(access_ & KeyAccess::SetValue))
             throw RegistryError("Cannot " + action + " the key " + name_ + ": the key was opened without the right "
-                                "to set values.", kErrorAccessDenied);
+                                "to set values.", WinError::AccessDenied);
         if (ref_.kind != KeyRef::Kind::Hive || ref_.path.empty())
             throw RegistryError("Cannot " + action + " the key " + name_ + ": this root key holds no values.",
-                                kErrorAccessDenied);
+                                WinError::AccessDenied);
         state_->ensureWritable();
         WineHive::Node* node = state_->find(ref_);
         if (!node)
             throw RegistryError("Cannot " + action + " the key " + name_ + ": the key has been deleted.",
-                                kErrorKeyDeleted);
+                                WinError::KeyDeleted);
         return node;
     }
 
@@ -559,7 +498,7 @@ std::unique_ptr<RegistryKey> WineRegistry::openKey(RegRoot root, std::string_vie
     };
     auto parts = splitKeyPath(path);
     if (!parts)
-        return fail(kErrorBadPathname);
+        return fail(WinError::BadPathName);
 
     std::lock_guard lock(state_->mutex);
     KeyRef ref;
@@ -583,11 +522,11 @@ std::unique_ptr<RegistryKey> WineRegistry::openKey(RegRoot root, std::string_vie
             }
         }
         if (!found)
-            return fail(kErrorFileNotFound);
+            return fail(WinError::FileNotFound);
         ref = std::move(*found);
     }
     if (error)
-        *error = 0;
+        *error = WinError::Success;
     return std::make_unique<WineRegistryKey>(state_, std::move(ref), access, describe(root, path));
 }
 

@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include "platform/errors.h"
+#include "platform/windows_path.h"
+#include "platform/wine/prefix_keys.h"
 #include "platform/wine/windows_names.h"
 
 extern char** environ;
@@ -19,16 +21,6 @@ namespace fs = std::filesystem;
 namespace tarvix::platform {
 
 namespace {
-
-constexpr std::string_view UserShellFoldersKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-constexpr std::string_view UserShellFoldersExpandKey =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-constexpr std::string_view CurrentVersionKey = "Software\\Microsoft\\Windows\\CurrentVersion";
-constexpr std::string_view NtCurrentVersionKey = "Software\\Microsoft\\Windows NT\\CurrentVersion";
-constexpr std::string_view ProfileListKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
-constexpr std::string_view SessionEnvironmentKey =
-    "System\\CurrentControlSet\\Control\\Session Manager\\Environment";
-constexpr std::string_view CodePageKey = "System\\CurrentControlSet\\Control\\Nls\\Codepage";
 
 using Variables = std::vector<std::pair<std::string, std::string>>;
 
@@ -101,13 +93,6 @@ std::string expandWith(std::string_view text, Lookup&& find)
         }
     }
     return out;
-}
-
-std::string withoutTrailingBackslash(std::string path)
-{
-    while (path.size() > 3 && (path.back() == '\\' || path.back() == '/'))
-        path.pop_back();
-    return path;
 }
 
 std::vector<std::string> readNulSeparated(const std::string& file)
@@ -226,10 +211,10 @@ std::optional<std::string> WineShell::readText(RegRoot root, std::string_view pa
 std::string WineShell::shellFolder(RegRoot root, std::string_view name) const
 {
     // Shell Folders holds the resolved paths; User Shell Folders the templates they come from.
-    auto folder = readText(root, UserShellFoldersKey, name);
+    auto folder = readText(root, PrefixKey::ShellFolders, name);
     if (!folder || folder->empty())
-        folder = readText(root, UserShellFoldersExpandKey, name);
-    return folder ? withoutTrailingBackslash(*folder) : std::string();
+        folder = readText(root, PrefixKey::UserShellFolders, name);
+    return folder ? excludeTrailingBackslash(*folder) : std::string();
 }
 
 std::string WineShell::appDataFolder() const
@@ -249,17 +234,17 @@ std::string WineShell::desktopFolder() const
 
 std::string WineShell::programFiles32Folder() const
 {
-    auto folder = readText(RegRoot::LocalMachine, CurrentVersionKey, "ProgramFilesDir (x86)");
+    auto folder = readText(RegRoot::LocalMachine, PrefixKey::CurrentVersion, "ProgramFilesDir (x86)");
     if (!folder || folder->empty())
-        folder = readText(RegRoot::LocalMachine, CurrentVersionKey, "ProgramFilesDir");
-    return folder ? withoutTrailingBackslash(*folder) : std::string();
+        folder = readText(RegRoot::LocalMachine, PrefixKey::CurrentVersion, "ProgramFilesDir");
+    return folder ? excludeTrailingBackslash(*folder) : std::string();
 }
 
 std::string WineShell::windowsFolder() const
 {
     // Read as stored: the variables that would expand it start from this folder.
-    const auto root = readText(RegRoot::LocalMachine, NtCurrentVersionKey, "SystemRoot", false);
-    return root && !root->empty() ? withoutTrailingBackslash(*root) : std::string("C:\\windows");
+    const auto root = readText(RegRoot::LocalMachine, PrefixKey::NtCurrentVersion, "SystemRoot", false);
+    return root && !root->empty() ? excludeTrailingBackslash(*root) : std::string("C:\\windows");
 }
 
 Variables WineShell::prefixVariables() const
@@ -283,13 +268,13 @@ Variables WineShell::prefixVariables() const
                text->expand ? expandWith(text->value, [&](std::string_view n) { return lookup(vars, n); })
                             : text->value);
     };
-    derive("ProgramFiles", CurrentVersionKey, "ProgramFilesDir");
-    derive("ProgramFiles(x86)", CurrentVersionKey, "ProgramFilesDir (x86)");
-    derive("CommonProgramFiles", CurrentVersionKey, "CommonFilesDir");
-    derive("CommonProgramFiles(x86)", CurrentVersionKey, "CommonFilesDir (x86)");
-    derive("ProgramData", ProfileListKey, "ProgramData");
-    derive("ALLUSERSPROFILE", ProfileListKey, "ProgramData");
-    derive("PUBLIC", ProfileListKey, "Public");
+    derive("ProgramFiles", PrefixKey::CurrentVersion, "ProgramFilesDir");
+    derive("ProgramFiles(x86)", PrefixKey::CurrentVersion, "ProgramFilesDir (x86)");
+    derive("CommonProgramFiles", PrefixKey::CurrentVersion, "CommonFilesDir");
+    derive("CommonProgramFiles(x86)", PrefixKey::CurrentVersion, "CommonFilesDir (x86)");
+    derive("ProgramData", PrefixKey::ProfileList, "ProgramData");
+    derive("ALLUSERSPROFILE", PrefixKey::ProfileList, "ProgramData");
+    derive("PUBLIC", PrefixKey::ProfileList, "Public");
 
     auto readKey = [&](RegRoot root, std::string_view path) {
         std::vector<std::pair<std::string, Text>> values;
@@ -312,7 +297,7 @@ Variables WineShell::prefixVariables() const
                                : text.value);
     };
 
-    const auto system = readKey(RegRoot::LocalMachine, SessionEnvironmentKey);
+    const auto system = readKey(RegRoot::LocalMachine, PrefixKey::SessionEnvironment);
     const auto user = readKey(RegRoot::CurrentUser, "Environment");
     const auto volatileValues = readKey(RegRoot::CurrentUser, "Volatile Environment");
     Variables volatileVars;
@@ -420,16 +405,14 @@ std::string WineShell::tempFolder()
     } catch (const PlatformError&) {
         return {};
     }
-    if (folder.back() != '\\')
-        folder += '\\';
-    return folder;
+    return includeTrailingBackslash(folder);
 }
 
 // ACP and OEMCP: Wine stores them as text; a DWORD is taken too. Anything else gives the fallback.
 uint32_t WineShell::codePage(std::string_view valueName, uint32_t fallback) const
 {
     NativeView view;
-    auto key = registry_.openKey(RegRoot::LocalMachine, CodePageKey, KeyAccess::Read, false);
+    auto key = registry_.openKey(RegRoot::LocalMachine, PrefixKey::CodePage, KeyAccess::Read, false);
     const auto value = key ? key->value(valueName) : std::nullopt;
     if (value && value->type == RegType::Dword && value->asDword() != 0)
         return value->asDword();

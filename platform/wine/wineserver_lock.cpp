@@ -16,8 +16,6 @@ namespace tarvix::platform::wine {
 
 namespace {
 
-constexpr uint32_t kErrorSharingViolation = 32;
-
 // The name the prefix's file "wineserver" gives to the server's folder under the temporary folder ("wine-AbC123");
 // empty when there is none or it is not a plain folder name.
 std::string serverFolderName(const std::filesystem::path& prefixDir)
@@ -87,7 +85,7 @@ void ensureWineserverStopped(const std::filesystem::path& prefixDir)
                             "\" is in use: a wineserver is running for that prefix and would overwrite any change "
                             "when it exits. Close the Windows programs of that prefix (or run: WINEPREFIX=\"" +
                             prefixDir.string() + "\" wineserver -k) and try again.",
-                        kErrorSharingViolation);
+                        WinError::SharingViolation);
 }
 
 } // namespace tarvix::platform::wine

@@ -20,7 +20,7 @@
 #include "components/kq_color_qt.h"
 #include "components/kq_form_saver.h"
 #include "components/kq_msg_dlg.h"
-#include "tests/components/sandbox_system.h"
+#include "tests/components/scripted_prefix_system.h"
 #include "tests/support/modal_dialog_helper.h"
 
 namespace tarvix {
@@ -66,7 +66,7 @@ protected:
             ->writeString("Desktop", "C:\\users\\tester\\Desktop");
     }
 
-    test::SandboxSystem system;
+    test::ScriptedPrefixSystem system;
 };
 
 // --- The tree ----------------------------------------------------------------------------------------------

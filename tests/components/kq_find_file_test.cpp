@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/file_system.h"
-#include "tests/components/sandbox_system.h"
+#include "tests/components/scripted_prefix_system.h"
 #include "tests/support/fake_message_pump.h"
 
 namespace tarvix {
@@ -55,7 +55,7 @@ protected:
         return result;
     }
 
-    test::SandboxSystem system;
+    test::ScriptedPrefixSystem system;
     TKqFindFile finder;
     Names searched;
     Names found;

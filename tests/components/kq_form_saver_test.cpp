@@ -13,7 +13,7 @@
 
 #include <memory>
 
-#include "tests/components/sandbox_system.h"
+#include "tests/components/scripted_prefix_system.h"
 #include "tests/platform/reg_value_printer.h"
 #include "tests/support/modal_dialog_helper.h"
 
@@ -84,7 +84,7 @@ protected:
     }
     bool KeyExists(std::string_view path = KeyPath) { return system.registry().keyExists(RegRoot::CurrentUser, path); }
 
-    test::SandboxSystem system;
+    test::ScriptedPrefixSystem system;
 };
 
 TEST_F(FormSaverTest, StartsWithItsDefaults)

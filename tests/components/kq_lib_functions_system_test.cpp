@@ -7,17 +7,18 @@
 #include <gtest/gtest.h>
 
 #include "platform/text_encoding.h"
-#include "tests/components/sandbox_system.h"
+#include "tests/components/scripted_prefix_system.h"
+#include "tests/support/sandbox_system.h"
 
 namespace tarvix {
 namespace {
 
-using test::SandboxSystem;
+using test::ScriptedPrefixSystem;
 using test::ScopedCurrentPath;
 
 class SystemQueries : public ::testing::Test {
 protected:
-    SandboxSystem system;
+    ScriptedPrefixSystem system;
 };
 
 TEST_F(SystemQueries, TranslateFileNameSpellsEveryComponentAsStored)
@@ -94,14 +95,15 @@ TEST_F(SystemQueries, GetCurrentDirEndsInABackslashAndFitsInTheSystemBuffer)
     }
 }
 
-TEST_F(SystemQueries, GetTempDirFromThePrefix)
+TEST(GetTempDir, IsThePrefixsTemporaryFolderMadeWhenMissing)
 {
-    system.sandbox.writeHive("user.reg", "[Environment] 1700000000\n\"TEMP\"=\"C:\\\\users\\\\ana\\\\Temp\"\n"
-                                         "\"TMP\"=\"C:\\\\users\\\\ana\\\\Temp\"\n");
-    platform::WinePrefix fresh(system.sandbox.path());
-    platform::ScopedCurrentSystem scoped(fresh);
+    // A prefix as the builder makes it: TEMP and TMP of user "ana" are C:\users\ana\Temp. The folder is taken
+    // away first, so that the query has to make it.
+    test::SandboxSystem sandbox;
+    const std::filesystem::path temp = sandbox.builder().hostPath("C:\\users\\ana\\Temp");
+    std::filesystem::remove_all(temp);
     EXPECT_EQ(GetTempDir(), "C:\\users\\ana\\Temp\\");
-    EXPECT_TRUE(std::filesystem::is_directory(system.sandbox.driveC() / "users" / "ana" / "Temp"));
+    EXPECT_TRUE(std::filesystem::is_directory(temp));
 }
 
 TEST_F(SystemQueries, GetTempDirEndsInABackslashAndFitsInTheSystemBuffer)

@@ -3,25 +3,18 @@
 // manager.
 #include "components/kq_reg_manager.h"
 
+#include "platform/ascii_case.h"
 #include "platform/wine/wine_prefix.h"
 #include "tests/support/real_wine_prefix.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
 #include <map>
 #include <sstream>
 
 namespace tarvix {
 namespace {
-
-std::string lower(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
 
 std::string hex(std::string_view bytes)
 {
@@ -133,7 +126,7 @@ TEST_F(RegManagerInteropTest, WineReadsEveryTypeWithItsBytes)
         auto it = values.find(name);
         ASSERT_NE(it, values.end()) << cu.output;
         EXPECT_EQ(it->second.type, want.type);
-        EXPECT_EQ(want.type == "REG_SZ" ? it->second.data : lower(it->second.data), want.data);
+        EXPECT_EQ(want.type == "REG_SZ" ? it->second.data : platform::asciiLowerCase(it->second.data), want.data);
     }
 
     const test::WineRun lm = test::runWine(prefixDir, {"reg", "query", "HKLM\\Software\\Tarvix\\Interop"}, true);

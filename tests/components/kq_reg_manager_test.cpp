@@ -6,7 +6,7 @@
 #include "platform/text_encoding.h"
 #include "platform/wine/wine_prefix.h"
 #include "tests/platform/reg_value_printer.h"
-#include "tests/platform/sandbox_prefix.h"
+#include "tests/support/sandbox_system.h"
 
 #include <gtest/gtest.h>
 
@@ -52,13 +52,12 @@ protected:
     // The system's ANSI code page, as Wine keeps it.
     void setAnsiCodePage(std::string_view acp)
     {
-        sandbox.writeHive("system.reg", "[System\\\\CurrentControlSet\\\\Control\\\\Nls\\\\Codepage] 1700000000\n\"ACP\"=\"" +
-                                            std::string(acp) + "\"\n\"OEMCP\"=\"437\"\n");
+        sandbox.builder().setString(RegRoot::LocalMachine, "System\\CurrentControlSet\\Control\\Nls\\Codepage", "ACP",
+                                    acp);
     }
 
-    test::SandboxPrefix sandbox;
-    platform::WinePrefix system{sandbox.path()};
-    platform::ScopedCurrentSystem scope{system};
+    test::SandboxSystem sandbox;
+    platform::WinePrefix& system = sandbox.system();
     TKqRegManager reg;
 };
 

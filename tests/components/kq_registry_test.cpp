@@ -13,6 +13,7 @@ namespace {
 
 using platform::RegRoot;
 using platform::RegValue;
+namespace WinError = platform::WinError;
 
 class RegistryTest : public ::testing::Test {
 protected:
@@ -48,13 +49,13 @@ TEST_F(RegistryTest, FailedOpenKeepsThePreviousKeyAndTellsWhy)
 {
     ASSERT_TRUE(registry.OpenKey("\\Software\\Kept", true));
     EXPECT_FALSE(registry.OpenKey("\\Software\\Missing", false));
-    EXPECT_EQ(registry.LastError(), 2u);
+    EXPECT_EQ(registry.LastError(), WinError::FileNotFound);
     EXPECT_EQ(registry.CurrentPath(), "Software\\Kept");
     EXPECT_FALSE(registry.OpenKey("\\Software\\\\Doubled", true));
-    EXPECT_EQ(registry.LastError(), 161u);
+    EXPECT_EQ(registry.LastError(), WinError::BadPathName);
     EXPECT_FALSE(registry.KeyExists("\\Software\\Missing"));
     ASSERT_TRUE(registry.OpenKey("\\Software\\Kept", false));
-    EXPECT_EQ(registry.LastError(), 0u);
+    EXPECT_EQ(registry.LastError(), WinError::Success);
 }
 
 TEST_F(RegistryTest, ChangingTheRootClosesTheKey)
@@ -103,7 +104,7 @@ TEST_F(RegistryTest, RefusalsOfTheSystemBecomeRegistryExceptions)
         registry.WriteString("V", "x");
         FAIL() << "the write went through";
     } catch (const ERegistryException& e) {
-        EXPECT_EQ(e.code(), 5u);
+        EXPECT_EQ(e.code(), WinError::AccessDenied);
     }
 }
 
@@ -111,7 +112,7 @@ TEST_F(RegistryTest, AHiveThatCannotBeReadFailsTheOpenButRaisesElsewhere)
 {
     sandbox.writeHive("user.reg", "[Software\\\\Tarvix] 1700000000\nthis is no value line\n");
     EXPECT_FALSE(registry.OpenKey("\\Software\\Tarvix", true));
-    EXPECT_NE(registry.LastError(), 0u);
+    EXPECT_NE(registry.LastError(), WinError::Success);
     EXPECT_THROW(registry.KeyExists("\\Software\\Tarvix"), ERegistryException);
 }
 

@@ -12,7 +12,8 @@
 #include <optional>
 
 #include "ideservices/ide_errors.h"
-#include "ideservices/ide_text_utils.h"
+#include "platform/ascii_case.h"
+#include "platform/windows_path.h"
 #include "tests/ideservices/ide_tool_sandbox.h"
 
 using namespace tarvix;
@@ -680,8 +681,8 @@ TEST_F(MakePackageTest, TheOptionsOfAnMsBuildProject)
          with(projectOptions, {"-U\"C:\\Out\\Dcp;" + common + "\\Dcp;" + search + "\"", "-LU\"rtl;vcl\"",
                                "-nsVcl;System"})},
         {"the DCP folder is the IDE's: it is named once", Dproj("Delphi.Personality", kDprojProperties),
-         ide::AsciiLowerCase(common) + "\\dcp\\",
-         with(projectOptions, {"-U\"" + ide::AsciiLowerCase(common) + "\\dcp\\;" + search + "\"", "-LU\"rtl;vcl\"",
+         platform::asciiLowerCase(common) + "\\dcp\\",
+         with(projectOptions, {"-U\"" + platform::asciiLowerCase(common) + "\\dcp\\;" + search + "\"", "-LU\"rtl;vcl\"",
                                "-nsVcl;System"})},
         {"no packages: no -LU", Dproj("Delphi.Personality", "    <DCC_Define>A;B</DCC_Define>\r\n"), "C:\\Out\\Dcp",
          {"-DA;B", "-U\"C:\\Out\\Dcp;" + common + "\\Dcp;\""}},
@@ -700,7 +701,7 @@ TEST_F(MakePackageTest, TheOptionsOfAnMsBuildProject)
         Lines expected = {"--no-config", release};
         expected.insert(expected.end(), c.expected.begin(), c.expected.end());
         expected.insert(expected.end(),
-                        {"-LN\"" + ide::ExcludeTrailingBackslash(c.dcpPath) + "\"", "-LE\"C:\\Out\\Bpl\"", ""});
+                        {"-LN\"" + platform::excludeTrailingBackslash(c.dcpPath) + "\"", "-LE\"C:\\Out\\Bpl\"", ""});
         EXPECT_EQ(dcc().Options(), expected);
     }
 }

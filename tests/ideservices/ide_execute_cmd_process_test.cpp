@@ -11,6 +11,7 @@
 #include <atomic>
 #include <optional>
 
+#include "platform/errors.h"
 #include "tests/ideservices/ide_tool_sandbox.h"
 
 using namespace tarvix;
@@ -135,10 +136,10 @@ TEST_F(RunOptionsTest, AProgramThatCannotStartGivesTheSystemsErrorCode)
         uint32_t code;
     };
     const std::vector<Case> cases = {
-        {"C:\\Tools\\missing.exe -B", 2},
-        {"\"C:\\No Folder\\tool.exe\"", 2},
-        {"", 2},
-        {"C:\\Tools\\text.exe", 193},
+        {"C:\\Tools\\missing.exe -B", platform::WinError::FileNotFound},
+        {"\"C:\\No Folder\\tool.exe\"", platform::WinError::FileNotFound},
+        {"", platform::WinError::FileNotFound},
+        {"C:\\Tools\\text.exe", platform::WinError::BadExeFormat},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.commandLine);
@@ -171,7 +172,7 @@ TEST_F(AbortTest, ACallbackThatSetsTheAbortFlagStopsTheChild)
         abort = true;
     };
     EXPECT_TRUE(run.Execute());
-    EXPECT_EQ(run.ExitCode(), 1223u);
+    EXPECT_EQ(run.ExitCode(), platform::WinError::Cancelled);
     EXPECT_THAT(lines, ElementsAre("started"));
 }
 

@@ -8,7 +8,7 @@
 #include <map>
 
 #include "ideservices/ide_errors.h"
-#include "ideservices/ide_text_utils.h"
+#include "platform/ascii_case.h"
 #include "platform/errors.h"
 #include "tests/support/sandbox_system.h"
 
@@ -591,7 +591,7 @@ public:
     std::unique_ptr<platform::RegistryKey> openKey(RegRoot root, std::string_view path, uint32_t access, bool create,
                                                    uint32_t* error) override
     {
-        if (root == root_ && ide::SameText(path, path_)) {
+        if (root == root_ && platform::equalsIgnoringAsciiCase(path, path_)) {
             if (error)
                 *error = 5;
             return nullptr;

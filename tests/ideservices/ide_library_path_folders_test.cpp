@@ -7,7 +7,8 @@
 
 #include <functional>
 
-#include "ideservices/ide_text_utils.h"
+#include "platform/ascii_case.h"
+#include "platform/windows_path.h"
 #include "tests/ideservices/ide_tool_sandbox.h"
 
 using namespace tarvix;
@@ -26,7 +27,8 @@ int Occurrences(const std::string& list, const std::string& folder)
     for (;;) {
         const std::size_t end = list.find(';', start);
         const std::string item = list.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (ide::SameText(ide::ExcludeTrailingBackslash(item), ide::ExcludeTrailingBackslash(folder)))
+        if (platform::equalsIgnoringAsciiCase(platform::excludeTrailingBackslash(item),
+                                              platform::excludeTrailingBackslash(folder)))
             ++count;
         if (end == std::string::npos)
             return count;

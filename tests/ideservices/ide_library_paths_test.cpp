@@ -129,6 +129,15 @@ TEST(SubstituteVariables, ReplacesEveryVariableAndCollapsesDoubledBackslashes)
         EXPECT_EQ(SubstituteVariables(path, vars), substituted) << path;
 }
 
+// Only the variables that occur count towards the limit of an expansion: a long environment reaches the last one.
+TEST(SubstituteVariables, AVariableFarDownALongListIsStillSubstituted)
+{
+    TIdeNameValueList vars;
+    for (int i = 0; i < 3000; ++i)
+        vars.emplace_back("V" + std::to_string(i), "v" + std::to_string(i));
+    EXPECT_EQ(SubstituteVariables("$(V0)\\$(V2999)", vars), "v0\\v2999");
+}
+
 TEST(RadStudioVars, OnlySetLinesWithANameDefineVariables)
 {
     struct Case {

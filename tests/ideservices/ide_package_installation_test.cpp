@@ -16,6 +16,7 @@
 #include "ideservices/ide_errors.h"
 #include "ideservices/ide_packages.h"
 #include "ideservices/ide_text_utils.h"
+#include "platform/ascii_case.h"
 #include "platform/errors.h"
 #include "tests/ideservices/ide_tool_sandbox.h"
 #include "tools/sim_dcc32.h"
@@ -345,7 +346,7 @@ TEST(InstallPackage, ADisabledEntryForTheSameBplIsEnabledAgain)
     };
     const std::vector<Case> cases = {
         {"written with the IDE's variable", {{"$(BDSCOMMONDIR)\\Bpl\\Pkg.bpl", "Pkg"}}, {}},
-        {"in other letter case", {{ide::AsciiLowerCase(common) + "\\bpl\\pkg.bpl", "Pkg"}}, {}},
+        {"in other letter case", {{platform::asciiLowerCase(common) + "\\bpl\\pkg.bpl", "Pkg"}}, {}},
         {"both", {{"$(BDSCOMMONDIR)\\BPL\\PKG.BPL", "Pkg"}}, {}},
         {"other packages stay disabled",
          {{"$(BDSCOMMONDIR)\\Bpl\\Pkg.bpl", "Pkg"}, {"$(BDSCOMMONDIR)\\Bpl\\Pkg270.bpl", "Pkg270"},

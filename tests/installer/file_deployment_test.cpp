@@ -146,7 +146,7 @@ TEST_F(CopyStep, ANameListedTwiceIsCopiedTwice)
 
 TEST_F(CopyStep, TheDestinationIsReadAgainForEveryFile)
 {
-    sandbox.prefix().mkdirC("Other");
+    sandbox.makeFolder("Other");
     antesDaCopia = [&](const std::string& alvo) {
         if (alvo.ends_with("KqAlpha.dcu"))
             destino = "C:\\Other";
@@ -169,7 +169,7 @@ TEST_F(CopyStep, AFailureIsShownFinishesTheWizardAndPostsTheClose)
     };
     const std::vector<Case> cases = {
         {"a target that cannot be created (a folder of that name)",
-         [](CopyBench& t) { t.sandbox.prefix().mkdirC("Morvane/TarvixComps/D37/KqAlpha.dcr"); },
+         [](CopyBench& t) { t.sandbox.makeFolder("Morvane\\TarvixComps\\D37\\KqAlpha.dcr"); },
          "Cannot create file \"C:\\Morvane\\TarvixComps\\D37\\KqAlpha.dcr\".",
          {"TarvixLib370.dpk", "KqAlpha.dcu"},
          {"KqBeta.dcu"}},

@@ -1,56 +1,53 @@
-// A sandbox Wine prefix made the current system for one test of the wizard's steps, with helpers to put files
-// below drive C: and read them back.
+// A sandbox Wine prefix made by the prefix builder and made the current system for one test of the wizard's
+// steps, with helpers to put files below drive C: and read them back.
 #pragma once
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 
-#include "platform/system.h"
+#include "platform/registry.h"
 #include "platform/wine/wine_prefix.h"
-#include "tests/platform/sandbox_prefix.h"
+#include "tests/support/sandbox_system.h"
 
 namespace tarvix::test {
 
 class InstallerSandbox {
 public:
-    // `systemKeys`: extra keys of system.reg (the code page key, for example).
-    explicit InstallerSandbox(std::string_view systemKeys = {})
+    // `ansiCodePage`: the prefix's ANSI code page (ACP), when it is to be another than the builder's 1252.
+    explicit InstallerSandbox(std::string_view ansiCodePage = {})
     {
-        prefix_.writeHive("system.reg", systemKeys);
-        prefix_.writeHive("user.reg", "");
-        system_ = std::make_unique<platform::WinePrefix>(prefix_.path());
-        scope_ = std::make_unique<platform::ScopedCurrentSystem>(*system_);
+        if (!ansiCodePage.empty())
+            sandbox_.builder().setString(platform::RegRoot::LocalMachine,
+                                         "System\\CurrentControlSet\\Control\\Nls\\Codepage", "ACP", ansiCodePage);
     }
 
-    const SandboxPrefix& prefix() const { return prefix_; }
-    platform::WinePrefix& system() { return *system_; }
+    platform::WinePrefix& system() { return sandbox_.system(); }
 
     // "Dest\\KqAlpha.dcu" below drive C:, as bytes; the folders are made.
-    std::filesystem::path write(std::string_view relative, std::string_view bytes = {}) const
+    std::filesystem::path write(std::string_view relative, std::string_view bytes = {})
     {
-        return prefix_.writeC(hostRelative(relative), bytes);
+        sandbox_.builder().writeFile(windowsPath(relative), bytes);
+        return host(relative);
     }
-    std::string read(std::string_view relative) const { return prefix_.readC(hostRelative(relative)); }
-    bool exists(std::string_view relative) const
+    void makeFolder(std::string_view relative) { sandbox_.builder().makeFolder(windowsPath(relative)); }
+    std::string read(std::string_view relative) const
     {
-        return std::filesystem::exists(prefix_.driveC() / hostRelative(relative));
+        std::ifstream in(host(relative), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
     }
-    std::filesystem::path host(std::string_view relative) const { return prefix_.driveC() / hostRelative(relative); }
+    bool exists(std::string_view relative) const { return std::filesystem::exists(host(relative)); }
+    std::filesystem::path host(std::string_view relative) const
+    {
+        return sandbox_.builder().hostPath(windowsPath(relative));
+    }
 
 private:
-    static std::string hostRelative(std::string_view relative)
-    {
-        std::string r(relative);
-        for (char& c : r)
-            if (c == '\\')
-                c = '/';
-        return r;
-    }
+    static std::string windowsPath(std::string_view relative) { return "C:\\" + std::string(relative); }
 
-    SandboxPrefix prefix_;
-    std::unique_ptr<platform::WinePrefix> system_;
-    std::unique_ptr<platform::ScopedCurrentSystem> scope_;
+    SandboxSystem sandbox_;
 };
 
 } // namespace tarvix::test

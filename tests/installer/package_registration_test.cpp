@@ -15,6 +15,7 @@
 #include "ideservices/ide_installation.h"
 #include "ideservices/ide_packages.h"
 #include "installer/wizard_window.h"
+#include "platform/windows_path.h"
 #include "tests/ideservices/ide_tool_sandbox.h"
 #include "tests/installer/window_recorder.h"
 
@@ -90,13 +91,6 @@ private:
     std::unique_ptr<TEtapaRegistro> step_;
 };
 
-std::string WithoutTrailingBackslash(std::string path)
-{
-    if (!path.empty() && path.back() == '\\')
-        path.pop_back();
-    return path;
-}
-
 class RegistrationStep : public ::testing::Test {
 protected:
     test::TempDir temp_;
@@ -107,10 +101,10 @@ TEST_F(RegistrationStep, Delphi13GetsTheInstallersOptionsAndNoConfigurationFile)
 {
     RegistrationBench bench(tools::IdeSetup::delphi13(), tool_.script());
     TIdeBorRADToolInstallation& ide = bench.installation();
-    const std::string lib = WithoutTrailingBackslash(ide.GetLibFolderName(bpWin32));
+    const std::string lib = platform::excludeTrailingBackslash(ide.GetLibFolderName(bpWin32));
     const std::string search = ide.GetLibrarySearchPath(bpWin32);
-    const std::string bpl = WithoutTrailingBackslash(ide.GetBPLOutputPath(bpWin32));
-    const std::string dcp = WithoutTrailingBackslash(ide.GetDCPOutputPath(bpWin32));
+    const std::string bpl = platform::excludeTrailingBackslash(ide.GetBPLOutputPath(bpWin32));
+    const std::string dcp = platform::excludeTrailingBackslash(ide.GetDCPOutputPath(bpWin32));
     ASSERT_NE(search, lib);
     bench.run();
 

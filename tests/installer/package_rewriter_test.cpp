@@ -217,8 +217,7 @@ TEST_F(PackageRewriter, TheFileIsWrittenBackInItsOwnEncoding)
 TEST_F(PackageRewriter, AnAnsiFileIsReadInTheSystemCodePage)
 {
     // A prefix whose ANSI code page is 1251 (Cyrillic): the byte 0xE4 is "д" there, and goes back as 0xE4.
-    test::InstallerSandbox cyrillic(
-        "[System\\\\CurrentControlSet\\\\Control\\\\Nls\\\\Codepage] 1700000000\n\"ACP\"=\"1251\"\n\n");
+    test::InstallerSandbox cyrillic("1251");
     cyrillic.write("Dest\\TarvixLib370.dpk", "package P;\r\n{ \xE4 }\r\ncontains\r\nend.\r\n");
     cyrillic.write("Dest\\KqAlpha.dcu", "x");
     const TTextoLinhas texto = CarregarTexto("C:\\Dest\\TarvixLib370.dpk");

@@ -49,7 +49,7 @@ protected:
     }
     std::string Read(std::string_view name) const
     {
-        return sandbox.sandbox().readC("work/" + std::string(name));
+        return sandbox.readC("work/" + std::string(name));
     }
     bool Exists(std::string_view name) const { return fs::exists(sandbox.driveC() / "work" / name); }
 
@@ -152,7 +152,7 @@ TEST(ExtrairPacoteCodePage, HighBytesAreDecodedInTheAnsiCodePage)
         std::vector<std::string> names;
         ASSERT_TRUE(ExtrairPacote("C:\\work\\comps.pkg", "C:\\work", names)) << c.acp;
         EXPECT_THAT(names, ElementsAre(c.expected)) << c.acp;
-        EXPECT_EQ(sandbox.sandbox().readC("work/" + c.expected), "data") << c.acp;
+        EXPECT_EQ(sandbox.readC("work/" + c.expected), "data") << c.acp;
     }
 }
 
@@ -236,18 +236,18 @@ TEST(CriarPastaTempTest, FolderIsTheDrawnNumberInTheTemporaryFolder)
 TEST(CriarPastaTempTest, TakenNamesAreDrawnAgainAndNeverTouched)
 {
     PayloadSandbox sandbox;
-    sandbox.sandbox().writeC("temp/5/keep.txt", "someone else's");
-    sandbox.sandbox().writeC("temp/6", "a file, not a folder");
+    sandbox.writeC("temp/5/keep.txt", "someone else's");
+    sandbox.writeC("temp/6", "a file, not a folder");
     auto draws = Draws({5, 6, 7});
     EXPECT_EQ(CriarPastaTemp(draws), "C:\\temp\\7");
-    EXPECT_EQ(sandbox.sandbox().readC("temp/5/keep.txt"), "someone else's");
-    EXPECT_EQ(sandbox.sandbox().readC("temp/6"), "a file, not a folder");
+    EXPECT_EQ(sandbox.readC("temp/5/keep.txt"), "someone else's");
+    EXPECT_EQ(sandbox.readC("temp/6"), "a file, not a folder");
 }
 
 TEST(CriarPastaTempTest, GivesUpWhenEveryDrawIsTaken)
 {
     PayloadSandbox sandbox;
-    sandbox.sandbox().mkdirC("temp/42");
+    sandbox.mkdirC("temp/42");
     int drawn = 0;
     TSorteioPasta always42([&] {
         ++drawn;
@@ -264,7 +264,7 @@ TEST(CriarPastaTempTest, GivesUpWhenEveryDrawIsTaken)
 
 TEST(CriarPastaTempTest, TemporaryFolderThatCannotHoldFoldersIsReportedAtOnce)
 {
-    PayloadSandbox sandbox("1252", "Z:\\\\proc"); // nobody, not even root, makes folders in /proc
+    PayloadSandbox sandbox("1252", "Z:\\proc"); // nobody, not even root, makes folders in /proc
     int drawn = 0;
     TSorteioPasta draws([&] {
         ++drawn;
@@ -281,8 +281,8 @@ TEST(CriarPastaTempTest, TemporaryFolderThatCannotHoldFoldersIsReportedAtOnce)
 
 TEST(CriarPastaTempTest, NoTemporaryFolderIsReported)
 {
-    PayloadSandbox sandbox("1252", "C:\\\\blocker\\\\temp");
-    sandbox.sandbox().writeC("blocker", "a file where the temporary folder's parent should be");
+    PayloadSandbox sandbox("1252", "C:\\blocker\\temp");
+    sandbox.writeC("blocker", "a file where the temporary folder's parent should be");
     auto draws = Draws({1});
     EXPECT_THROW(CriarPastaTemp(draws), EExtracao);
 }

@@ -64,7 +64,7 @@ protected:
     fs::path Work(int32_t draw = 123) const { return sandbox.tempHost() / std::to_string(draw); }
     std::string ReadWork(std::string_view name, int32_t draw = 123) const
     {
-        return sandbox.sandbox().readC("temp/" + std::to_string(draw) + "/" + std::string(name));
+        return sandbox.readC("temp/" + std::to_string(draw) + "/" + std::string(name));
     }
 
     PayloadSandbox sandbox;
@@ -165,7 +165,7 @@ TEST_F(ExtrairInstalacaoTest, MissingExecutableShowsTheSystemsText)
 
 TEST_F(ExtrairInstalacaoTest, UnusableTemporaryFolderFailsBeforeAnythingIsWritten)
 {
-    PayloadSandbox procTemp("1252", "Z:\\\\proc");
+    PayloadSandbox procTemp("1252", "Z:\\proc");
     const std::string exe = procTemp.writeC("setup.exe", Container(Record("KqA.dcu", "a"), Descriptor));
     TSorteioPasta draws([] { return 31; });
     EXPECT_FALSE(ExtrairInstalacao(state, window, draws, exe));
@@ -270,25 +270,25 @@ TEST_F(ExtrairInstalacaoTest, ExecutableEndingEarlyGivesThePlatformsReadError)
 TEST(ApagarPastaTempTest, DeletesTheTreeWithReadOnlyFiles)
 {
     PayloadSandbox sandbox;
-    sandbox.sandbox().writeC("temp/321/KqA.dcu", "a");
-    sandbox.sandbox().writeC("temp/321/Library.zip", "zip");
-    sandbox.sandbox().writeC("temp/321/sub/deeper/KqB.dcu", "b");
+    sandbox.writeC("temp/321/KqA.dcu", "a");
+    sandbox.writeC("temp/321/Library.zip", "zip");
+    sandbox.writeC("temp/321/sub/deeper/KqB.dcu", "b");
     for (const char* readOnly : {"C:\\temp\\321\\KqA.dcu", "C:\\temp\\321\\sub\\deeper\\KqB.dcu"})
         ASSERT_TRUE(platform::current().files().setAttributes(readOnly, platform::FileAttr::ReadOnly)) << readOnly;
-    sandbox.sandbox().writeC("temp/other/keep.txt", "not ours");
+    sandbox.writeC("temp/other/keep.txt", "not ours");
 
     TWizardState state;
     state.PastaTemp = "C:\\temp\\321";
     ApagarPastaTemp(state);
     EXPECT_FALSE(fs::exists(sandbox.tempHost() / "321"));
     EXPECT_TRUE(state.PastaTemp.empty());
-    EXPECT_EQ(sandbox.sandbox().readC("temp/other/keep.txt"), "not ours");
+    EXPECT_EQ(sandbox.readC("temp/other/keep.txt"), "not ours");
 }
 
 TEST(ApagarPastaTempTest, WithoutAWorkFolderNothingIsDeleted)
 {
     PayloadSandbox sandbox;
-    sandbox.sandbox().writeC("temp/keep.txt", "keep");
+    sandbox.writeC("temp/keep.txt", "keep");
     const auto before = sandbox.treeOfC();
     TWizardState state;
     ApagarPastaTemp(state);

@@ -1,10 +1,12 @@
-// What the payload tests share: a sandbox Wine prefix made the current system, whose temporary folder is
-// C:\temp and whose ANSI code page is chosen by the test; builders of records and containers; and a window that
-// records what the steps show.
+// What the payload tests share: a sandbox Wine prefix made by the prefix builder and made the current system,
+// whose temporary folder (C:\temp unless the test says otherwise) and ANSI code page are chosen by the test;
+// builders of records and containers; and a window that records what the steps show.
 #pragma once
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <set>
 #include <string>
@@ -13,39 +15,42 @@
 
 #include "installer/payload_format.h"
 #include "installer/wizard_window.h"
-#include "platform/system.h"
+#include "platform/registry.h"
 #include "platform/wine/wine_prefix.h"
-#include "tests/platform/sandbox_prefix.h"
+#include "tests/support/sandbox_system.h"
 
 namespace tarvix::test {
 
 class PayloadSandbox {
 public:
-    explicit PayloadSandbox(std::string_view ansiCodePage = "1252", std::string_view temp = "C:\\\\temp")
+    // `temp`: the TEMP and TMP of the prefix's user, a Windows path.
+    explicit PayloadSandbox(std::string_view ansiCodePage = "1252", std::string_view temp = "C:\\temp")
     {
-        sandbox_.writeHive("system.reg", "[System\\\\CurrentControlSet\\\\Control\\\\Nls\\\\Codepage] 1700000000\n\"ACP\"=\"" +
-                                             std::string(ansiCodePage) + "\"\n\"OEMCP\"=\"437\"\n\n");
-        sandbox_.writeHive("user.reg", "[Environment] 1700000000\n\"TEMP\"=\"" + std::string(temp) + "\"\n\"TMP\"=\"" +
-                                           std::string(temp) + "\"\n\n");
-        sandbox_.mkdirC("temp");
-        prefix_ = std::make_unique<platform::WinePrefix>(sandbox_.path());
-        scoped_ = std::make_unique<platform::ScopedCurrentSystem>(*prefix_);
+        tools::PrefixBuilder& builder = sandbox_.builder();
+        builder.setString(platform::RegRoot::LocalMachine, "System\\CurrentControlSet\\Control\\Nls\\Codepage", "ACP",
+                          ansiCodePage);
+        builder.setValues(platform::RegRoot::CurrentUser, "Environment",
+                          {{"TEMP", std::string(temp)}, {"TMP", std::string(temp)}});
+        mkdirC("temp");
     }
 
-    platform::WinePrefix& prefix() { return *prefix_; }
-    const SandboxPrefix& sandbox() const { return sandbox_; }
-    std::filesystem::path driveC() const { return sandbox_.driveC(); }
-    std::filesystem::path tempHost() const { return sandbox_.driveC() / "temp"; }
+    platform::WinePrefix& prefix() { return sandbox_.system(); }
+    std::filesystem::path driveC() const { return sandbox_.builder().dir() / "drive_c"; }
+    std::filesystem::path tempHost() const { return driveC() / "temp"; }
 
-    // Writes a file below drive_c; returns its Windows path ("C:\" + relative with backslashes).
-    std::string writeC(std::string_view relative, std::string_view bytes) const
+    // A file or folder below drive_c ("temp/321/KqA.dcu"; parent folders made as needed). writeC returns the
+    // file's Windows path ("C:\" + relative with backslashes).
+    std::string writeC(std::string_view relative, std::string_view bytes)
     {
-        sandbox_.writeC(relative, bytes);
-        std::string windows = "C:\\" + std::string(relative);
-        for (char& c : windows)
-            if (c == '/')
-                c = '\\';
+        const std::string windows = windowsPath(relative);
+        sandbox_.builder().writeFile(windows, bytes);
         return windows;
+    }
+    void mkdirC(std::string_view relative) { sandbox_.builder().makeFolder(windowsPath(relative)); }
+    std::string readC(std::string_view relative) const
+    {
+        std::ifstream in(driveC() / relative, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
     // Every entry below drive_c, as paths relative to it.
@@ -58,9 +63,16 @@ public:
     }
 
 private:
-    SandboxPrefix sandbox_;
-    std::unique_ptr<platform::WinePrefix> prefix_;
-    std::unique_ptr<platform::ScopedCurrentSystem> scoped_;
+    static std::string windowsPath(std::string_view relative)
+    {
+        std::string windows = "C:\\" + std::string(relative);
+        for (char& c : windows)
+            if (c == '/')
+                c = '\\';
+        return windows;
+    }
+
+    SandboxSystem sandbox_;
 };
 
 // One record of the file-record archive, its name given as raw bytes.

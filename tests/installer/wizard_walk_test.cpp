@@ -21,7 +21,9 @@
 #include "ideservices/ide_installation.h"
 #include "ideservices/ide_installations.h"
 #include "installer/frm_main.h"
+#include "platform/ascii_case.h"
 #include "platform/registry.h"
+#include "platform/windows_path.h"
 #include "tests/installer/wizard_bench.h"
 
 namespace tarvix {
@@ -33,14 +35,6 @@ std::string ReadBytes(const fs::path& file)
 {
     std::ifstream in(file, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-std::string Lower(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
 }
 
 // The package source the installer has to leave in the destination, worked out from the edition's files and its
@@ -57,12 +51,14 @@ std::string ExpectedPackage(const fs::path& edition, const std::string& files)
     std::vector<std::string> resources;
     for (const auto& entry : fs::directory_iterator(edition / "files")) {
         const fs::path name = entry.path().filename();
-        if (Lower(name.extension().string()) == ".dcr" &&
+        if (platform::equalsIgnoringAsciiCase(name.extension().string(), ".dcr") &&
             std::find(units.begin(), units.end(), name.stem().string()) != units.end())
             resources.push_back(name.stem().string());
     }
     std::sort(resources.begin(), resources.end(),
-              [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
+              [](const std::string& a, const std::string& b) {
+                  return platform::asciiLowerCase(a) < platform::asciiLowerCase(b);
+              });
 
     std::string resourceLines = "{$R *.res}";
     for (const std::string& r : resources)
@@ -130,7 +126,8 @@ int Occurrences(const std::string& list, const std::string& folder)
     int n = 0;
     std::stringstream in(list);
     for (std::string item; std::getline(in, item, ';');)
-        if (Lower(item) == Lower(folder) || Lower(item) == Lower(folder + "\\"))
+        if (platform::equalsIgnoringAsciiCase(item, folder) ||
+            platform::equalsIgnoringAsciiCase(item, platform::includeTrailingBackslash(folder)))
             ++n;
     return n;
 }

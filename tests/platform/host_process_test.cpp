@@ -103,11 +103,11 @@ TEST(HostProcess, StartFailuresCarryTheWindowsErrorCode)
         uint32_t error;
     };
     const Case cases[] = {
-        {"tarvix-no-such-program-anywhere", 2},
-        {(temp.path() / "missing").string(), 2},
-        {plain.string(), 5},          // not executable
-        {script.string(), 193},       // executable bit, but no format the system can run
-        {temp.path().string(), 5},    // a folder
+        {"tarvix-no-such-program-anywhere", WinError::FileNotFound},
+        {(temp.path() / "missing").string(), WinError::FileNotFound},
+        {plain.string(), WinError::AccessDenied},  // not executable
+        {script.string(), WinError::BadExeFormat}, // executable bit, but no format the system can run
+        {temp.path().string(), WinError::AccessDenied}, // a folder
     };
     for (const Case& c : cases) {
         HostProcessSpec spec;

@@ -118,12 +118,12 @@ TEST(SystemErrors, WindowsWordingAndErrnoMapping)
     EXPECT_EQ(systemErrorText(183), "Cannot create a file when that file already exists.");
     EXPECT_EQ(systemErrorText(99999), "System error 99999.");
 
-    EXPECT_EQ(windowsErrorFromErrno(ENOENT), 2u);
-    EXPECT_EQ(windowsErrorFromErrno(ENOTDIR), 3u);
-    EXPECT_EQ(windowsErrorFromErrno(EACCES), 5u);
-    EXPECT_EQ(windowsErrorFromErrno(ENOTEMPTY), 145u);
-    EXPECT_EQ(windowsErrorFromErrno(ENOSPC), 112u);
-    EXPECT_EQ(windowsErrorFromErrno(EEXIST), 80u);
+    EXPECT_EQ(windowsErrorFromErrno(ENOENT), WinError::FileNotFound);
+    EXPECT_EQ(windowsErrorFromErrno(ENOTDIR), WinError::PathNotFound);
+    EXPECT_EQ(windowsErrorFromErrno(EACCES), WinError::AccessDenied);
+    EXPECT_EQ(windowsErrorFromErrno(ENOTEMPTY), WinError::DirNotEmpty);
+    EXPECT_EQ(windowsErrorFromErrno(ENOSPC), WinError::DiskFull);
+    EXPECT_EQ(windowsErrorFromErrno(EEXIST), WinError::FileExists);
     EXPECT_NE(windowsErrorFromErrno(EHOSTDOWN), 0u); // unknown errors still name a failure
 }
 

@@ -57,7 +57,7 @@ protected:
         } catch (const FileError& e) {
             return e.code();
         }
-        return 0;
+        return WinError::Success;
     }
 };
 
@@ -118,11 +118,11 @@ TEST_F(WineFiles, PathsWindowsRefusesOrCannotReach)
         uint32_t code;
     };
     const Case cases[] = {
-        {"Q:\\x", 3},             // no such drive
-        {"", 3},                  // empty
-        {"C:\\a|b", 123},         // a character Windows refuses
-        {"C:\\what?\\x", 123},
-        {"\\\\server\\share\\x", 53},
+        {"Q:\\x", WinError::PathNotFound}, // no such drive
+        {"", WinError::PathNotFound},     // empty
+        {"C:\\a|b", WinError::InvalidName}, // a character Windows refuses
+        {"C:\\what?\\x", WinError::InvalidName},
+        {"\\\\server\\share\\x", WinError::BadNetPath},
     };
     for (const auto& c : cases) {
         try {
@@ -221,7 +221,7 @@ TEST_F(WineFiles, ExistenceAndAttributes)
     EXPECT_TRUE(files.setAttributes("C:\\Lib\\ro.dcr", FileAttr::Normal));
     EXPECT_EQ(files.attributes("C:\\Lib\\ro.dcr"), FileAttr::Archive);
     EXPECT_FALSE(files.setAttributes("C:\\Lib\\nothing", FileAttr::Normal));
-    EXPECT_EQ(FileSystem::lastError(), 2u);
+    EXPECT_EQ(FileSystem::lastError(), WinError::FileNotFound);
 }
 
 TEST(WindowsNames, WildcardRules)
@@ -314,18 +314,18 @@ TEST_F(WineFiles, CreatingFolders)
 {
     uint32_t error = 99;
     EXPECT_TRUE(files.createDirectory("C:\\Morvane", &error));
-    EXPECT_EQ(error, 0u);
+    EXPECT_EQ(error, WinError::Success);
     EXPECT_TRUE(fs::is_directory(prefix.driveC() / "Morvane"));
 
     EXPECT_FALSE(files.createDirectory("C:\\MORVANE", &error)); // exists, whatever the case
-    EXPECT_EQ(error, 183u);
+    EXPECT_EQ(error, WinError::AlreadyExists);
     prefix.writeC("file.txt", "");
     EXPECT_FALSE(files.createDirectory("C:\\file.txt", &error));
-    EXPECT_EQ(error, 183u);
+    EXPECT_EQ(error, WinError::AlreadyExists);
     EXPECT_FALSE(files.createDirectory("C:\\a\\b", &error));
-    EXPECT_EQ(error, 3u);
+    EXPECT_EQ(error, WinError::PathNotFound);
     EXPECT_FALSE(files.createDirectory("Q:\\a", &error));
-    EXPECT_EQ(error, 3u);
+    EXPECT_EQ(error, WinError::PathNotFound);
 
     EXPECT_TRUE(files.forceDirectories("c:\\morvane\\TarvixComps\\D37"));
     EXPECT_TRUE(fs::is_directory(prefix.driveC() / "Morvane/TarvixComps/D37"));
@@ -334,7 +334,7 @@ TEST_F(WineFiles, CreatingFolders)
     EXPECT_FALSE(files.forceDirectories("Q:\\x"));
 
     EXPECT_FALSE(files.removeDirectory("C:\\Morvane"));
-    EXPECT_EQ(FileSystem::lastError(), 145u);
+    EXPECT_EQ(FileSystem::lastError(), WinError::DirNotEmpty);
     EXPECT_TRUE(files.removeDirectory("C:\\Morvane\\TarvixComps\\D37"));
     EXPECT_FALSE(files.directoryExists("C:\\Morvane\\TarvixComps\\D37"));
 }
@@ -346,23 +346,23 @@ TEST_F(WineFiles, DeletingFilesHonoursTheReadOnlyAttributeAndOpenFiles)
     EXPECT_TRUE(files.deleteFile("C:\\A.TXT"));
     EXPECT_FALSE(fs::exists(prefix.driveC() / "a.txt"));
     EXPECT_FALSE(files.deleteFile("C:\\a.txt"));
-    EXPECT_EQ(FileSystem::lastError(), 2u);
+    EXPECT_EQ(FileSystem::lastError(), WinError::FileNotFound);
     EXPECT_FALSE(files.deleteFile("C:\\nodir\\a.txt"));
-    EXPECT_EQ(FileSystem::lastError(), 3u);
+    EXPECT_EQ(FileSystem::lastError(), WinError::PathNotFound);
     EXPECT_FALSE(files.deleteFile("C:\\dir"));
-    EXPECT_EQ(FileSystem::lastError(), 5u);
+    EXPECT_EQ(FileSystem::lastError(), WinError::AccessDenied);
 
     prefix.writeC("ro.txt", "r");
     files.setAttributes("C:\\ro.txt", FileAttr::ReadOnly);
     EXPECT_FALSE(files.deleteFile("C:\\ro.txt"));
-    EXPECT_EQ(FileSystem::lastError(), 5u);
+    EXPECT_EQ(FileSystem::lastError(), WinError::AccessDenied);
     EXPECT_TRUE(fs::exists(prefix.driveC() / "ro.txt"));
 
     prefix.writeC("open.txt", "o");
     {
         auto file = files.open("C:\\open.txt", FileMode::Read, FileShare::DenyNone);
         EXPECT_FALSE(files.deleteFile("C:\\open.txt"));
-        EXPECT_EQ(FileSystem::lastError(), 32u);
+        EXPECT_EQ(FileSystem::lastError(), WinError::SharingViolation);
     }
     EXPECT_TRUE(files.deleteFile("C:\\open.txt"));
 }
@@ -411,7 +411,7 @@ TEST_F(WineFiles, CopyingFiles)
     // Failing when the target exists, else replacing it (keeping the stored spelling of its name).
     prefix.writeC("src/Unit.dcu", "newer");
     EXPECT_FALSE(files.copyFile("C:\\src\\Unit.dcu", "C:\\UNIT.DCU", true));
-    EXPECT_EQ(FileSystem::lastError(), 80u);
+    EXPECT_EQ(FileSystem::lastError(), WinError::FileExists);
     EXPECT_EQ(prefix.readC("Unit.dcu"), "contents");
     EXPECT_TRUE(files.copyFile("C:\\src\\Unit.dcu", "C:\\UNIT.DCU", false));
     EXPECT_EQ(prefix.readC("Unit.dcu"), "newer");
@@ -422,17 +422,17 @@ TEST_F(WineFiles, CopyingFiles)
     EXPECT_TRUE(files.copyFile("C:\\src\\Unit.dcu", "C:\\ro.dcu", false));
     EXPECT_EQ(files.attributes("C:\\ro.dcu"), FileAttr::Archive | FileAttr::ReadOnly);
     EXPECT_FALSE(files.copyFile("C:\\Unit.dcu", "C:\\ro.dcu", false));
-    EXPECT_EQ(FileSystem::lastError(), 5u);
+    EXPECT_EQ(FileSystem::lastError(), WinError::AccessDenied);
     EXPECT_EQ(prefix.readC("ro.dcu"), "newer");
 
     // Errors: a missing source, a missing target folder, a folder as source, a file onto itself.
     EXPECT_FALSE(files.copyFile("C:\\src\\none.dcu", "C:\\x.dcu", false));
-    EXPECT_EQ(FileSystem::lastError(), 2u);
+    EXPECT_EQ(FileSystem::lastError(), WinError::FileNotFound);
     EXPECT_FALSE(files.copyFile("C:\\Unit.dcu", "C:\\nodir\\x.dcu", false));
-    EXPECT_EQ(FileSystem::lastError(), 3u);
+    EXPECT_EQ(FileSystem::lastError(), WinError::PathNotFound);
     EXPECT_FALSE(files.copyFile("C:\\src", "C:\\x", false));
     EXPECT_FALSE(files.copyFile("C:\\Unit.dcu", "C:\\unit.DCU", false));
-    EXPECT_EQ(FileSystem::lastError(), 32u);
+    EXPECT_EQ(FileSystem::lastError(), WinError::SharingViolation);
     EXPECT_EQ(prefix.readC("Unit.dcu"), "newer");
 }
 
@@ -442,7 +442,7 @@ TEST_F(WineFiles, MovingFilesAndFolders)
     prefix.writeC("EnvOptions.proj.bak", "older");
 
     EXPECT_FALSE(files.moveFile("C:\\EnvOptions.proj", "C:\\envoptions.PROJ.bak")); // the target exists
-    EXPECT_EQ(FileSystem::lastError(), 183u);
+    EXPECT_EQ(FileSystem::lastError(), WinError::AlreadyExists);
     EXPECT_TRUE(files.deleteFile("C:\\EnvOptions.proj.bak"));
     EXPECT_TRUE(files.moveFile("C:\\EnvOptions.proj", "C:\\EnvOptions.proj.bak"));
     EXPECT_EQ(prefix.readC("EnvOptions.proj.bak"), "options");
@@ -459,13 +459,13 @@ TEST_F(WineFiles, MovingFilesAndFolders)
     EXPECT_EQ(prefix.readC("New Place/inner/file.txt"), "f");
 
     EXPECT_FALSE(files.moveFile("C:\\none", "C:\\x"));
-    EXPECT_EQ(FileSystem::lastError(), 2u);
+    EXPECT_EQ(FileSystem::lastError(), WinError::FileNotFound);
     EXPECT_FALSE(files.moveFile("C:\\ENVOPTIONS.PROJ.BAK", "C:\\nodir\\x"));
-    EXPECT_EQ(FileSystem::lastError(), 3u);
+    EXPECT_EQ(FileSystem::lastError(), WinError::PathNotFound);
 
     auto held = files.open("C:\\ENVOPTIONS.PROJ.BAK", FileMode::Read);
     EXPECT_FALSE(files.moveFile("C:\\ENVOPTIONS.PROJ.BAK", "C:\\y"));
-    EXPECT_EQ(FileSystem::lastError(), 32u);
+    EXPECT_EQ(FileSystem::lastError(), WinError::SharingViolation);
 }
 
 TEST_F(WineFiles, ReplacingAFile)
@@ -479,10 +479,15 @@ TEST_F(WineFiles, ReplacingAFile)
     prefix.writeC("new.tmp", "newer");
     files.setAttributes("C:\\target.txt", FileAttr::ReadOnly);
     EXPECT_FALSE(files.replaceFile("C:\\new.tmp", "C:\\target.txt"));
-    EXPECT_EQ(FileSystem::lastError(), 5u);
+    EXPECT_EQ(FileSystem::lastError(), WinError::AccessDenied);
     prefix.mkdirC("folder");
     EXPECT_FALSE(files.replaceFile("C:\\new.tmp", "C:\\folder"));
     EXPECT_EQ(prefix.readC("target.txt"), "new");
+
+    // The folder of a replacement is flushed to make the rename durable; a drive that is not mapped has none.
+    EXPECT_TRUE(files.flushDirectory("c:\\FOLDER"));
+    EXPECT_FALSE(files.flushDirectory("Q:\\"));
+    EXPECT_EQ(FileSystem::lastError(), WinError::PathNotFound);
 }
 
 // --- Contents ------------------------------------------------------------------------------------------------
@@ -573,27 +578,29 @@ TEST_F(WineFiles, ShareModesAmongOpeners)
     const char* f = "C:\\f.txt";
     {
         auto exclusive = files.open(f, FileMode::Read, FileShare::Exclusive);
-        EXPECT_EQ(openError(f, FileMode::Read, FileShare::DenyNone), 32u);
-        EXPECT_EQ(openError(f, FileMode::CreateAlways, FileShare::DenyNone), 32u);
+        EXPECT_EQ(openError(f, FileMode::Read, FileShare::DenyNone), WinError::SharingViolation);
+        EXPECT_EQ(openError(f, FileMode::CreateAlways, FileShare::DenyNone), WinError::SharingViolation);
     }
     {
         // Other processes may read but not write.
         auto reader = files.open(f, FileMode::Read, FileShare::DenyWrite);
-        EXPECT_EQ(openError(f, FileMode::Read, FileShare::DenyWrite), 0u);
-        EXPECT_EQ(openError(f, FileMode::Read, FileShare::DenyNone), 0u);
-        EXPECT_EQ(openError(f, FileMode::ReadWrite, FileShare::DenyNone), 32u);
-        EXPECT_EQ(openError(f, FileMode::CreateAlways, FileShare::Exclusive), 32u);
-        EXPECT_EQ(openError(f, FileMode::Read, FileShare::Exclusive), 32u); // would deny the reader its read
+        EXPECT_EQ(openError(f, FileMode::Read, FileShare::DenyWrite), WinError::Success);
+        EXPECT_EQ(openError(f, FileMode::Read, FileShare::DenyNone), WinError::Success);
+        EXPECT_EQ(openError(f, FileMode::ReadWrite, FileShare::DenyNone), WinError::SharingViolation);
+        EXPECT_EQ(openError(f, FileMode::CreateAlways, FileShare::Exclusive), WinError::SharingViolation);
+        // would deny the reader its read
+        EXPECT_EQ(openError(f, FileMode::Read, FileShare::Exclusive), WinError::SharingViolation);
     }
     {
         // A reader that shares everything lets a writer in that denies writing only.
         auto reader = files.open(f, FileMode::Read, FileShare::DenyNone);
         auto writer = files.open(f, FileMode::ReadWrite, FileShare::DenyWrite);
-        EXPECT_EQ(openError(f, FileMode::Read, FileShare::DenyWrite), 32u); // the writer has write access
-        EXPECT_EQ(openError(f, FileMode::Read, FileShare::DenyNone), 0u);
+        // the writer has write access
+        EXPECT_EQ(openError(f, FileMode::Read, FileShare::DenyWrite), WinError::SharingViolation);
+        EXPECT_EQ(openError(f, FileMode::Read, FileShare::DenyNone), WinError::Success);
     }
     EXPECT_EQ(prefix.readC("f.txt"), "keep me"); // the refused CreateAlways truncated nothing
-    EXPECT_EQ(openError(f, FileMode::CreateAlways, FileShare::Exclusive), 0u);
+    EXPECT_EQ(openError(f, FileMode::CreateAlways, FileShare::Exclusive), WinError::Success);
     EXPECT_EQ(prefix.readC("f.txt"), "");
 }
 
@@ -615,7 +622,7 @@ TEST_F(WineFiles, SharingHoldsAcrossProcesses)
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 32);
+    EXPECT_EQ(static_cast<uint32_t>(WEXITSTATUS(status)), WinError::SharingViolation);
 }
 
 TEST_F(WineFiles, WholeFileReadAndAtomicWrite)
@@ -643,7 +650,7 @@ TEST_F(WineFiles, WholeFileReadAndAtomicWrite)
         FAIL() << "no error";
     } catch (const FileError& e) {
         EXPECT_STREQ(e.what(), "Cannot create file \"C:\\nodir\\x.txt\". The system cannot find the path specified.");
-        EXPECT_EQ(e.code(), 3u);
+        EXPECT_EQ(e.code(), WinError::PathNotFound);
     }
     EXPECT_THAT(names("C:\\", "*"), ElementsAre("Mixed.Dpk", "pkg.dpk"));
     EXPECT_THROW(files.readFile("C:\\missing"), FileError);

@@ -220,7 +220,7 @@ TEST(WineHiveParse, ErrorsNameTheFileAndTheLine)
             const std::string message = e.what();
             EXPECT_NE(message.find("\"/prefix/system.reg\""), std::string::npos) << message;
             EXPECT_NE(message.find("line " + std::to_string(c.line) + ":"), std::string::npos) << message;
-            EXPECT_EQ(e.code(), 1009u);
+            EXPECT_EQ(e.code(), WinError::BadDb);
         }
     }
 }

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/errors.h"
 #include "platform/wine/wine_prefix.h"
 #include "tests/platform/sandbox_prefix.h"
 
@@ -78,7 +79,7 @@ TEST_F(WineProcessesTest, TheProgramIsFoundAsWindowsFindsIt)
     }
     const Run byName = run("probe x", "C:\\Tools");
     EXPECT_TRUE(byName.result.started);
-    EXPECT_EQ(prefix_.processes().run({}).exitCode, 2u);
+    EXPECT_EQ(prefix_.processes().run({}).exitCode, WinError::FileNotFound);
 }
 
 TEST_F(WineProcessesTest, StartFailuresAreWindowsErrors)
@@ -88,10 +89,10 @@ TEST_F(WineProcessesTest, StartFailuresAreWindowsErrors)
         uint32_t code;
     };
     const Case cases[] = {
-        {"C:\\Tools\\Missing.exe", 2},
-        {"D:\\Tools\\Probe.exe", 2}, // a drive that is not mapped
-        {"", 2},
-        {"C:\\Tools\\text.exe", 193},
+        {"C:\\Tools\\Missing.exe", WinError::FileNotFound},
+        {"D:\\Tools\\Probe.exe", WinError::FileNotFound}, // a drive that is not mapped
+        {"", WinError::FileNotFound},
+        {"C:\\Tools\\text.exe", WinError::BadExeFormat},
     };
     for (const Case& c : cases) {
         const Run r = run(c.line);

@@ -3,6 +3,7 @@
 //
 // One prefix made by `wine wineboot -i` is shared by every test of every run (making it takes a while); a file
 // lock serialises the test processes that use it, and each test starts from the hives wineboot wrote.
+#include "platform/ascii_case.h"
 #include "platform/errors.h"
 #include "platform/wine/wine_hive.h"
 #include "platform/wine/wine_registry.h"
@@ -141,8 +142,8 @@ using Export = std::map<std::u16string, std::map<std::u16string, RegValue>>;
 std::u16string upper(std::u16string s)
 {
     for (auto& c : s) {
-        if (c >= u'a' && c <= u'z')
-            c = static_cast<char16_t>(c - 32);
+        if (c < 0x80)
+            c = static_cast<char16_t>(asciiUpper(static_cast<char>(c)));
     }
     return s;
 }

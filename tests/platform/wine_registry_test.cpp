@@ -5,6 +5,7 @@
 #include "tests/support/temp_dir.h"
 
 #include "tests/platform/reg_value_printer.h"
+#include "tests/platform/saving_failures.h"
 
 #include <gtest/gtest.h>
 
@@ -112,18 +113,18 @@ TEST_F(WineRegistryTest, RootsMapToTheirHives)
 
     uint32_t error = 0;
     EXPECT_EQ(reg.openKey(RegRoot::Users, "S-1-5-18", KeyAccess::Read, false, &error), nullptr);
-    EXPECT_EQ(error, 2u);
+    EXPECT_EQ(error, WinError::FileNotFound);
     EXPECT_EQ(reg.openKey(RegRoot::Users, "New", KeyAccess::AllAccess, true, &error), nullptr);
-    EXPECT_EQ(error, 5u);
+    EXPECT_EQ(error, WinError::AccessDenied);
 
     for (RegRoot empty : {RegRoot::PerformanceData, RegRoot::CurrentConfig, RegRoot::DynData}) {
         auto root = reg.openKey(empty, "", KeyAccess::Read, false, &error);
         ASSERT_TRUE(root);
-        EXPECT_EQ(error, 0u);
+        EXPECT_EQ(error, WinError::Success);
         EXPECT_TRUE(root->subKeyNames().empty());
         EXPECT_FALSE(reg.keyExists(empty, "Software"));
         EXPECT_EQ(reg.openKey(empty, "Software", KeyAccess::AllAccess, true, &error), nullptr);
-        EXPECT_EQ(error, 5u);
+        EXPECT_EQ(error, WinError::AccessDenied);
         EXPECT_FALSE(reg.deleteKey(empty, ""));
     }
 }
@@ -135,7 +136,7 @@ TEST_F(WineRegistryTest, PathsAndNamesIgnoreCaseAndKeepIt)
     uint32_t error = 99;
     auto key = reg.openKey(RegRoot::LocalMachine, "\\SOFTWARE\\embarcadero\\Bds\\37.0\\", KeyAccess::Read, false, &error);
     ASSERT_TRUE(key);
-    EXPECT_EQ(error, 0u);
+    EXPECT_EQ(error, WinError::Success);
     EXPECT_EQ(key->valueNames(), std::vector<std::string>{"RootDir"});
     EXPECT_EQ(key->readString("ROOTDIR"), "C:\\Program Files\\Studio\\");
     EXPECT_EQ(key->valueInfo("rootdir")->type, RegType::Sz);
@@ -153,7 +154,7 @@ TEST_F(WineRegistryTest, PathsAndNamesIgnoreCaseAndKeepIt)
     // Doubled backslashes make a bad path.
     for (const char* bad : {"Software\\\\Embarcadero", "\\\\Software", "Software\\\\"}) {
         EXPECT_EQ(reg.openKey(RegRoot::LocalMachine, bad, KeyAccess::Read, false, &error), nullptr) << bad;
-        EXPECT_EQ(error, 161u) << bad;
+        EXPECT_EQ(error, WinError::BadPathName) << bad;
         EXPECT_FALSE(reg.keyExists(RegRoot::LocalMachine, bad)) << bad;
         EXPECT_FALSE(reg.deleteKey(RegRoot::LocalMachine, bad)) << bad;
     }
@@ -167,7 +168,7 @@ TEST_F(WineRegistryTest, AccessMasksAreHonoured)
     uint32_t error = 0;
 
     EXPECT_EQ(reg.openKey(RegRoot::LocalMachine, "Software\\Missing", KeyAccess::AllAccess, false, &error), nullptr);
-    EXPECT_EQ(error, 2u);
+    EXPECT_EQ(error, WinError::FileNotFound);
 
     auto readOnly = reg.openKey(RegRoot::LocalMachine, "Software\\Microsoft\\Shared", KeyAccess::Read, false);
     ASSERT_TRUE(readOnly);
@@ -175,7 +176,7 @@ TEST_F(WineRegistryTest, AccessMasksAreHonoured)
         readOnly->writeString("v", "changed");
         ADD_FAILURE() << "wrote through a read-only key";
     } catch (const RegistryError& e) {
-        EXPECT_EQ(e.code(), 5u);
+        EXPECT_EQ(e.code(), WinError::AccessDenied);
         EXPECT_NE(std::string(e.what()).find("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Shared"), std::string::npos);
     }
     EXPECT_THROW(readOnly->deleteValue("v"), RegistryError);
@@ -309,7 +310,7 @@ TEST_F(WineRegistryTest, DeletingAKeyTakesItsSubtree)
         open->writeString("RootDir", "x");
         ADD_FAILURE();
     } catch (const RegistryError& e) {
-        EXPECT_EQ(e.code(), 1018u);
+        EXPECT_EQ(e.code(), WinError::KeyDeleted);
     }
 
     // Roots are never deleted; a link key goes without its target.
@@ -337,57 +338,26 @@ TEST_F(WineRegistryTest, UntouchedHivesAreNeverRewritten)
     EXPECT_NE(hive("user.reg"), kUserHive);
 }
 
-// Makes saving fail for files larger than `bytes`, also for root, for the lifetime of the object.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &previous_);
-        rlimit limit = previous_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-
-private:
-    rlimit previous_{};
-    void (*previousHandler_)(int);
-};
-
-std::vector<std::string> entries(const fs::path& dir)
-{
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 TEST_F(WineRegistryTest, AFailedSaveLeavesTheOldHive)
 {
     makePrefix();
     const std::string before = hive("system.reg");
-    const auto files = entries(dir.path());
+    const auto files = test::entries(dir.path());
     WineRegistry reg(dir.path());
     auto key = reg.openKey(RegRoot::LocalMachine, "Software\\Embarcadero", KeyAccess::AllAccess, false);
     {
-        FileSizeLimit limit(before.size() / 2);
+        test::FileSizeLimit limit(before.size() / 2);
         try {
             key->writeString("Big", std::string(100, 'x'));
             ADD_FAILURE() << "the save did not fail";
         } catch (const RegistryError& e) {
-            EXPECT_EQ(e.code(), 1016u);
+            EXPECT_EQ(e.code(), WinError::RegistryIoFailed);
             EXPECT_NE(std::string(e.what()).find(dir.path().string() + "/system.reg"), std::string::npos) << e.what();
         }
         EXPECT_THROW(reg.openKey(RegRoot::LocalMachine, "Software\\New", KeyAccess::AllAccess, true), RegistryError);
     }
     EXPECT_EQ(hive("system.reg"), before);
-    EXPECT_EQ(entries(dir.path()), files); // no temporary file left behind
+    EXPECT_EQ(test::entries(dir.path()), files); // no temporary file left behind
     // The change that was not saved is not seen either, and the next save works.
     EXPECT_FALSE(key->value("Big").has_value());
     EXPECT_FALSE(reg.keyExists(RegRoot::LocalMachine, "Software\\New"));
@@ -454,7 +424,7 @@ TEST_F(WineRegistryTest, AMissingHiveIsEmptyUntilTheFirstWrite)
     WineRegistry reg(dir.path());
     uint32_t error = 0;
     EXPECT_EQ(reg.openKey(RegRoot::CurrentUser, "Environment", KeyAccess::Read, false, &error), nullptr);
-    EXPECT_EQ(error, 2u);
+    EXPECT_EQ(error, WinError::FileNotFound);
     EXPECT_FALSE(fs::exists(dir / "user.reg"));
     auto root = reg.openKey(RegRoot::CurrentUser, "", KeyAccess::Read, false);
     ASSERT_TRUE(root);
@@ -480,13 +450,13 @@ TEST_F(WineRegistryTest, APrefixThatDoesNotExistHoldsNothingAndIsNeverCreated)
     uint32_t error = 0;
     EXPECT_FALSE(reg.keyExists(RegRoot::LocalMachine, "Software"));
     EXPECT_EQ(reg.openKey(RegRoot::LocalMachine, "Software", KeyAccess::Read, false, &error), nullptr);
-    EXPECT_EQ(error, 2u);
+    EXPECT_EQ(error, WinError::FileNotFound);
     EXPECT_THROW(reg.deleteKey(RegRoot::LocalMachine, "Software"), RegistryError);
     try {
         reg.openKey(RegRoot::LocalMachine, "Software\\Tarvix", KeyAccess::AllAccess, true);
         ADD_FAILURE() << "created a key in a missing prefix";
     } catch (const RegistryError& e) {
-        EXPECT_EQ(e.code(), 3u);
+        EXPECT_EQ(e.code(), WinError::PathNotFound);
         EXPECT_NE(std::string(e.what()).find("\"" + prefix.string() + "\" does not exist"), std::string::npos)
             << e.what();
     }
@@ -651,7 +621,7 @@ TEST_F(WineRegistryTest, WritesAreRefusedWhileTheWineserverRuns)
                     ADD_FAILURE() << "a write went through";
                 } catch (const RegistryError& e) {
                     const std::string message = e.what();
-                    EXPECT_EQ(e.code(), 32u);
+                    EXPECT_EQ(e.code(), WinError::SharingViolation);
                     EXPECT_NE(message.find("\"" + dir.path().string() + "\""), std::string::npos) << message;
                     EXPECT_NE(message.find("wineserver -k"), std::string::npos) << message;
                     EXPECT_NE(message.find("Close the Windows programs"), std::string::npos) << message;

@@ -9,6 +9,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "platform/ascii_case.h"
 #include "platform/system.h"
 #include "platform/wine/wine_prefix.h"
 #include "tests/platform/sandbox_prefix.h"
@@ -173,11 +174,8 @@ TEST_F(WineShellTest, EnvironmentMergesTheHostWithThePrefix)
     EXPECT_THAT(strings, testing::Not(Contains("TEMP=/tmp")));
     // Sorted without regard to case, every name once.
     for (std::size_t i = 1; i < strings.size(); ++i) {
-        std::string a = strings[i - 1].substr(0, strings[i - 1].find('='));
-        std::string b = strings[i].substr(0, strings[i].find('='));
-        for (auto* s : {&a, &b})
-            for (char& c : *s)
-                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        const std::string a = asciiUpperCase(strings[i - 1].substr(0, strings[i - 1].find('=')));
+        const std::string b = asciiUpperCase(strings[i].substr(0, strings[i].find('=')));
         EXPECT_LT(a, b);
     }
 

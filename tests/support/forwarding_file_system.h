@@ -38,6 +38,7 @@ public:
     bool copyFile(std::string_view f, std::string_view t, bool x) override { return inner_.copyFile(f, t, x); }
     bool moveFile(std::string_view f, std::string_view t) override { return inner_.moveFile(f, t); }
     bool replaceFile(std::string_view f, std::string_view t) override { return inner_.replaceFile(f, t); }
+    bool flushDirectory(std::string_view p) override { return inner_.flushDirectory(p); }
     std::unique_ptr<platform::File> open(std::string_view p, platform::FileMode m,
                                          platform::FileShare s = platform::FileShare::DenyWrite) override
     {

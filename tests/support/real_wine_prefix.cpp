@@ -16,14 +16,6 @@ namespace tarvix::test {
 
 namespace {
 
-std::vector<std::string> wineEnvironment(const fs::path& prefix)
-{
-    platform::wine::WineEnvironmentOptions options;
-    options.withoutMonoAndGecko = true;
-    options.withoutDisplay = true;
-    return platform::wine::wineEnvironment(prefix, options);
-}
-
 // Runs a program found on PATH with the given environment; returns its exit code and standard output.
 WineRun run(const std::vector<std::string>& args, const std::vector<std::string>& env)
 {
@@ -55,7 +47,7 @@ fs::path sharedLocation()
 
 WineRun runWine(const fs::path& prefix, const std::vector<std::string>& args, bool waitForServer)
 {
-    const auto env = wineEnvironment(prefix);
+    const auto env = platform::wine::wineEnvironment(prefix, {.withoutMonoAndGecko = true, .withoutDisplay = true});
     std::vector<std::string> argv{"wine"};
     argv.insert(argv.end(), args.begin(), args.end());
     WineRun result = run(argv, env);

@@ -31,6 +31,7 @@ public:
     }
 
     tools::PrefixBuilder& builder() { return builder_; }
+    const tools::PrefixBuilder& builder() const { return builder_; }
     platform::WinePrefix& system() { return *system_; }
     const TempDir& temp() const { return temp_; }
 

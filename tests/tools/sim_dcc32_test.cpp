@@ -10,8 +10,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "platform/ascii_case.h"
 #include "platform/host_process.h"
 #include "platform/text_encoding.h"
+#include "platform/windows_path.h"
 #include "tests/support/sandbox_system.h"
 
 namespace fs = std::filesystem;
@@ -23,15 +25,6 @@ using testing::StartsWith;
 
 namespace tarvix::tools {
 namespace {
-
-std::string lowerAscii(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
 
 std::string crlf(std::initializer_list<std::string_view> lines)
 {
@@ -53,14 +46,14 @@ public:
 
     void addFile(const std::string& path, std::string bytes)
     {
-        files_[lowerAscii(path)] = std::move(bytes);
+        files_[platform::asciiLowerCase(path)] = std::move(bytes);
         addFolder(path.substr(0, path.rfind('\\')));
     }
 
     void addFolder(std::string path)
     {
         for (;;) {
-            folders_.insert(lowerAscii(path));
+            folders_.insert(platform::asciiLowerCase(path));
             const std::size_t separator = path.rfind('\\');
             if (separator == std::string::npos)
                 return;
@@ -70,7 +63,7 @@ public:
 
     std::optional<std::string> file(const std::string& path) const
     {
-        const auto found = files_.find(lowerAscii(path));
+        const auto found = files_.find(platform::asciiLowerCase(path));
         return found == files_.end() ? std::nullopt : std::optional<std::string>(found->second);
     }
 
@@ -84,12 +77,10 @@ public:
 
     std::size_t fileCount() const { return files_.size(); }
 
-    bool fileExists(std::string_view path) override { return files_.contains(lowerAscii(path)); }
+    bool fileExists(std::string_view path) override { return files_.contains(platform::asciiLowerCase(path)); }
     bool directoryExists(std::string_view path) override
     {
-        std::string key = lowerAscii(path);
-        if (key.size() > 3 && key.back() == '\\')
-            key.pop_back();
+        std::string key = platform::excludeTrailingBackslash(platform::asciiLowerCase(path));
         if (key.size() == 3 && key.back() == '\\')
             key.pop_back(); // "c:\" is the drive "c:"
         return folders_.contains(key);
@@ -99,7 +90,7 @@ public:
     {
         if (refusedWrites.contains(std::string(path)))
             return false;
-        files_[lowerAscii(path)] = std::string(bytes);
+        files_[platform::asciiLowerCase(path)] = std::string(bytes);
         return true;
     }
     std::string currentDirectory() override { return currentFolder; }

@@ -1,6 +1,8 @@
-// A sandbox Wine prefix as the current system for the tests of the non-visual components, with two stand-ins
-// for what the prefix cannot show: entries that carry the system attribute (the prefix keeps none), and a shell
-// whose temporary folder, executable path and open windows the test decides. Everything else is the prefix's.
+// An empty sandbox Wine prefix (drives, no hives, nothing on drive C) as the current system for the tests of the
+// components that ask the file system and the shell, with two stand-ins for what the prefix cannot show: entries
+// that carry the system attribute (the prefix keeps none), and a shell whose temporary folder, executable path
+// and open windows the test decides. Everything else is the prefix's. The folder tests list drive C as the test
+// made it, which is why this is not a prefix made by the prefix builder (tests/support/sandbox_system.h).
 #pragma once
 
 #include <filesystem>
@@ -10,21 +12,13 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ascii_case.h"
 #include "platform/system.h"
 #include "platform/wine/wine_prefix.h"
 #include "tests/platform/sandbox_prefix.h"
 #include "tests/support/forwarding_file_system.h"
 
 namespace tarvix::test {
-
-inline std::string asciiUpper(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
 
 // The prefix's file system, with the system attribute added to the entries whose names (any case) are listed.
 class SystemAttributeFiles : public ForwardingFileSystem {
@@ -51,7 +45,7 @@ public:
     }
 
 private:
-    bool isSystem(std::string_view name) const { return systemNames.count(asciiUpper(name)) != 0; }
+    bool isSystem(std::string_view name) const { return systemNames.count(platform::asciiUpperCase(name)) != 0; }
 };
 
 // The prefix's shell, except for what the test sets: the temporary folder and executable path it reports, and
@@ -97,10 +91,14 @@ private:
     platform::Shell& inner_;
 };
 
-// The sandbox prefix, made the current system for the lifetime of the object.
-class SandboxSystem : public platform::System {
+// The sandbox prefix with the scripted shell and the system-attribute files, made the current system for the
+// lifetime of the object.
+class ScriptedPrefixSystem : public platform::System {
 public:
-    SandboxSystem() : prefix_(sandbox.path()), files_(prefix_.files()), shell_(prefix_.shell()), scoped_(*this) {}
+    ScriptedPrefixSystem()
+        : prefix_(sandbox.path()), files_(prefix_.files()), shell_(prefix_.shell()), scoped_(*this)
+    {
+    }
 
     platform::Registry& registry() override { return prefix_.registry(); }
     platform::FileSystem& files() override { return files_; }
