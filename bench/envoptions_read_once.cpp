@@ -16,6 +16,7 @@
 int main(int argc, char** argv)
 {
     using namespace tarvix;
+    using enum TIdeBDSPlatform;
     const std::string property = argc > 1 ? argv[1] : "DelphiLibraryPath";
     const std::string platformName = argc > 2 ? argv[2] : "Win32";
     try {

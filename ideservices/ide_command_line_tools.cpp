@@ -12,6 +12,8 @@
 
 namespace tarvix {
 
+using enum TIdeCompilerSettingsFormat;
+
 namespace {
 
 platform::FileSystem& Files()

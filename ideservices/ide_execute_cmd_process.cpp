@@ -6,6 +6,8 @@
 
 namespace tarvix {
 
+using enum TIdeProcessPriority;
+
 namespace {
 
 platform::ProcessPriority PriorityOf(TIdeProcessPriority priority)

@@ -13,11 +13,9 @@
 namespace tarvix {
 
 enum class TIdeProcessPriority { ppIdle, ppNormal, ppHigh, ppRealTime, ppBelowNormal, ppAboveNormal };
-using enum TIdeProcessPriority;
 
 // How the child's window would be shown on Windows; console tools run hidden.
 enum class TStartupVisibility { svHide, svShow, svNotSet };
-using enum TStartupVisibility;
 
 class TIdeExecuteCmdProcessOptions {
 public:
@@ -41,10 +39,10 @@ public:
     bool FMergeError = false;
     TTextHandler FErrorLineCallback;
     bool FRawError = false;
-    TIdeProcessPriority FProcessPriority = ppNormal;
+    TIdeProcessPriority FProcessPriority = TIdeProcessPriority::ppNormal;
     bool FAutoConvertOem = true;
     uint32_t FCreateProcessFlags = 0;
-    TStartupVisibility FStartupVisibility = svHide;
+    TStartupVisibility FStartupVisibility = TStartupVisibility::svHide;
     // Given the child's process id while it waits to run (a suspended start); the child runs afterwards, also
     // when the callback raises.
     std::function<void(int ProcessId)> FBeforeResume;

@@ -15,6 +15,12 @@
 
 namespace tarvix {
 
+using enum TIdeBorRADToolKind;
+using enum TIdeBorRADToolEdition;
+using enum TIdeBorPersonality;
+using enum TCommandLineTool;
+using enum TIdeCompilerSettingsFormat;
+
 using platform::RegRoot;
 
 namespace {

@@ -28,10 +28,8 @@
 namespace tarvix {
 
 enum class TIdeBorRADToolKind { brDelphi, brCppBuilder, brBorlandDevStudio };
-using enum TIdeBorRADToolKind;
 
 enum class TIdeBorRADToolEdition { deSTD, dePRO, deCSS, deARC };
-using enum TIdeBorRADToolEdition;
 
 enum class TIdeBorPersonality {
     bpDelphi32,
@@ -55,7 +53,6 @@ enum class TIdeBorPersonality {
     bpDesign,
     bpUnknown,
 };
-using enum TIdeBorPersonality;
 using TIdeBorPersonalities = TIdeEnumSet<TIdeBorPersonality>;
 
 enum class TIdeBDSPlatform {
@@ -72,7 +69,6 @@ enum class TIdeBDSPlatform {
     bpiOSSimulator,
     bpLinux64,
 };
-using enum TIdeBDSPlatform;
 
 enum class TCommandLineTool {
     clAsm,
@@ -94,12 +90,10 @@ enum class TCommandLineTool {
     clMake,
     clProj2Mak,
 };
-using enum TCommandLineTool;
 using TCommandLineTools = TIdeEnumSet<TCommandLineTool>;
 
 // How the IDE's compiler keeps project options: Delphi 7's .dof files, BDS 2006's .bdsproj, MSBuild projects.
 enum class TIdeCompilerSettingsFormat { csfDOF, csfBDSProj, csfMsBuild };
-using enum TIdeCompilerSettingsFormat;
 
 // Receives one line of text (progress lines, compiler output).
 using TTextHandler = std::function<void(const std::string&)>;
@@ -237,14 +231,14 @@ public:
     // False, without a write, for an empty Path. The browsing path is then extended the same way for the C++
     // compilers' platforms: bpWin32c after bpWin32 when bcc32c.exe is present, bpWin64x (with AdjustPathForWin64X
     // applied to each folder) after bpWin64 when bin64\bcc64x.exe is present; the result is the last one's.
-    bool AddToLibrarySearchPath(const std::string& Path, TIdeBDSPlatform APlatform = bpWin32);
-    bool AddToLibraryBrowsingPath(const std::string& Path, TIdeBDSPlatform APlatform = bpWin32);
-    bool AddToDebugDCUPath(const std::string& Path, TIdeBDSPlatform APlatform = bpWin32);
+    bool AddToLibrarySearchPath(const std::string& Path, TIdeBDSPlatform APlatform = TIdeBDSPlatform::bpWin32);
+    bool AddToLibraryBrowsingPath(const std::string& Path, TIdeBDSPlatform APlatform = TIdeBDSPlatform::bpWin32);
+    bool AddToDebugDCUPath(const std::string& Path, TIdeBDSPlatform APlatform = TIdeBDSPlatform::bpWin32);
     // Not supported by these installations (nothing in the installer removes folders): they raise
     // EIdeBorRADException "<Operation> is not supported by this installation".
-    bool RemoveFromLibrarySearchPath(const std::string& Path, TIdeBDSPlatform APlatform = bpWin32);
-    bool RemoveFromLibraryBrowsingPath(const std::string& Path, TIdeBDSPlatform APlatform = bpWin32);
-    bool RemoveFromDebugDCUPath(const std::string& Path, TIdeBDSPlatform APlatform = bpWin32);
+    bool RemoveFromLibrarySearchPath(const std::string& Path, TIdeBDSPlatform APlatform = TIdeBDSPlatform::bpWin32);
+    bool RemoveFromLibraryBrowsingPath(const std::string& Path, TIdeBDSPlatform APlatform = TIdeBDSPlatform::bpWin32);
+    bool RemoveFromDebugDCUPath(const std::string& Path, TIdeBDSPlatform APlatform = TIdeBDSPlatform::bpWin32);
 
     // Splits a path list into List (replacing its contents); empty elements are kept.
     void ExtractPaths(const std::string& Path, std::vector<std::string>& List) const;
@@ -383,7 +377,7 @@ protected:
     std::string FRootDir;
     std::string FBinFolderName;
     std::string FEditionStr;
-    TIdeBorRADToolEdition FEdition = deSTD;
+    TIdeBorRADToolEdition FEdition = TIdeBorRADToolEdition::deSTD;
     int FInstalledUpdatePack = 0;
     int FIDEVersionNumber = 0;
     std::string FIDEVersionNumberStr;

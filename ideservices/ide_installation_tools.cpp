@@ -10,6 +10,9 @@
 
 namespace tarvix {
 
+using enum TIdeBDSPlatform;
+using enum TCommandLineTool;
+
 namespace {
 
 struct PlatformCompilerInfo {

@@ -7,6 +7,8 @@
 
 namespace tarvix {
 
+using enum TIdeBorRADToolKind;
+
 using platform::RegRoot;
 
 namespace {

@@ -18,6 +18,11 @@
 
 namespace tarvix {
 
+using enum TIdeBorRADToolKind;
+using enum TIdeBorPersonality;
+using enum TIdeBDSPlatform;
+using enum TCommandLineTool;
+
 namespace {
 
 constexpr const char* kUnknownPlatform = "This installation cannot generate binaries for an unknown platform";

@@ -11,6 +11,8 @@
 
 namespace tarvix {
 
+using enum TIdeBorPersonality;
+
 bool TIdeBorRADToolInstallation::InstallPackage(const std::string& PackageName, const std::string& BPLPath,
                                                 const std::string& DCPPath)
 {

@@ -8,6 +8,8 @@
 
 namespace tarvix {
 
+using enum TIdeBorRADToolKind;
+
 namespace {
 
 const char* const KnownPackagesName = "Known Packages";

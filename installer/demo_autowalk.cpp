@@ -26,6 +26,8 @@
 
 namespace tarvix {
 
+using enum TIdeBDSPlatform;
+
 namespace {
 
 // Polling interval, and how long the walk may take before it gives up.

@@ -11,6 +11,8 @@
 
 namespace tarvix {
 
+using enum TIdeBDSPlatform;
+
 namespace {
 
 // The -NS entry for a release: "d16" matched on its own, case-sensitively; the later releases without regard to

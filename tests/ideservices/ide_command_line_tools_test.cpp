@@ -17,6 +17,8 @@
 #include "tests/ideservices/ide_tool_sandbox.h"
 
 using namespace tarvix;
+using enum TCommandLineTool;
+using enum TIdeCompilerSettingsFormat;
 using platform::RegRoot;
 using test::IdeSandbox;
 using test::ScriptedTool;

@@ -15,6 +15,7 @@
 #include "tests/ideservices/ide_tool_sandbox.h"
 
 using namespace tarvix;
+using enum TIdeProcessPriority;
 using test::IdeSandbox;
 using test::ScriptedTool;
 using testing::ElementsAre;

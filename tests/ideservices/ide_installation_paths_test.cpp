@@ -14,6 +14,10 @@
 #include "tests/support/sandbox_system.h"
 
 using namespace tarvix;
+using enum TIdeBorRADToolKind;
+using enum TIdeBorPersonality;
+using enum TIdeBDSPlatform;
+using enum TCommandLineTool;
 using platform::RegRoot;
 using tools::IdeSetup;
 using tools::RegisteredIde;

@@ -12,6 +12,8 @@
 
 namespace fs = std::filesystem;
 using namespace tarvix;
+using enum TIdeBorRADToolEdition;
+using enum TCommandLineTool;
 
 namespace {
 

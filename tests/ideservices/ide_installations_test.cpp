@@ -13,6 +13,12 @@
 #include "tests/support/sandbox_system.h"
 
 using namespace tarvix;
+using enum TIdeBorRADToolKind;
+using enum TIdeBorRADToolEdition;
+using enum TIdeBorPersonality;
+using enum TIdeBDSPlatform;
+using enum TCommandLineTool;
+using enum TIdeCompilerSettingsFormat;
 using tools::IdeSetup;
 using tools::RegisteredIde;
 using platform::RegRoot;

@@ -12,6 +12,7 @@
 #include "tests/ideservices/ide_tool_sandbox.h"
 
 using namespace tarvix;
+using enum TIdeBDSPlatform;
 using platform::RegRoot;
 using test::IdeSandbox;
 using tools::IdeSetup;

@@ -8,6 +8,7 @@
 #include "tests/support/sandbox_system.h"
 
 using namespace tarvix;
+using enum TIdeBDSPlatform;
 
 namespace {
 

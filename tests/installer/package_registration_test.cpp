@@ -20,6 +20,8 @@
 #include "tests/installer/window_recorder.h"
 
 namespace tarvix {
+
+using enum TIdeBDSPlatform;
 namespace {
 
 namespace fs = std::filesystem;

@@ -27,6 +27,8 @@
 #include "tests/installer/wizard_bench.h"
 
 namespace tarvix {
+
+using enum TIdeBDSPlatform;
 namespace {
 
 namespace fs = std::filesystem;
