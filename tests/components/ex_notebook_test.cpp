@@ -104,22 +104,22 @@ TEST(ExNotebook, SequenceOfPageChanges)
     };
     const std::vector<Step> steps = {
         // Nothing is active yet and the index already reads 0.
-        {"index 0 on a fresh notebook", [](Wizard& w) { w.notebook->SetActivePageIndex(0); }, 0, -1, 0},
-        {"first page", [](Wizard& w) { w.notebook->SetActivePage(w.pages[0]); }, 1, 0, 0},
-        {"first page again", [](Wizard& w) { w.notebook->SetActivePage(w.pages[0]); }, 1, 0, 0},
-        {"none", [](Wizard& w) { w.notebook->SetActivePage(nullptr); }, 1, 0, 0},
-        {"back from the first", [](Wizard& w) { w.notebook->SelectNextPage(false); }, 1, 0, 0},
-        {"next", [](Wizard& w) { w.notebook->SelectNextPage(true); }, 2, 1, 1},
-        {"next", [](Wizard& w) { w.notebook->SelectNextPage(true); }, 3, 2, 2},
-        {"back", [](Wizard& w) { w.notebook->SelectNextPage(false); }, 4, 1, 1},
-        {"index 1 again", [](Wizard& w) { w.notebook->SetActivePageIndex(1); }, 4, 1, 1},
-        {"index 5", [](Wizard& w) { w.notebook->SetActivePageIndex(5); }, 5, 5, 5},
-        {"next from the last", [](Wizard& w) { w.notebook->SelectNextPage(true); }, 5, 5, 5},
-        {"index 6", [](Wizard& w) { w.notebook->SetActivePageIndex(6); }, 5, 5, 5},
-        {"index -1", [](Wizard& w) { w.notebook->SetActivePageIndex(-1); }, 5, 5, 5},
-        {"page 3 by reference", [](Wizard& w) { w.notebook->SetActivePage(w.pages[3]); }, 6, 3, 3},
-        {"page 2 by name", [](Wizard& w) { w.notebook->SetActivePageName("Npg2"); }, 7, 2, 2},
-        {"showing page 4", [](Wizard& w) { w.pages[4]->show(); }, 8, 4, 4},
+        {"index 0 on a fresh notebook", [](Wizard& wz) { wz.notebook->SetActivePageIndex(0); }, 0, -1, 0},
+        {"first page", [](Wizard& wz) { wz.notebook->SetActivePage(wz.pages[0]); }, 1, 0, 0},
+        {"first page again", [](Wizard& wz) { wz.notebook->SetActivePage(wz.pages[0]); }, 1, 0, 0},
+        {"none", [](Wizard& wz) { wz.notebook->SetActivePage(nullptr); }, 1, 0, 0},
+        {"back from the first", [](Wizard& wz) { wz.notebook->SelectNextPage(false); }, 1, 0, 0},
+        {"next", [](Wizard& wz) { wz.notebook->SelectNextPage(true); }, 2, 1, 1},
+        {"next", [](Wizard& wz) { wz.notebook->SelectNextPage(true); }, 3, 2, 2},
+        {"back", [](Wizard& wz) { wz.notebook->SelectNextPage(false); }, 4, 1, 1},
+        {"index 1 again", [](Wizard& wz) { wz.notebook->SetActivePageIndex(1); }, 4, 1, 1},
+        {"index 5", [](Wizard& wz) { wz.notebook->SetActivePageIndex(5); }, 5, 5, 5},
+        {"next from the last", [](Wizard& wz) { wz.notebook->SelectNextPage(true); }, 5, 5, 5},
+        {"index 6", [](Wizard& wz) { wz.notebook->SetActivePageIndex(6); }, 5, 5, 5},
+        {"index -1", [](Wizard& wz) { wz.notebook->SetActivePageIndex(-1); }, 5, 5, 5},
+        {"page 3 by reference", [](Wizard& wz) { wz.notebook->SetActivePage(wz.pages[3]); }, 6, 3, 3},
+        {"page 2 by name", [](Wizard& wz) { wz.notebook->SetActivePageName("Npg2"); }, 7, 2, 2},
+        {"showing page 4", [](Wizard& wz) { wz.pages[4]->show(); }, 8, 4, 4},
     };
     for (const Step& step : steps) {
         step.action(w);

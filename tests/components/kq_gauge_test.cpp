@@ -404,34 +404,34 @@ TEST_F(GaugeFixture, ProgressRedrawsTheBarAreaAtOnce)
 {
     QWidget window;
     window.resize(300, 100);
-    auto& gauge = *new TKqGauge(&window);
-    gauge.SetGaugeStyle(TKqGauge::gsBar);
+    auto& onWindow = *new TKqGauge(&window);
+    onWindow.SetGaugeStyle(TKqGauge::gsBar);
     window.show();
     QCoreApplication::processEvents();
     PaintCounter counter;
-    gauge.installEventFilter(&counter);
+    onWindow.installEventFilter(&counter);
 
-    gauge.SetProgress(60);
+    onWindow.SetProgress(60);
     EXPECT_EQ(counter.paints, 1);
-    EXPECT_EQ(counter.last, gauge.BarArea());
-    gauge.SetProgress(60);
-    gauge.SetProgress(500); // clamped to 100
-    gauge.SetProgress(100);
+    EXPECT_EQ(counter.last, onWindow.BarArea());
+    onWindow.SetProgress(60);
+    onWindow.SetProgress(500); // clamped to 100
+    onWindow.SetProgress(100);
     EXPECT_EQ(counter.paints, 2);
 
     // Other setters only request a paint; Add and Initialize carry it out.
-    gauge.SetBoxColor(clRed);
+    onWindow.SetBoxColor(clRed);
     EXPECT_EQ(counter.paints, 2);
-    gauge.Add(0);
+    onWindow.Add(0);
     EXPECT_EQ(counter.paints, 3);
-    EXPECT_EQ(counter.last, gauge.rect());
-    gauge.Add(0); // nothing pending any more
+    EXPECT_EQ(counter.last, onWindow.rect());
+    onWindow.Add(0); // nothing pending any more
     EXPECT_EQ(counter.paints, 3);
     // The synchronous paint of the progress change takes the pending full paint with it.
-    gauge.SetShowPercent(true);
-    gauge.Initialize(0, 100);
+    onWindow.SetShowPercent(true);
+    onWindow.Initialize(0, 100);
     EXPECT_EQ(counter.paints, 4);
-    EXPECT_EQ(counter.last, gauge.rect());
+    EXPECT_EQ(counter.last, onWindow.rect());
 }
 
 TEST_F(GaugeFixture, UnderAStyleSheetTheStyleColoursAndOneRectangleFrameTheGauge)
@@ -439,33 +439,33 @@ TEST_F(GaugeFixture, UnderAStyleSheetTheStyleColoursAndOneRectangleFrameTheGauge
     QWidget window;
     window.setStyleSheet("tarvix--TKqGauge { background-color: rgb(10, 20, 30); "
                          "selection-background-color: rgb(200, 0, 0); }");
-    auto& gauge = *new TKqGauge(&window);
-    const auto Render = [&gauge] { return gauge.grab().toImage(); };
-    gauge.SetGaugeStyle(TKqGauge::gsBar);
-    gauge.SetBorderStyle(TKqGauge::bsSingle);
-    gauge.resize(60, 12);
+    auto& onWindow = *new TKqGauge(&window);
+    const auto Render = [&onWindow] { return onWindow.grab().toImage(); };
+    onWindow.SetGaugeStyle(TKqGauge::gsBar);
+    onWindow.SetBorderStyle(TKqGauge::bsSingle);
+    onWindow.resize(60, 12);
     window.show();
-    ASSERT_TRUE(gauge.CustomStyle());
+    ASSERT_TRUE(onWindow.CustomStyle());
 
     // With a bevel: one rectangle, whatever the border, and an inset of 1 + Margin.
-    EXPECT_EQ(gauge.FrameInset(), 2);
-    gauge.SetProgress(50);
+    EXPECT_EQ(onWindow.FrameInset(), 2);
+    onWindow.SetProgress(50);
     QImage image = Render();
     // (The palette's derived colours carry more than 8 bits a channel; the screen does not.)
-    const QColor border = QColor(gauge.palette().color(QPalette::Dark).rgb());
+    const QColor border = QColor(onWindow.palette().color(QPalette::Dark).rgb());
     EXPECT_EQ(Pixel(image, 0, 0), border);
     EXPECT_EQ(Pixel(image, 59, 11), border);
     EXPECT_EQ(Pixel(image, 1, 6), QColor(10, 20, 30));
     EXPECT_EQ(CountInRow(image, 6, 0, 60, QColor(200, 0, 0)), 28);
 
     // Without a bevel the border is the ordinary one, the colours stay the style's.
-    gauge.SetBevelStyle(TKqGauge::bvNone);
-    EXPECT_EQ(gauge.FrameInset(), 2);
+    onWindow.SetBevelStyle(TKqGauge::bvNone);
+    EXPECT_EQ(onWindow.FrameInset(), 2);
     image = Render();
-    EXPECT_EQ(Pixel(image, 0, 0), QColor(gauge.palette().color(QPalette::Shadow).rgb()));
+    EXPECT_EQ(Pixel(image, 0, 0), QColor(onWindow.palette().color(QPalette::Shadow).rgb()));
     EXPECT_EQ(CountInRow(image, 6, 0, 60, QColor(200, 0, 0)), 28);
     window.setStyleSheet(QString());
-    EXPECT_FALSE(gauge.CustomStyle());
+    EXPECT_FALSE(onWindow.CustomStyle());
 }
 
 TEST_F(GaugeFixture, ParentColorTakesTheParentsBackground)

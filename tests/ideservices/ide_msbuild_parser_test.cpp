@@ -475,7 +475,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "Invalid condition: end of string in condition \"'$(A)'=='x\""},
         ErrorCase{"ItemList", MsBuildProject("<PropertyGroup><P>@(Compile</P></PropertyGroup>"),
                   "Invalid condition: end of string in condition \"@(Compile\""}),
-    [](const ::testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<ErrorCase>& c) { return std::string(c.param.name); });
 
 TEST(Project, ElementNamesCompareWithExactCase) {
     EXPECT_THROW(MsBuildFromText(MsBuildProject("<propertygroup/>"))->Parse(), EIdeMsBuildError);

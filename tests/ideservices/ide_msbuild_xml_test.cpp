@@ -226,7 +226,7 @@ INSTANTIATE_TEST_SUITE_P(
         // The declaration names the encoding to write; the mark decides how the file is read.
         EncodingCase{"BomAndOtherDeclaration", "\xFF\xFE" + Utf16Le("<?xml version=\"1.0\" encoding=\"utf-8\"?>" + kBody),
                      1200, 65001, false}),
-    [](const ::testing::TestParamInfo<EncodingCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<EncodingCase>& c) { return std::string(c.param.name); });
 
 TEST(Encodings, UnknownEncodingNamesAreRefused) {
     try {

@@ -119,8 +119,8 @@ TEST_F(PackageRewriter, OnlyListedUnitsPresentInTheFolderAreUsed)
         fresh.write("Dest\\TarvixLib370.dpk", PackageSource());
         for (const std::string& name : c.present)
             fresh.write("Dest\\" + name, "x");
-        TKqFindFile finder;
-        AtualizarPackage("C:\\Dest\\TarvixLib370.dpk", c.files, finder);
+        TKqFindFile freshFinder;
+        AtualizarPackage("C:\\Dest\\TarvixLib370.dpk", c.files, freshFinder);
         EXPECT_EQ(fresh.read("Dest\\TarvixLib370.dpk"), Rewritten(c.resources, c.contains));
     }
 }
@@ -223,8 +223,8 @@ TEST_F(PackageRewriter, AnAnsiFileIsReadInTheSystemCodePage)
     const TTextoLinhas texto = CarregarTexto("C:\\Dest\\TarvixLib370.dpk");
     ASSERT_EQ(texto.Linhas.size(), 4u);
     EXPECT_EQ(texto.Linhas[1], "{ \xD0\xB4 }");
-    TKqFindFile finder;
-    AtualizarPackage("C:\\Dest\\TarvixLib370.dpk", "|KqAlpha|", finder);
+    TKqFindFile cyrillicFinder;
+    AtualizarPackage("C:\\Dest\\TarvixLib370.dpk", "|KqAlpha|", cyrillicFinder);
     EXPECT_EQ(cyrillic.read("Dest\\TarvixLib370.dpk"), "package P;\r\n{ \xE4 }\r\ncontains\r\n  KqAlpha;\r\nend.\r\n");
 }
 
