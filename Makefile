@@ -3,10 +3,13 @@
 #   make deps      install the Debian packages the build and the tests need (only the missing ones)
 #   make build     configure and build everything (build/default)
 #   make build-demo configure and build only what the demo needs (build/default)
-#   make test      build and run every test, the interop tests with the real wine included, then the Qt-free
-#                  core tests again under AddressSanitizer and UndefinedBehaviorSanitizer (build/sanitize)
+#   make test      check the formatting, build and run every test, the interop tests with the real wine included,
+#                  then the Qt-free core tests again under AddressSanitizer and UndefinedBehaviorSanitizer
+#                  (build/sanitize)
 #   make demo      build what the demo needs (not the tests), make the demo prefix and run the installer
 #                  against it (see README)
+#   make format    format every C++ file with clang-format; make format-check fails on unformatted ones
+#   make tidy      run clang-tidy's fault checks over the sources (after make build)
 #   make bench     build and run the benchmarks
 #   make fuzz      build the fuzz targets with clang and run each for FUZZ_SECONDS seconds
 #   make clean     remove build/
@@ -18,17 +21,24 @@ FUZZ_SECONDS ?= 60
 PACKAGES := cmake ninja-build g++ make pkg-config ccache git \
 	qt6-base-dev libgl-dev libgtest-dev libgmock-dev libpugixml-dev \
 	libcurl4-openssl-dev libssl-dev zlib1g-dev \
-	wine wine64 libxml2-utils fonts-dejavu-core g++-mingw-w64-x86-64
+	wine wine64 libxml2-utils fonts-dejavu-core g++-mingw-w64-x86-64 clang-format
 FUZZ_PACKAGES := clang libclang-rt-14-dev
+TIDY_PACKAGES := clang-tidy
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps fuzz-deps build build-demo test test-default test-sanitize demo bench fuzz clean
+.PHONY: deps fuzz-deps tidy-deps build build-demo test test-default test-sanitize demo bench fuzz format format-check tidy clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'ok installed' || echo $$p; done); \
 	if [ -n "$$missing" ]; then \
 	  echo "Installing:" $$missing; \
+	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	fi
+
+tidy-deps:
+	@missing=$$(for p in $(TIDY_PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
 	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
 	fi
 
@@ -50,7 +60,16 @@ test-sanitize: deps
 	cmake --build --preset sanitize -j $(JOBS)
 	ctest --preset sanitize -j $(JOBS)
 
-test: test-default test-sanitize
+test: format-check test-default test-sanitize
+
+format: deps
+	tools/format.sh
+
+format-check: deps
+	tools/format.sh check
+
+tidy: build tidy-deps
+	tools/tidy.sh build/default
 
 # The installer, the demo's walk of it, the tools that make the demo prefix and pack the sample edition, and the
 # simulated compiler; every test is left out.
