@@ -67,13 +67,30 @@ Generated envOptionsText()
     };
 
     t += "  <PropertyGroup>\r\n";
-    const char* general[] = {"AutoSaveEditorFiles", "AutoSaveProjectDesktop", "BackgroundCompilation",
-                             "ShowCompilerProgress", "MinimizeOnRun", "HideDesignersOnRun", "AutoCloseProgress",
-                             "WarnOnPackageRebuild", "ShowCommandLine", "VerboseMsBuildOutput",
-                             "ShowLinkerOutput", "CaptionOfOutputWindow", "UseExternalTools", "ParallelBuilds",
-                             "ParallelBuildCount", "DefaultProjectsDirectory", "UseDefaultProjectsDirectory",
-                             "ShowWelcomePage", "ShowToolPaletteHints", "DockEditWindow", "IncludeUnitNames",
-                             "TemplateLibraryPath", "ObjectRepositoryPath", "BuildConfigurationShared"};
+    const char* general[] = {"AutoSaveEditorFiles",
+                             "AutoSaveProjectDesktop",
+                             "BackgroundCompilation",
+                             "ShowCompilerProgress",
+                             "MinimizeOnRun",
+                             "HideDesignersOnRun",
+                             "AutoCloseProgress",
+                             "WarnOnPackageRebuild",
+                             "ShowCommandLine",
+                             "VerboseMsBuildOutput",
+                             "ShowLinkerOutput",
+                             "CaptionOfOutputWindow",
+                             "UseExternalTools",
+                             "ParallelBuilds",
+                             "ParallelBuildCount",
+                             "DefaultProjectsDirectory",
+                             "UseDefaultProjectsDirectory",
+                             "ShowWelcomePage",
+                             "ShowToolPaletteHints",
+                             "DockEditWindow",
+                             "IncludeUnitNames",
+                             "TemplateLibraryPath",
+                             "ObjectRepositoryPath",
+                             "BuildConfigurationShared"};
     for (int round = 0; round < 3; ++round)
         for (const char* name : general)
             property(std::string(name) + (round ? std::to_string(round) : ""),
@@ -83,16 +100,17 @@ Generated envOptionsText()
     property("DelphiTranslatedDebugLibraryPath", "$(BDSLIB)\\$(Platform)\\debug\\$(LANGDIR)");
     t += "  </PropertyGroup>\r\n";
 
-    const char* platforms[] = {"Win32",    "Win64",   "Win64x",    "OSX64",             "OSXARM64",
-                               "Android",  "Android64", "iOSDevice64", "iOSSimulatorARM64", "Linux64"};
+    const char* platforms[] = {
+        "Win32",  "Win64", "Win64x", "OSX64", "OSXARM64", "Android", "Android64", "iOSDevice64", "iOSSimulatorARM64",
+        "Linux64"};
     for (const char* platform : platforms) {
         const std::string p = platform;
         const std::string sub = p == "Win32" ? "" : "\\" + p;
         t += "  <PropertyGroup Condition=\"'$(Platform)'=='" + p + "'\">\r\n";
         ++g.groups;
         property("DelphiLibraryPath", "$(BDSLIB)\\$(Platform)\\release;$(BDSUSERDIR)\\Imports;$(BDS)\\Imports;"
-                                      "$(BDSCOMMONDIR)\\Dcp" + sub + ";$(BDS)\\include;" +
-                                          folderList("C:\\Comps\\" + p, "Lib", 12));
+                                      "$(BDSCOMMONDIR)\\Dcp" +
+                                          sub + ";$(BDS)\\include;" + folderList("C:\\Comps\\" + p, "Lib", 12));
         property("DelphiBrowsingPath", "$(BDS)\\OCX\\Servers;$(BDS)\\SOURCE\\VCL;$(BDS)\\source\\rtl\\common;"
                                        "$(BDS)\\SOURCE\\RTL\\SYS;$(BDS)\\source\\rtl\\win;$(BDS)\\source\\ToolsAPI;"
                                        "$(BDS)\\SOURCE\\IBX;$(BDS)\\source\\Internet;$(BDS)\\SOURCE\\PROPERTY EDITORS;"
@@ -104,9 +122,10 @@ Generated envOptionsText()
         property("DelphiHPPOutputPath", "$(BDSCOMMONDIR)\\hpp\\$(Platform)");
         property("DelphiNamespaceSearchPath", "System;Xml;Data;Datasnap;Web;Soap;Vcl;Vcl.Imaging;Vcl.Touch;FMX");
         property("DelphiPackageSearchPath", "$(BDSCOMMONDIR)\\Bpl" + sub + ";" + folderList("C:\\Bpl\\" + p, "P", 4));
-        for (const char* cpp : {"CBuilderIncludePath", "CBuilderLibraryPath", "CBuilderBrowsingPath",
-                                "CBuilderSystemIncludePath", "CBuilderDebugLibraryPath", "CBuilderTranslatedLibraryPath",
-                                "CBuilderBPLOutputPathSetting", "CBuilderHppIncludePath"})
+        for (const char* cpp :
+             {"CBuilderIncludePath", "CBuilderLibraryPath", "CBuilderBrowsingPath", "CBuilderSystemIncludePath",
+              "CBuilderDebugLibraryPath", "CBuilderTranslatedLibraryPath", "CBuilderBPLOutputPathSetting",
+              "CBuilderHppIncludePath"})
             property(cpp, "$(BDSINCLUDE)\\windows\\crtl;$(BDSINCLUDE)\\windows\\sdk;$(BDSINCLUDE)\\windows\\rtl;"
                           "$(BDSINCLUDE)\\windows\\vcl;$(BDSINCLUDE)\\windows\\fmx;$(BDSINCLUDE)\\dinkumware64;" +
                               folderList("$(BDSCOMMONDIR)\\hpp\\" + p, "H", 5));
@@ -152,7 +171,8 @@ int run(const fs::path& dir, int runs)
         if (const bench::ChildRun r = bench::runChild(readOnce, true); r.status != 0)
             throw std::runtime_error("envoptions_read_once failed (exit " + std::to_string(r.status) + ")");
         if (const bench::ChildRun r = bench::runChild(xmllint, true); r.status != 0)
-            throw std::runtime_error("xmllint failed (exit " + std::to_string(r.status) + "); is libxml2-utils installed?");
+            throw std::runtime_error("xmllint failed (exit " + std::to_string(r.status) +
+                                     "); is libxml2-utils installed?");
     }
     std::vector<double> ours, theirs, oursCpu, theirsCpu;
     for (int i = 0; i < runs; ++i) {

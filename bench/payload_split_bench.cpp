@@ -49,8 +49,8 @@ void writeArchive(const fs::path& path, int64_t bytes, int records)
         char name[32];
         const int length = std::snprintf(name, sizeof name, "KqUnit%05d.dcu", i);
         const int64_t size = payload / records + (i < payload % records ? 1 : 0);
-        const std::string header = tarvix::EscreverCabecalhoRegistro(static_cast<uint8_t>(length),
-                                                                     static_cast<int32_t>(size));
+        const std::string header =
+            tarvix::EscreverCabecalhoRegistro(static_cast<uint8_t>(length), static_cast<int32_t>(size));
         std::fwrite(header.data(), 1, header.size(), f);
         std::fwrite(name, 1, static_cast<std::size_t>(length), f);
         for (int64_t left = size; left > 0;) {
@@ -100,11 +100,14 @@ int hostSplitMain(const char* archive, const char* folder)
         char name[256] = {};
         if (::read(in, name, record.TamanhoNome) != record.TamanhoNome)
             return 1;
-        const int out = ::open((std::string(folder) + "/" + name).c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC, 0666);
+        const int out =
+            ::open((std::string(folder) + "/" + name).c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC, 0666);
         if (out < 0)
             return 1;
         for (int64_t left = record.TamanhoDados; left > 0;) {
-            const ssize_t n = ::read(in, buffer.data(), static_cast<std::size_t>(std::min<int64_t>(left, static_cast<int64_t>(buffer.size()))));
+            const ssize_t n =
+                ::read(in, buffer.data(),
+                       static_cast<std::size_t>(std::min<int64_t>(left, static_cast<int64_t>(buffer.size()))));
             if (n <= 0 || ::write(out, buffer.data(), static_cast<std::size_t>(n)) != n)
                 return 1;
             left -= n;
@@ -162,11 +165,11 @@ int main(int argc, char** argv)
 
         const double ratio = split.seconds / copy.seconds;
         const double peakMiB = static_cast<double>(split.maxRssKiB) / 1024.0;
-        std::printf("payload_split: %" PRId64 " MiB in %d records: split %.2f s, cp %.2f s, ratio %.2f (target <= 1.5); "
-                    "peak memory of the split %.1f MiB (target < 32 MiB); the same files with plain host calls "
-                    "%.2f s (%.2f of cp)\n",
-                    mib, records, split.seconds, copy.seconds, ratio, peakMiB, floor.seconds,
-                    floor.seconds / copy.seconds);
+        std::printf(
+            "payload_split: %" PRId64 " MiB in %d records: split %.2f s, cp %.2f s, ratio %.2f (target <= 1.5); "
+            "peak memory of the split %.1f MiB (target < 32 MiB); the same files with plain host calls "
+            "%.2f s (%.2f of cp)\n",
+            mib, records, split.seconds, copy.seconds, ratio, peakMiB, floor.seconds, floor.seconds / copy.seconds);
         result = ratio <= 1.5 && peakMiB < 32 ? 0 : 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "payload_split: %s\n", e.what());

@@ -95,8 +95,7 @@ private:
 
 } // namespace
 
-TExFolderTree::TExFolderTree(QWidget* parent)
-    : QTreeWidget(parent)
+TExFolderTree::TExFolderTree(QWidget* parent) : QTreeWidget(parent)
 {
     setColumnCount(1);
     header()->hide();
@@ -111,8 +110,7 @@ TExFolderTree::TExFolderTree(QWidget* parent)
     // The selection stays as visible as when the tree has the focus.
     QPalette pal = palette();
     pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
-    pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                 pal.color(QPalette::Active, QPalette::HighlightedText));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText, pal.color(QPalette::Active, QPalette::HighlightedText));
     setPalette(pal);
 
     connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) { EnsureLoaded(item); });
@@ -220,8 +218,7 @@ std::vector<TExFolderTree::Entry> TExFolderTree::ReadChildren(const QTreeWidgetI
         std::string desktop;
         try {
             desktop = platform::current().shell().desktopFolder();
-        } catch (const platform::PlatformError&) {
-        }
+        } catch (const platform::PlatformError&) {}
         if (IsDirectory(desktop)) {
             const std::string spelled = LongPath(desktop);
             const std::string path = spelled.empty() ? desktop : spelled;
@@ -234,8 +231,7 @@ std::vector<TExFolderTree::Entry> TExFolderTree::ReadChildren(const QTreeWidgetI
     std::vector<platform::DirEntry> found;
     try {
         found = files.enumerate(path, "*");
-    } catch (const platform::PlatformError&) {
-    }
+    } catch (const platform::PlatformError&) {}
     for (const platform::DirEntry& e : found)
         if (e.attributes & platform::FileAttr::Directory)
             entries.push_back({Q(e.name), IncPathDelimiter(path) + e.name, Kind::Folder});
@@ -397,8 +393,7 @@ void TExFolderTree::Renamed(QTreeWidgetItem* item)
     if (valid && parentItem) {
         try {
             moved = platform::current().files().moveFile(oldPath, newPath);
-        } catch (const platform::PlatformError&) {
-        }
+        } catch (const platform::PlatformError&) {}
     }
     FUpdating = true;
     if (!moved) {

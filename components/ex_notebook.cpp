@@ -26,8 +26,7 @@ void ShowInOuterNotebook(QWidget* w)
 // ---------------------------------------------------------------------------------------------------------------
 // TExNotebook
 
-TExNotebook::TExNotebook(QWidget* parent)
-    : TKqCustomPanel(parent)
+TExNotebook::TExNotebook(QWidget* parent) : TKqCustomPanel(parent)
 {
     resize(150, 150);
 }
@@ -162,9 +161,7 @@ void TExNotebook::ShowControl(QWidget* control)
 bool TExNotebook::event(QEvent* event)
 {
     switch (event->type()) {
-    case QEvent::ContentsRectChange:
-        LayoutPages();
-        break;
+    case QEvent::ContentsRectChange: LayoutPages(); break;
     case QEvent::Polish:
         // The form has been applied by now. Its pages may carry positions of their own: the notebook decides.
         // And a page named before it existed can be shown, as part of the form.
@@ -196,8 +193,7 @@ bool TExNotebook::event(QEvent* event)
         }
         break;
     }
-    default:
-        break;
+    default: break;
     }
     return TKqCustomPanel::event(event);
 }
@@ -293,8 +289,7 @@ void TExNotebook::SelectFirstOn(QWidget* page)
 // ---------------------------------------------------------------------------------------------------------------
 // TExNotebookPage
 
-TExNotebookPage::TExNotebookPage(QWidget* parent)
-    : TKqCustomPanel(parent)
+TExNotebookPage::TExNotebookPage(QWidget* parent) : TKqCustomPanel(parent)
 {
     QWidget::setVisible(false);
     if (auto* notebook = qobject_cast<TExNotebook*>(parent))

@@ -17,13 +17,13 @@
 namespace tarvix {
 namespace {
 
-constexpr TColor FormColor = 14737632;  // $00E0E0E0
-constexpr TColor PathColor = 15329769;  // $00E9E9E9
+constexpr TColor FormColor = 14737632; // $00E0E0E0
+constexpr TColor PathColor = 15329769; // $00E9E9E9
 constexpr int Border = 10;
 constexpr int ButtonWidth = 85;
 constexpr int ButtonHeight = 23;
-constexpr int ButtonGap = 6;    // between OK and Cancelar
-constexpr int TreeGap = 6;      // between the tree and the button row
+constexpr int ButtonGap = 6; // between OK and Cancelar
+constexpr int TreeGap = 6;   // between the tree and the button row
 constexpr int PathHeight = 21;
 
 QString Q(std::string_view text)
@@ -84,9 +84,7 @@ void TFrmExSelFolder::DestroyShared()
     delete SharedForm().data();
 }
 
-TFrmExSelFolder::TFrmExSelFolder(QWidget* parent)
-    : QDialog(parent),
-      FUi(std::make_unique<Ui::TFrmExSelFolder>())
+TFrmExSelFolder::TFrmExSelFolder(QWidget* parent) : QDialog(parent), FUi(std::make_unique<Ui::TFrmExSelFolder>())
 {
     FUi->setupUi(this);
     // A resizable frame whose title bar has the system menu and close box only.
@@ -141,12 +139,30 @@ TFrmExSelFolder::~TFrmExSelFolder()
     delete FFormSaver;
 }
 
-QLabel* TFrmExSelFolder::LabCaminho() const { return FUi->LabCaminho; }
-QLineEdit* TFrmExSelFolder::EdtCaminho() const { return FUi->EdtCaminho; }
-TExFolderTree* TFrmExSelFolder::TrvPastas() const { return FUi->TrvPastas; }
-QPushButton* TFrmExSelFolder::BtnNova() const { return FUi->BtnNova; }
-QPushButton* TFrmExSelFolder::BtnOk() const { return FUi->BtnOk; }
-QPushButton* TFrmExSelFolder::BtnCancelar() const { return FUi->BtnCancelar; }
+QLabel* TFrmExSelFolder::LabCaminho() const
+{
+    return FUi->LabCaminho;
+}
+QLineEdit* TFrmExSelFolder::EdtCaminho() const
+{
+    return FUi->EdtCaminho;
+}
+TExFolderTree* TFrmExSelFolder::TrvPastas() const
+{
+    return FUi->TrvPastas;
+}
+QPushButton* TFrmExSelFolder::BtnNova() const
+{
+    return FUi->BtnNova;
+}
+QPushButton* TFrmExSelFolder::BtnOk() const
+{
+    return FUi->BtnOk;
+}
+QPushButton* TFrmExSelFolder::BtnCancelar() const
+{
+    return FUi->BtnCancelar;
+}
 
 void TFrmExSelFolder::ArrangeControls()
 {
@@ -221,8 +237,7 @@ void TFrmExSelFolder::BtnNovaClick()
         // An existing folder of that name is simply selected below.
         try {
             platform::current().files().createDirectory(path);
-        } catch (const platform::PlatformError&) {
-        }
+        } catch (const platform::PlatformError&) {}
     }
     FUi->TrvPastas->RefreshSelected();
     if (!ValidFolderName(name) || !FUi->TrvPastas->SelectPath(path))
@@ -262,19 +277,15 @@ void TFrmExSelFolder::keyPressEvent(QKeyEvent* event)
     switch (event->key()) {
     case Qt::Key_Escape:
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        event->ignore();
-        return;
-    default:
-        QDialog::keyPressEvent(event);
+    case Qt::Key_Enter: event->ignore(); return;
+    default: QDialog::keyPressEvent(event);
     }
 }
 
 // ---------------------------------------------------------------------------------------------------------------
 // TExSelectFolder
 
-TExSelectFolder::TExSelectFolder(QObject* owner)
-    : QObject(owner)
+TExSelectFolder::TExSelectFolder(QObject* owner) : QObject(owner)
 {
     if (auto* widget = qobject_cast<QWidget*>(owner))
         FFont = widget->font();

@@ -18,8 +18,7 @@ QPalette::ResolveMask windowRoleBits()
 
 } // namespace
 
-TKqCustomPanel::TKqCustomPanel(QWidget* parent)
-    : QFrame(parent)
+TKqCustomPanel::TKqCustomPanel(QWidget* parent) : QFrame(parent)
 {
     setFrameShape(QFrame::NoFrame);
     setAutoFillBackground(true);

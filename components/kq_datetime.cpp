@@ -32,8 +32,7 @@ bool TryEncodeDateTime(const TDateTimeFields& f, TDateTime& result)
 {
     if (f.Year < 1 || f.Year > 9999)
         return false;
-    const year_month_day ymd(year(f.Year), month(static_cast<unsigned>(f.Month)),
-                             day(static_cast<unsigned>(f.Day)));
+    const year_month_day ymd(year(f.Year), month(static_cast<unsigned>(f.Month)), day(static_cast<unsigned>(f.Day)));
     if (f.Month < 1 || f.Day < 1 || !ymd.ok())
         return false;
     if (f.Hour < 0 || f.Hour > 23 || f.Minute < 0 || f.Minute > 59 || f.Second < 0 || f.Second > 59 ||
@@ -71,8 +70,7 @@ TDateTime EncodeTime(int hour, int minute, int second, int milliSecond)
 
 TDateTimeFields DecodeDateTime(TDateTime value)
 {
-    if (!std::isfinite(value) || value < static_cast<double>(FirstDay) - 1 ||
-        value > static_cast<double>(LastDay) + 1)
+    if (!std::isfinite(value) || value < static_cast<double>(FirstDay) - 1 || value > static_cast<double>(LastDay) + 1)
         throw std::out_of_range("Invalid date-time value: " + std::to_string(value));
 
     int64_t dayNo = static_cast<int64_t>(std::trunc(value));

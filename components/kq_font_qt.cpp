@@ -15,11 +15,8 @@ QFont ToQFont(const TKqFontValue& font)
         result.setFixedPitch(true);
         result.setStyleHint(QFont::TypeWriter);
         break;
-    case fpVariable:
-        result.setFixedPitch(false);
-        break;
-    case fpDefault:
-        break;
+    case fpVariable: result.setFixedPitch(false); break;
+    case fpDefault: break;
     }
     result.setBold((font.Style & fsBold) != 0);
     result.setItalic((font.Style & fsItalic) != 0);

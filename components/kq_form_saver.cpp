@@ -139,8 +139,7 @@ void TKqFormSaver::FormDestroyed()
     // Nobody can be told of a failure here; a placement that cannot be stored is simply not remembered.
     try {
         SaveForm();
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
     FForm = nullptr;
 }
 
@@ -494,16 +493,14 @@ bool TKqFormSaver::eventFilter(QObject* watched, QEvent* event)
         // The placement as it was before the request is stored first, whatever the answer.
         try {
             Store(Current(previous));
-        } catch (const std::exception&) {
-        }
+        } catch (const std::exception&) {}
         if ((maximising && (!FAllowMaximize || !FAllowResize)) || (minimising && !FAllowMinimize)) {
             Refuse(previous);
             return true;
         }
         break;
     }
-    default:
-        break;
+    default: break;
     }
     return QObject::eventFilter(watched, event);
 }

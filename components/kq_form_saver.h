@@ -164,10 +164,10 @@ private:
     bool FSaveSize = true;
     bool FSaveState = true;
 
-    QRect FNormalBounds;        // last bounds seen in the normal state
-    QRect FPendingBounds;       // bounds seen in the normal state, confirmed once the event batch is over
+    QRect FNormalBounds;  // last bounds seen in the normal state
+    QRect FPendingBounds; // bounds seen in the normal state, confirmed once the event batch is over
     bool FConfirmQueued = false;
-    bool FApplying = false;     // the saver changes the form itself
+    bool FApplying = false;       // the saver changes the form itself
     bool FLeftOtherState = false; // the next frame resize comes from leaving the maximised/minimised state
 };
 

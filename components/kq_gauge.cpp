@@ -41,8 +41,7 @@ void Frame3D(QPainter& p, const QRect& r, const QColor& topLeft, const QColor& b
 
 } // namespace
 
-TKqGauge::TKqGauge(QWidget* parent)
-    : QWidget(parent)
+TKqGauge::TKqGauge(QWidget* parent) : QWidget(parent)
 {
     // The gauge paints every pixel of itself.
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -98,8 +97,8 @@ void TKqGauge::SetBoxNumber(int value)
     } else {
         // As many boxes of the width that `value` boxes would have as it takes to cover the present width, kept
         // within 2 to 100: the painting divides by the number.
-        const float x = static_cast<float>(width() - 2 * FrameInset()) /
-                        static_cast<float>(BoxWidth(value) + FBoxSpace);
+        const float x =
+            static_cast<float>(width() - 2 * FrameInset()) / static_cast<float>(BoxWidth(value) + FBoxSpace);
         const float whole = std::trunc(x);
         const double count = static_cast<double>(whole) + (x - whole > 0.0f ? 1.0 : 0.0);
         FBoxNumber = static_cast<int>(std::clamp(count, 2.0, 100.0));
@@ -285,8 +284,7 @@ void TKqGauge::AdjustSize()
         if (!FImage.isNull())
             resize(FImage.width() + 2 * inset, FImage.height() + 2 * inset);
         break;
-    case gsBar:
-        break;
+    case gsBar: break;
     }
 }
 
@@ -316,7 +314,7 @@ void TKqGauge::paintEvent(QPaintEvent* event)
     QPainter p(this);
     const QPalette& pal = palette();
     const bool custom = CustomStyle();
-    const QColor background = custom ? pal.color(QPalette::Window)
+    const QColor background = custom         ? pal.color(QPalette::Window)
                               : FParentColor ? pal.color(QPalette::Window)
                                              : ToQColor(FColor, pal);
 
@@ -370,7 +368,7 @@ void TKqGauge::ComposeBar()
 
     const QPalette& pal = palette();
     const bool custom = CustomStyle();
-    const QColor background = custom ? pal.color(QPalette::Window)
+    const QColor background = custom         ? pal.color(QPalette::Window)
                               : FParentColor ? pal.color(QPalette::Window)
                                              : ToQColor(FColor, pal);
     const QColor fill = custom ? pal.color(QPalette::Highlight) : ToQColor(FBoxColor, pal);

@@ -50,8 +50,7 @@ std::locale chooseCaseLocale()
             std::locale unicode(name);
             if (knowsLettersBeyondAscii(unicode))
                 return unicode;
-        } catch (const std::runtime_error&) {
-        }
+        } catch (const std::runtime_error&) {}
     }
     return std::locale::classic();
 }
@@ -285,8 +284,7 @@ int64_t IntVal(std::string_view sValue)
     }
     if (!negative)
         return static_cast<int64_t>(magnitude);
-    return magnitude == uint64_t{1} << 63 ? std::numeric_limits<int64_t>::min()
-                                          : -static_cast<int64_t>(magnitude);
+    return magnitude == uint64_t{1} << 63 ? std::numeric_limits<int64_t>::min() : -static_cast<int64_t>(magnitude);
 }
 
 double Min(double A, double B)

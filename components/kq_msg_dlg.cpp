@@ -78,8 +78,7 @@ const char* const helpContextProperty = "helpContext";
 // ---------------------------------------------------------------------------------------------------------------
 // TKqInternalLabel
 
-TKqInternalLabel::TKqInternalLabel(QWidget* parent)
-    : QLabel(parent)
+TKqInternalLabel::TKqInternalLabel(QWidget* parent) : QLabel(parent)
 {
     setTextFormat(Qt::PlainText);
 }
@@ -173,8 +172,8 @@ void TKqInternalLabel::paintEvent(QPaintEvent*)
 
 TKqMsgDlgForm::TKqMsgDlgForm(TKqMsgDlg* owner)
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                           Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint)
-    , FOwner(owner)
+                           Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
+      FOwner(owner)
 {
     // A message closing must never end the application, even when it is the last window shown.
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -215,8 +214,7 @@ bool TKqMsgDlgForm::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
         return false;
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -285,10 +283,7 @@ void TKqMsgDlgForm::CountdownTick()
 // ---------------------------------------------------------------------------------------------------------------
 // TKqMsgDlg
 
-TKqMsgDlg::TKqMsgDlg(QObject* owner)
-    : QObject(owner)
-{
-}
+TKqMsgDlg::TKqMsgDlg(QObject* owner) : QObject(owner) {}
 
 TKqMsgDlg::~TKqMsgDlg() = default;
 

@@ -82,8 +82,7 @@ void FillButtonizedGradient(QPainter& painter, const QRect& rect, const QColor& 
     };
     const int bottom = rect.top() + rect.height(); // exclusive
     const int split = bottom - rect.height() / 2;
-    FillVerticalGradient(painter, QRect(rect.left(), rect.top(), rect.width(), split - rect.top()), start,
-                         part(45));
+    FillVerticalGradient(painter, QRect(rect.left(), rect.top(), rect.width(), split - rect.top()), start, part(45));
     FillVerticalGradient(painter, QRect(rect.left(), split, rect.width(), bottom - split), end, part(15));
 }
 
@@ -115,9 +114,7 @@ void TKqGradientOptions::SetDirection(TKqGradientDirection value)
 
 // --- TKqPanel ----------------------------------------------------------------------------------------------------
 
-TKqPanel::TKqPanel(QWidget* parent)
-    : TKqCustomPanel(parent)
-    , FGradient(std::make_unique<TKqGradientOptions>(this))
+TKqPanel::TKqPanel(QWidget* parent) : TKqCustomPanel(parent), FGradient(std::make_unique<TKqGradientOptions>(this))
 {
     // The panel paints all of itself, and all of itself again after every move or resize.
     setAutoFillBackground(false);
@@ -174,12 +171,30 @@ void TKqPanel::SetFontColor(TColor value)
     update();
 }
 
-bool TKqPanel::GradientEnabled() const { return FGradient->Enabled(); }
-void TKqPanel::SetGradientEnabled(bool value) { FGradient->SetEnabled(value); }
-TColor TKqPanel::GradientFadeColor() const { return FGradient->FadeColor(); }
-void TKqPanel::SetGradientFadeColor(TColor value) { FGradient->SetFadeColor(value); }
-TKqGradientDirection TKqPanel::GradientDirection() const { return FGradient->Direction(); }
-void TKqPanel::SetGradientDirection(TKqGradientDirection value) { FGradient->SetDirection(value); }
+bool TKqPanel::GradientEnabled() const
+{
+    return FGradient->Enabled();
+}
+void TKqPanel::SetGradientEnabled(bool value)
+{
+    FGradient->SetEnabled(value);
+}
+TColor TKqPanel::GradientFadeColor() const
+{
+    return FGradient->FadeColor();
+}
+void TKqPanel::SetGradientFadeColor(TColor value)
+{
+    FGradient->SetFadeColor(value);
+}
+TKqGradientDirection TKqPanel::GradientDirection() const
+{
+    return FGradient->Direction();
+}
+void TKqPanel::SetGradientDirection(TKqGradientDirection value)
+{
+    FGradient->SetDirection(value);
+}
 
 void TKqPanel::moveEvent(QMoveEvent* event)
 {

@@ -88,10 +88,7 @@ using TKqGradientDirection = TKqPanel::TKqGradientDirection;
 // The gradient settings of a panel. Each setter, on a change, stores the value and repaints the panel.
 class TKqGradientOptions {
 public:
-    explicit TKqGradientOptions(TKqPanel* owner)
-        : FOwner(owner)
-    {
-    }
+    explicit TKqGradientOptions(TKqPanel* owner) : FOwner(owner) {}
     TKqGradientOptions(const TKqGradientOptions&) = delete;
     TKqGradientOptions& operator=(const TKqGradientOptions&) = delete;
 

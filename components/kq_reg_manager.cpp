@@ -77,14 +77,10 @@ platform::RegRoot RootKeyHandle(TKqRootKeys root)
 uint32_t KeyAccessMask(TKqKeyAccess access)
 {
     switch (access) {
-    case kaWrite:
-        return platform::KeyAccess::Write;
-    case kaRead:
-        return platform::KeyAccess::Read;
-    case kaExecute:
-        return platform::KeyAccess::Execute;
-    case kaAccessAll:
-        break;
+    case kaWrite: return platform::KeyAccess::Write;
+    case kaRead: return platform::KeyAccess::Read;
+    case kaExecute: return platform::KeyAccess::Execute;
+    case kaAccessAll: break;
     }
     return platform::KeyAccess::AllAccess;
 }

@@ -84,10 +84,10 @@ public:
     std::size_t ReadBinaryData(std::string_view name, void* buffer, std::size_t bufSize) const;
 
     // Typed writes replace any value of that name, of any type.
-    void WriteString(std::string_view name, std::string_view value);         // REG_SZ
-    void WriteExpandString(std::string_view name, std::string_view value);   // REG_EXPAND_SZ
-    void WriteInteger(std::string_view name, int32_t value);                  // REG_DWORD
-    void WriteFloat(std::string_view name, double value);                     // REG_BINARY, 8 bytes
+    void WriteString(std::string_view name, std::string_view value);       // REG_SZ
+    void WriteExpandString(std::string_view name, std::string_view value); // REG_EXPAND_SZ
+    void WriteInteger(std::string_view name, int32_t value);               // REG_DWORD
+    void WriteFloat(std::string_view name, double value);                  // REG_BINARY, 8 bytes
     void WriteDateTime(std::string_view name, TDateTime value) { WriteFloat(name, value); }
     void WriteBinaryData(std::string_view name, const void* buffer, std::size_t bufSize); // REG_BINARY
 

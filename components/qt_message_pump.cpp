@@ -6,8 +6,7 @@
 
 namespace tarvix {
 
-QtMessagePump::QtMessagePump(QObject* parent)
-    : QObject(parent)
+QtMessagePump::QtMessagePump(QObject* parent) : QObject(parent)
 {
     if (QCoreApplication* app = QCoreApplication::instance())
         connect(app, &QCoreApplication::aboutToQuit, this, [this] { quitting_ = true; });
@@ -45,8 +44,7 @@ uint16_t QtMessagePump::keyState(int virtualKey) const
     case 0xA5: // right Alt
         modifier = Qt::AltModifier;
         break;
-    default:
-        return 0;
+    default: return 0;
     }
     return QGuiApplication::queryKeyboardModifiers().testFlag(modifier) ? 0x80 : 0;
 }
@@ -57,10 +55,7 @@ void QtMessagePump::alert(uint32_t)
         QApplication::beep();
 }
 
-ScopedQtMessagePump::ScopedQtMessagePump()
-    : previous_(platform::setMessagePump(&pump_))
-{
-}
+ScopedQtMessagePump::ScopedQtMessagePump() : previous_(platform::setMessagePump(&pump_)) {}
 
 ScopedQtMessagePump::~ScopedQtMessagePump()
 {

@@ -54,8 +54,9 @@ struct Sandbox {
         write(prefixDir / "system.reg", "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n"
                                         "#arch=win64\n\n[System\\\\CurrentControlSet\\\\Control\\\\Nls\\\\Codepage] 1\n"
                                         "\"ACP\"=\"932\"\n\"OEMCP\"=\"932\"\n\n");
-        write(prefixDir / "user.reg", "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n\n"
-                                      "#arch=win64\n\n[Environment] 1\n\"TEMP\"=\"C:\\\\temp\"\n\"TMP\"=\"C:\\\\temp\"\n\n");
+        write(prefixDir / "user.reg",
+              "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n\n"
+              "#arch=win64\n\n[Environment] 1\n\"TEMP\"=\"C:\\\\temp\"\n\"TMP\"=\"C:\\\\temp\"\n\n");
         write(driveC / "setup.exe", "");
         prefix = std::make_unique<tarvix::platform::WinePrefix>(prefixDir);
         scoped = std::make_unique<tarvix::platform::ScopedCurrentSystem>(*prefix);

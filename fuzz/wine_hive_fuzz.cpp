@@ -27,7 +27,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const WineHive::Node* back = again.child(again.child(again.root(), "fuzz"), "key");
         if (!back || again.value(back, "V") != RegValue::string(text.substr(0, 64)))
             std::abort();
-    } catch (const RegistryError&) {
-    }
+    } catch (const RegistryError&) {}
     return 0;
 }

@@ -9,16 +9,16 @@
 namespace tarvix {
 
 struct TBDSVersionInfo {
-    const char* ProductName;   // "RAD Studio"
-    const char* ReleaseLabel;  // "13"
-    const char* CodeName;      // "Florence"; empty for the releases before 10
-    float CompilerVersion;     // 37.0
-    int BdsVersion;            // 37; 0 for Delphi 7, which came before BDS and no version key names
-    int IdeVersion;            // 37: the Delphi version ("d37")
-    int PackageVersion;        // 37
+    const char* ProductName;     // "RAD Studio"
+    const char* ReleaseLabel;    // "13"
+    const char* CodeName;        // "Florence"; empty for the releases before 10
+    float CompilerVersion;       // 37.0
+    int BdsVersion;              // 37; 0 for Delphi 7, which came before BDS and no version key names
+    int IdeVersion;              // 37: the Delphi version ("d37")
+    int PackageVersion;          // 37
     const char* CoreVersionText; // "370"
     bool Listed;
-    bool DelphiWin32;          // has Delphi for Win32 (C#Builder and the .NET-only Delphi 8 have not)
+    bool DelphiWin32; // has Delphi for Win32 (C#Builder and the .NET-only Delphi 8 have not)
 };
 
 // The row of a BDS version (the last matching row), or null when the version is not a known BDS release.

@@ -133,10 +133,10 @@ std::string ChildText(pugi::xml_node node)
 
 TIdeBorlandCommandLineTool::TIdeBorlandCommandLineTool(std::string ABinDirectory, bool ALongPathBug,
                                                        TIdeCompilerSettingsFormat ACompilerSettingsFormat)
-    : FBinDirectory(std::move(ABinDirectory)), FCompilerSettingsFormat(ACompilerSettingsFormat),
+    : FBinDirectory(std::move(ABinDirectory)),
+      FCompilerSettingsFormat(ACompilerSettingsFormat),
       FLongPathBug(ALongPathBug)
-{
-}
+{}
 
 TIdeBorlandCommandLineTool::~TIdeBorlandCommandLineTool() = default;
 
@@ -201,13 +201,17 @@ bool TIdeBorlandCommandLineTool::InternalExecute(const std::string& CommandLine)
 // --- TIdeDCC32 ----------------------------------------------------------------------------------------------------
 
 TIdeDCC32::TIdeDCC32(std::string ABinDirectory, bool ALongPathBug, float ADCCVersion,
-                     TIdeCompilerSettingsFormat ACompilerSettingsFormat, bool ASupportsNoConfig,
-                     bool ASupportsPlatform, std::string ADCPSearchPath, std::string ALibrarySearchPath,
-                     std::string ALibraryDebugSearchPath, std::string ACppSearchPath)
+                     TIdeCompilerSettingsFormat ACompilerSettingsFormat, bool ASupportsNoConfig, bool ASupportsPlatform,
+                     std::string ADCPSearchPath, std::string ALibrarySearchPath, std::string ALibraryDebugSearchPath,
+                     std::string ACppSearchPath)
     : TIdeBorlandCommandLineTool(std::move(ABinDirectory), ALongPathBug, ACompilerSettingsFormat),
-      FDCPSearchPath(std::move(ADCPSearchPath)), FLibrarySearchPath(std::move(ALibrarySearchPath)),
-      FLibraryDebugSearchPath(std::move(ALibraryDebugSearchPath)), FCppSearchPath(std::move(ACppSearchPath)),
-      FSupportsNoConfig(ASupportsNoConfig), FSupportsPlatform(ASupportsPlatform), FDCCVersion(ADCCVersion)
+      FDCPSearchPath(std::move(ADCPSearchPath)),
+      FLibrarySearchPath(std::move(ALibrarySearchPath)),
+      FLibraryDebugSearchPath(std::move(ALibraryDebugSearchPath)),
+      FCppSearchPath(std::move(ACppSearchPath)),
+      FSupportsNoConfig(ASupportsNoConfig),
+      FSupportsPlatform(ASupportsPlatform),
+      FDCCVersion(ADCCVersion)
 {
     TIdeDCC32::SetDefaultOptions(false);
 }
@@ -247,10 +251,8 @@ int TIdeDCC32::PathOptionPrefixLength(const std::string& Option) const
     case 'I':
     case 'O':
     case 'R':
-    case 'U':
-        return 2;
-    case 'L':
-        return third == 'E' || third == 'N' ? 3 : 0;
+    case 'U': return 2;
+    case 'L': return third == 'E' || third == 'N' ? 3 : 0;
     case 'N':
         // A bare -N names no folder: it is passed as it stands.
         if (third == '\0')
@@ -262,8 +264,7 @@ int TIdeDCC32::PathOptionPrefixLength(const std::string& Option) const
         if (third == 'U' || third == 'X')
             return FDCCVersion >= 24.0f ? 3 : 2;
         return 2;
-    default:
-        return 0;
+    default: return 0;
     }
 }
 
@@ -374,8 +375,7 @@ bool TIdeDCC32::ReadProjectOptions(const std::string& PackageName, TProjectOptio
         if (FSupportsPlatform)
             parser.Properties().GlobalProperties().SetValues("Platform", GetPlatform());
         parser.Parse();
-        const std::string personality =
-            ChildText(parser.ProjectExtensions().child("Borland.Personality"));
+        const std::string personality = ChildText(parser.ProjectExtensions().child("Borland.Personality"));
         const bool delphi = platform::equalsIgnoringAsciiCase(personality, "Delphi.Personality") ||
                             platform::equalsIgnoringAsciiCase(personality, "DelphiDotNet.Personality");
         if (delphi) {
@@ -439,15 +439,14 @@ TIdeDCCPlatformCompiler::TIdeDCCPlatformCompiler(std::string AExeName, std::stri
     : TIdeDCC32(std::move(ABinDirectory), ALongPathBug, ADCCVersion, ACompilerSettingsFormat, ASupportsNoConfig,
                 ASupportsPlatform, std::move(ADCPSearchPath), std::move(ALibrarySearchPath),
                 std::move(ALibraryDebugSearchPath), std::move(ACppSearchPath)),
-      FExeName(std::move(AExeName)), FPlatformName(std::move(APlatformName))
-{
-}
+      FExeName(std::move(AExeName)),
+      FPlatformName(std::move(APlatformName))
+{}
 
-TIdeCommandLineToolFile::TIdeCommandLineToolFile(std::string AExeName, std::string ABinDirectory,
-                                                 bool ALongPathBug, TIdeCompilerSettingsFormat ACompilerSettingsFormat)
+TIdeCommandLineToolFile::TIdeCommandLineToolFile(std::string AExeName, std::string ABinDirectory, bool ALongPathBug,
+                                                 TIdeCompilerSettingsFormat ACompilerSettingsFormat)
     : TIdeBorlandCommandLineTool(std::move(ABinDirectory), ALongPathBug, ACompilerSettingsFormat),
       FExeName(std::move(AExeName))
-{
-}
+{}
 
 } // namespace tarvix

@@ -18,7 +18,8 @@ constexpr uint32_t kWriteAccess = KeyAccess::AllAccess | KeyAccess::Wow64_32Key;
 } // namespace
 
 TIdeConfigStore::TIdeConfigStore(platform::RegRoot ARootKey, std::string AKey)
-    : FRootKey(ARootKey), FKey(IdeRegRelativeKey(ARootKey, AKey))
+    : FRootKey(ARootKey),
+      FKey(IdeRegRelativeKey(ARootKey, AKey))
 {
     auto& registry = platform::current().registry();
     if (registry.keyExists(FRootKey, FKey, kReadAccess))
@@ -52,12 +53,9 @@ std::string TIdeConfigStore::ReadString(std::string_view Section, std::string_vi
         return std::string(Default);
     switch (value->type) {
     case platform::RegType::Sz:
-    case platform::RegType::ExpandSz:
-        return value->asString();
-    case platform::RegType::Dword:
-        return std::to_string(static_cast<int32_t>(value->asDword()));
-    default:
-        return std::string(Default);
+    case platform::RegType::ExpandSz: return value->asString();
+    case platform::RegType::Dword: return std::to_string(static_cast<int32_t>(value->asDword()));
+    default: return std::string(Default);
     }
 }
 

@@ -13,18 +13,12 @@ namespace {
 platform::ProcessPriority PriorityOf(TIdeProcessPriority priority)
 {
     switch (priority) {
-    case ppIdle:
-        return platform::ProcessPriority::Idle;
-    case ppBelowNormal:
-        return platform::ProcessPriority::BelowNormal;
-    case ppNormal:
-        return platform::ProcessPriority::Normal;
-    case ppAboveNormal:
-        return platform::ProcessPriority::AboveNormal;
-    case ppHigh:
-        return platform::ProcessPriority::High;
-    case ppRealTime:
-        return platform::ProcessPriority::RealTime;
+    case ppIdle: return platform::ProcessPriority::Idle;
+    case ppBelowNormal: return platform::ProcessPriority::BelowNormal;
+    case ppNormal: return platform::ProcessPriority::Normal;
+    case ppAboveNormal: return platform::ProcessPriority::AboveNormal;
+    case ppHigh: return platform::ProcessPriority::High;
+    case ppRealTime: return platform::ProcessPriority::RealTime;
     }
     return platform::ProcessPriority::Normal;
 }
@@ -33,8 +27,7 @@ platform::ProcessPriority PriorityOf(TIdeProcessPriority priority)
 
 TIdeExecuteCmdProcessOptions::TIdeExecuteCmdProcessOptions(std::string ACommandLine)
     : FCommandLine(std::move(ACommandLine))
-{
-}
+{}
 
 bool TIdeExecuteCmdProcessOptions::Execute()
 {

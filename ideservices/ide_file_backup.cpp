@@ -5,7 +5,8 @@
 
 namespace tarvix {
 
-void SaveWithBackup(const std::string& FileName, const std::function<void()>& Save) {
+void SaveWithBackup(const std::string& FileName, const std::function<void()>& Save)
+{
     platform::FileSystem& files = platform::current().files();
     const std::string backup = FileName + ".bak";
 
@@ -19,10 +20,12 @@ void SaveWithBackup(const std::string& FileName, const std::function<void()>& Sa
         Save();
     } catch (...) {
         files.deleteFile(FileName);
-        if (hadFile) files.moveFile(backup, FileName);
+        if (hadFile)
+            files.moveFile(backup, FileName);
         throw;
     }
-    if (hadFile) files.deleteFile(backup);
+    if (hadFile)
+        files.deleteFile(backup);
 }
 
 } // namespace tarvix

@@ -90,8 +90,7 @@ constexpr std::array<ToolFile, 18> kToolFiles{{
 TIdeBorRADToolInstallation::TIdeBorRADToolInstallation(std::string AConfigDataLocation, RegRoot ARootKey)
     : FConfigDataLocation(std::move(AConfigDataLocation)),
       FRootKey(ARootKey == kDefaultRootKey ? RegRoot::CurrentUser : ARootKey)
-{
-}
+{}
 
 TIdeBorRADToolInstallation::~TIdeBorRADToolInstallation() = default;
 TIdeBDSInstallation::~TIdeBDSInstallation() = default;
@@ -145,12 +144,8 @@ void TIdeBorRADToolInstallation::ReadVersionNumber()
 void TIdeBorRADToolInstallation::ReadVersionNumberStr()
 {
     switch (RadToolKind()) {
-    case brDelphi:
-        FIDEVersionNumberStr = "d" + std::to_string(FIDEVersionNumber);
-        break;
-    case brCppBuilder:
-        FIDEVersionNumberStr = "c" + std::to_string(FIDEVersionNumber);
-        break;
+    case brDelphi: FIDEVersionNumberStr = "d" + std::to_string(FIDEVersionNumber); break;
+    case brCppBuilder: FIDEVersionNumberStr = "c" + std::to_string(FIDEVersionNumber); break;
     case brBorlandDevStudio:
         if (FIDEVersionNumber == 1) {
             FIDEVersionNumberStr = "cs1";
@@ -361,18 +356,10 @@ std::string TIdeBorRADToolInstallation::Description() const
     if (edition.size() == 3) {
         const bool bds = RadToolKind() == brBorlandDevStudio;
         switch (FEdition) {
-        case deSTD:
-            edition = !bds && FIDEVersionNumber < 6 ? "Standard" : "Personal";
-            break;
-        case dePRO:
-            edition = "Professional";
-            break;
-        case deCSS:
-            edition = !bds && FIDEVersionNumber < 5 ? "Client/Server" : "Enterprise";
-            break;
-        case deARC:
-            edition = "Architect";
-            break;
+        case deSTD: edition = !bds && FIDEVersionNumber < 6 ? "Standard" : "Personal"; break;
+        case dePRO: edition = "Professional"; break;
+        case deCSS: edition = !bds && FIDEVersionNumber < 5 ? "Client/Server" : "Enterprise"; break;
+        case deARC: edition = "Architect"; break;
         }
     }
     std::string text = Name() + " " + edition;
@@ -410,37 +397,85 @@ TIdeCompilerSettingsFormat TIdeBorRADToolInstallation::CompilerSettingsFormat() 
 
 // --- identity -----------------------------------------------------------------------------------------------------
 
-int TIdeBorRADToolInstallation::GetLatestUpdatePackForVersion(int) const { throw EAbstractError(); }
-std::string TIdeBorRADToolInstallation::PackageSourceFileExtension() const { throw EAbstractError(); }
-std::string TIdeBorRADToolInstallation::ProjectSourceFileExtension() const { throw EAbstractError(); }
-TIdeBorRADToolKind TIdeBorRADToolInstallation::RadToolKind() const { throw EAbstractError(); }
-std::string TIdeBorRADToolInstallation::RadToolName() const { throw EAbstractError(); }
+int TIdeBorRADToolInstallation::GetLatestUpdatePackForVersion(int) const
+{
+    throw EAbstractError();
+}
+std::string TIdeBorRADToolInstallation::PackageSourceFileExtension() const
+{
+    throw EAbstractError();
+}
+std::string TIdeBorRADToolInstallation::ProjectSourceFileExtension() const
+{
+    throw EAbstractError();
+}
+TIdeBorRADToolKind TIdeBorRADToolInstallation::RadToolKind() const
+{
+    throw EAbstractError();
+}
+std::string TIdeBorRADToolInstallation::RadToolName() const
+{
+    throw EAbstractError();
+}
 
 int TIdeDelphiInstallation::GetLatestUpdatePackForVersion(int Version) const
 {
     return Version == 5 ? 1 : Version == 6 ? 2 : 0;
 }
-std::string TIdeDelphiInstallation::PackageSourceFileExtension() const { return ".dpk"; }
-std::string TIdeDelphiInstallation::ProjectSourceFileExtension() const { return ".dpr"; }
-TIdeBorRADToolKind TIdeDelphiInstallation::RadToolKind() const { return brDelphi; }
-std::string TIdeDelphiInstallation::RadToolName() const { return "Delphi"; }
+std::string TIdeDelphiInstallation::PackageSourceFileExtension() const
+{
+    return ".dpk";
+}
+std::string TIdeDelphiInstallation::ProjectSourceFileExtension() const
+{
+    return ".dpr";
+}
+TIdeBorRADToolKind TIdeDelphiInstallation::RadToolKind() const
+{
+    return brDelphi;
+}
+std::string TIdeDelphiInstallation::RadToolName() const
+{
+    return "Delphi";
+}
 
 int TIdeBCBInstallation::GetLatestUpdatePackForVersion(int Version) const
 {
     return Version == 6 ? 4 : 0;
 }
-std::string TIdeBCBInstallation::PackageSourceFileExtension() const { return ".bpk"; }
-std::string TIdeBCBInstallation::ProjectSourceFileExtension() const { return ".bpr"; }
-TIdeBorRADToolKind TIdeBCBInstallation::RadToolKind() const { return brCppBuilder; }
-std::string TIdeBCBInstallation::RadToolName() const { return "C++Builder"; }
+std::string TIdeBCBInstallation::PackageSourceFileExtension() const
+{
+    return ".bpk";
+}
+std::string TIdeBCBInstallation::ProjectSourceFileExtension() const
+{
+    return ".bpr";
+}
+TIdeBorRADToolKind TIdeBCBInstallation::RadToolKind() const
+{
+    return brCppBuilder;
+}
+std::string TIdeBCBInstallation::RadToolName() const
+{
+    return "C++Builder";
+}
 
 int TIdeBDSInstallation::GetLatestUpdatePackForVersion(int Version) const
 {
     return Version == 9 || Version == 10 ? 1 : 0;
 }
-std::string TIdeBDSInstallation::PackageSourceFileExtension() const { return ".dpk"; }
-std::string TIdeBDSInstallation::ProjectSourceFileExtension() const { return ".dpr"; }
-TIdeBorRADToolKind TIdeBDSInstallation::RadToolKind() const { return brBorlandDevStudio; }
+std::string TIdeBDSInstallation::PackageSourceFileExtension() const
+{
+    return ".dpk";
+}
+std::string TIdeBDSInstallation::ProjectSourceFileExtension() const
+{
+    return ".dpr";
+}
+TIdeBorRADToolKind TIdeBDSInstallation::RadToolKind() const
+{
+    return brBorlandDevStudio;
+}
 
 std::string TIdeBDSInstallation::RadToolName() const
 {
@@ -488,8 +523,8 @@ std::string TIdeBDSInstallation::EnvOptionsFileName() const
         appData = platform::current().shell().appDataFolder();
     } else {
         auto key = platform::current().registry().openKey(
-            FRootKey, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", platform::KeyAccess::Read,
-            false);
+            FRootKey, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+            platform::KeyAccess::Read, false);
         if (key)
             appData = key->readString("AppData").value_or("");
     }
@@ -510,6 +545,9 @@ void TIdeBorRADToolInstallation::NotSupported(const char* Operation) const
     throw EIdeBorRADException(std::string(Operation) + " is not supported by this installation");
 }
 
-std::string TIdeBorRADToolInstallation::GetVclIncludeDir(TIdeBDSPlatform) { NotSupported("GetVclIncludeDir"); }
+std::string TIdeBorRADToolInstallation::GetVclIncludeDir(TIdeBDSPlatform)
+{
+    NotSupported("GetVclIncludeDir");
+}
 
 } // namespace tarvix

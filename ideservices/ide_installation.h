@@ -113,8 +113,8 @@ class TIdeBorlandCommandLineTool;
 class TIdeDCC32;
 
 // What the enumeration is told to construct for a registry root: a class's `Create`.
-using TIdeBorRADToolInstallationClass = std::unique_ptr<TIdeBorRADToolInstallation> (*)(
-    const std::string& AConfigDataLocation, platform::RegRoot ARootKey);
+using TIdeBorRADToolInstallationClass =
+    std::unique_ptr<TIdeBorRADToolInstallation> (*)(const std::string& AConfigDataLocation, platform::RegRoot ARootKey);
 
 class TIdeBorRADToolInstallation {
 public:
@@ -200,12 +200,10 @@ public:
 
     // Package operations. By the extension of PackageName, ignoring case: ".dpk" to the Pascal operation,
     // ".bpk" to the C++ one, anything else raises EIdeBorRADException "%s not a known package extension".
-    virtual bool CompilePackage(const std::string& PackageName, const std::string& BPLPath,
-                                const std::string& DCPPath);
-    virtual bool CompilePackage(const std::string& PackageName, const std::string& BPLPath,
-                                const std::string& DCPPath, const std::string& ExtraOptions);
-    virtual bool InstallPackage(const std::string& PackageName, const std::string& BPLPath,
-                                const std::string& DCPPath);
+    virtual bool CompilePackage(const std::string& PackageName, const std::string& BPLPath, const std::string& DCPPath);
+    virtual bool CompilePackage(const std::string& PackageName, const std::string& BPLPath, const std::string& DCPPath,
+                                const std::string& ExtraOptions);
+    virtual bool InstallPackage(const std::string& PackageName, const std::string& BPLPath, const std::string& DCPPath);
 
     // Registration of a package among the IDE's known packages: "Registering package %s", then the entry
     // BinaryFileName = Description (the BPL's name without folder and extension when Description is empty)
@@ -420,8 +418,8 @@ public:
     int GetLatestUpdatePackForVersion(int Version) const override; // 1 for Delphi 5, 2 for Delphi 6
     std::string PackageSourceFileExtension() const override;       // ".dpk"
     std::string ProjectSourceFileExtension() const override;       // ".dpr"
-    TIdeBorRADToolKind RadToolKind() const override;                // brDelphi
-    std::string RadToolName() const override;                       // "Delphi"
+    TIdeBorRADToolKind RadToolKind() const override;               // brDelphi
+    std::string RadToolName() const override;                      // "Delphi"
 
     // The shared variables, then DELPHI = RootDir.
     const TIdeNameValueList& GetEnvironmentVariables() override;
@@ -440,8 +438,8 @@ public:
     int GetLatestUpdatePackForVersion(int Version) const override; // 4 for C++Builder 6
     std::string PackageSourceFileExtension() const override;       // ".bpk"
     std::string ProjectSourceFileExtension() const override;       // ".bpr"
-    TIdeBorRADToolKind RadToolKind() const override;                // brCppBuilder
-    std::string RadToolName() const override;                       // "C++Builder"
+    TIdeBorRADToolKind RadToolKind() const override;               // brCppBuilder
+    std::string RadToolName() const override;                      // "C++Builder"
 
     // The shared variables, then BCB = RootDir.
     const TIdeNameValueList& GetEnvironmentVariables() override;
@@ -462,8 +460,8 @@ public:
     void SetOutputCallback(TTextHandler CallbackMethod) override;
     // With dual packages (off unless set; it needs the C++Builder personality, else "This installation of %s
     // doesn't support dual packages") the options gain " -JL -NB", -NO and the DCP folder; then the base build.
-    bool CompilePascalPackageEx(const std::string& PackageName, const std::string& BPLPath,
-                                const std::string& DCPPath, const std::string& ExtraOptions) override;
+    bool CompilePascalPackageEx(const std::string& PackageName, const std::string& BPLPath, const std::string& DCPPath,
+                                const std::string& ExtraOptions) override;
     // From BDS 3 on, the package cache of the BPL ("Package Cache\<file name>" below the configuration key) is
     // removed first ("Cleaning package cache for %s", then "Cleaning ok" or "Cleaning failed"; its result does
     // not matter), then the base registration.
@@ -508,7 +506,7 @@ public:
     int GetLatestUpdatePackForVersion(int Version) const override; // 1 for BDS 9 and 10
     std::string PackageSourceFileExtension() const override;       // ".dpk"
     std::string ProjectSourceFileExtension() const override;       // ".dpr"
-    TIdeBorRADToolKind RadToolKind() const override;                // brBorlandDevStudio
+    TIdeBorRADToolKind RadToolKind() const override;               // brBorlandDevStudio
     // The release's product name ("RAD Studio"); "Delphi" or "C++Builder" for a single-personality RAD Studio 2007.
     std::string RadToolName() const override;
 

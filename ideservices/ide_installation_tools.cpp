@@ -64,8 +64,8 @@ std::unique_ptr<TIdeDCC32> TIdeBorRADToolInstallation::MakeCompiler(const char* 
 
 std::unique_ptr<TIdeBorlandCommandLineTool> TIdeBorRADToolInstallation::MakeTool(const char* ExeName)
 {
-    auto tool = std::make_unique<TIdeCommandLineToolFile>(ExeName, FBinFolderName, LongPathBug(),
-                                                          CompilerSettingsFormat());
+    auto tool =
+        std::make_unique<TIdeCommandLineToolFile>(ExeName, FBinFolderName, LongPathBug(), CompilerSettingsFormat());
     tool->SetOutputCallback(FOutputCallback);
     return tool;
 }
@@ -149,15 +149,42 @@ TIdeDCC32& TIdeBDSInstallation::PlatformCompiler(std::size_t Index)
     return *FPlatformCompilers[Index];
 }
 
-TIdeDCC32& TIdeBDSInstallation::DCC64() { return PlatformCompiler(0); }
-TIdeDCC32& TIdeBDSInstallation::DCCOSX32() { return PlatformCompiler(1); }
-TIdeDCC32& TIdeBDSInstallation::DCCOSX64() { return PlatformCompiler(2); }
-TIdeDCC32& TIdeBDSInstallation::DCCiOSSimulator() { return PlatformCompiler(3); }
-TIdeDCC32& TIdeBDSInstallation::DCCiOS32() { return PlatformCompiler(4); }
-TIdeDCC32& TIdeBDSInstallation::DCCiOS64() { return PlatformCompiler(5); }
-TIdeDCC32& TIdeBDSInstallation::DCCArm32() { return PlatformCompiler(6); }
-TIdeDCC32& TIdeBDSInstallation::DCCArm64() { return PlatformCompiler(7); }
-TIdeDCC32& TIdeBDSInstallation::DCCLinux64() { return PlatformCompiler(8); }
+TIdeDCC32& TIdeBDSInstallation::DCC64()
+{
+    return PlatformCompiler(0);
+}
+TIdeDCC32& TIdeBDSInstallation::DCCOSX32()
+{
+    return PlatformCompiler(1);
+}
+TIdeDCC32& TIdeBDSInstallation::DCCOSX64()
+{
+    return PlatformCompiler(2);
+}
+TIdeDCC32& TIdeBDSInstallation::DCCiOSSimulator()
+{
+    return PlatformCompiler(3);
+}
+TIdeDCC32& TIdeBDSInstallation::DCCiOS32()
+{
+    return PlatformCompiler(4);
+}
+TIdeDCC32& TIdeBDSInstallation::DCCiOS64()
+{
+    return PlatformCompiler(5);
+}
+TIdeDCC32& TIdeBDSInstallation::DCCArm32()
+{
+    return PlatformCompiler(6);
+}
+TIdeDCC32& TIdeBDSInstallation::DCCArm64()
+{
+    return PlatformCompiler(7);
+}
+TIdeDCC32& TIdeBDSInstallation::DCCLinux64()
+{
+    return PlatformCompiler(8);
+}
 
 TIdeBorlandCommandLineTool& TIdeBDSInstallation::BCC64()
 {

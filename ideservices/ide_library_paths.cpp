@@ -35,18 +35,18 @@ struct PlatformInfo {
 const std::array<PlatformInfo, 12>& PlatformTable()
 {
     static const std::array<PlatformInfo, 12> table{{
-        {"Win32", {bpDelphi32, bpBCBuilder32}},  // bpWin32
-        {"Win32", {bpBCBuilder32}},              // bpWin32c
-        {"Win64", {bpDelphi64, bpBCBuilder64}},  // bpWin64
-        {"Win64x", {bpBCBuilder64}},             // bpWin64x
-        {"OSX32", {bpDelphiOSX32}},              // bpOSX32
-        {"OSX64", {bpDelphiOSX64}},              // bpOSX64
-        {"Android32", {bpDelphiAndroid32}},      // bpAndroid32
-        {"Android64", {bpDelphiAndroid64}},      // bpAndroid64
-        {"iOSDevice32", {bpDelphiiOSDevice32}},  // bpiOSDevice32
-        {"iOSDevice64", {bpDelphiiOSDevice64}},  // bpiOSDevice64
+        {"Win32", {bpDelphi32, bpBCBuilder32}},   // bpWin32
+        {"Win32", {bpBCBuilder32}},               // bpWin32c
+        {"Win64", {bpDelphi64, bpBCBuilder64}},   // bpWin64
+        {"Win64x", {bpBCBuilder64}},              // bpWin64x
+        {"OSX32", {bpDelphiOSX32}},               // bpOSX32
+        {"OSX64", {bpDelphiOSX64}},               // bpOSX64
+        {"Android32", {bpDelphiAndroid32}},       // bpAndroid32
+        {"Android64", {bpDelphiAndroid64}},       // bpAndroid64
+        {"iOSDevice32", {bpDelphiiOSDevice32}},   // bpiOSDevice32
+        {"iOSDevice64", {bpDelphiiOSDevice64}},   // bpiOSDevice64
         {"iOSSimulator", {bpDelphiiOSSimulator}}, // bpiOSSimulator
-        {"Linux64", {bpDelphiLinux64}},          // bpLinux64
+        {"Linux64", {bpDelphiLinux64}},           // bpLinux64
     }};
     return table;
 }

@@ -9,10 +9,10 @@
 namespace tarvix {
 
 struct TIdeEnvOptionsFile {
-    std::string EnvOptionsFileName;      // %APPDATA%\Embarcadero\BDS\<ver>\EnvOptions.proj
-    std::string EnvironmentProjFileName; // environment.proj beside it; read first when it exists (empty: none)
+    std::string EnvOptionsFileName;         // %APPDATA%\Embarcadero\BDS\<ver>\EnvOptions.proj
+    std::string EnvironmentProjFileName;    // environment.proj beside it; read first when it exists (empty: none)
     TIdeNameValueList EnvironmentVariables; // the installation's environment variables (BDS, BDSLIB, ...)
-    std::string PlatformName;            // global property "Platform"; empty when the IDE has no platforms
+    std::string PlatformName;               // global property "Platform"; empty when the IDE has no platforms
 };
 
 // Evaluates the file and returns the property's evaluated value, or with Raw its text as written in the file

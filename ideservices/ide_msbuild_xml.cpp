@@ -17,43 +17,54 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
 constexpr std::string_view kUtf16BeBom = "\xFE\xFF";
 
-std::string SwapPairs(std::string_view bytes) {
+std::string SwapPairs(std::string_view bytes)
+{
     std::string r(bytes.substr(0, bytes.size() & ~std::size_t{1}));
-    for (std::size_t i = 0; i + 1 < r.size(); i += 2) std::swap(r[i], r[i + 1]);
+    for (std::size_t i = 0; i + 1 < r.size(); i += 2)
+        std::swap(r[i], r[i + 1]);
     return r;
 }
 
-std::string Utf16ToText(std::string_view bytes, bool bigEndian) {
+std::string Utf16ToText(std::string_view bytes, bool bigEndian)
+{
     std::string le = bigEndian ? SwapPairs(bytes) : std::string(bytes.substr(0, bytes.size() & ~std::size_t{1}));
     return platform::utf16ToUtf8(platform::fromUtf16leBytes(le));
 }
 
-bool IsDigits(std::string_view s) {
-    if (s.empty()) return false;
+bool IsDigits(std::string_view s)
+{
+    if (s.empty())
+        return false;
     for (char c : s)
-        if (c < '0' || c > '9') return false;
+        if (c < '0' || c > '9')
+            return false;
     return true;
 }
 
-uint32_t ToNumber(std::string_view s) {
+uint32_t ToNumber(std::string_view s)
+{
     uint32_t v = 0;
     std::from_chars(s.data(), s.data() + s.size(), v);
     return v;
 }
 
-std::size_t SkipBlanks(std::string_view s, std::size_t i) {
-    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\r' || s[i] == '\n')) ++i;
+std::size_t SkipBlanks(std::string_view s, std::size_t i)
+{
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\r' || s[i] == '\n'))
+        ++i;
     return i;
 }
 
-std::string CrLf(std::string_view text) {
+std::string CrLf(std::string_view text)
+{
     std::string r;
     r.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         char c = text[i];
         if (c == '\r') {
             r += "\r\n";
-            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            if (i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
         } else if (c == '\n') {
             r += "\r\n";
         } else {
@@ -63,13 +74,15 @@ std::string CrLf(std::string_view text) {
     return r;
 }
 
-std::string EncodeAttribute(std::string_view text) {
+std::string EncodeAttribute(std::string_view text)
+{
     std::string r = EncodeXmlText(text);
     // The value stands in double quotes: a quote inside must not end it.
     return ReplaceText(r, "\"", "&quot;");
 }
 
-void DecodeValues(pugi::xml_node node) {
+void DecodeValues(pugi::xml_node node)
+{
     for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
         switch (child.type()) {
         case pugi::node_element:
@@ -77,25 +90,26 @@ void DecodeValues(pugi::xml_node node) {
                 a.set_value(DecodeXmlEntities(a.value()).c_str());
             DecodeValues(child);
             break;
-        case pugi::node_pcdata:
-            child.set_value(DecodeXmlEntities(child.value()).c_str());
-            break;
-        default:
-            break;
+        case pugi::node_pcdata: child.set_value(DecodeXmlEntities(child.value()).c_str()); break;
+        default: break;
         }
     }
 }
 
-bool IsTextNode(pugi::xml_node n) {
+bool IsTextNode(pugi::xml_node n)
+{
     return n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata;
 }
 
-std::string TextNode(pugi::xml_node n) {
-    if (n.type() == pugi::node_cdata) return "<![CDATA[" + CrLf(n.value()) + "]]>";
+std::string TextNode(pugi::xml_node n)
+{
+    if (n.type() == pugi::node_cdata)
+        return "<![CDATA[" + CrLf(n.value()) + "]]>";
     return CrLf(EncodeXmlText(n.value()));
 }
 
-void WriteNode(std::string& out, pugi::xml_node node, int level) {
+void WriteNode(std::string& out, pugi::xml_node node, int level)
+{
     const std::string indent(static_cast<std::size_t>(level) * 2, ' ');
     switch (node.type()) {
     case pugi::node_element: {
@@ -109,91 +123,104 @@ void WriteNode(std::string& out, pugi::xml_node node, int level) {
         }
         bool textOnly = true;
         for (pugi::xml_node c = first; c; c = c.next_sibling())
-            if (!IsTextNode(c)) textOnly = false;
+            if (!IsTextNode(c))
+                textOnly = false;
         const std::string end = "</" + std::string(node.name()) + ">";
         if (textOnly) {
             out += indent + tag + ">";
-            for (pugi::xml_node c = first; c; c = c.next_sibling()) out += TextNode(c);
+            for (pugi::xml_node c = first; c; c = c.next_sibling())
+                out += TextNode(c);
             out += end + "\r\n";
             return;
         }
         out += indent + tag + ">\r\n";
-        for (pugi::xml_node c = first; c; c = c.next_sibling()) WriteNode(out, c, level + 1);
+        for (pugi::xml_node c = first; c; c = c.next_sibling())
+            WriteNode(out, c, level + 1);
         out += indent + end + "\r\n";
         return;
     }
     case pugi::node_pcdata:
-    case pugi::node_cdata:
-        out += indent + TextNode(node) + "\r\n";
-        return;
-    case pugi::node_comment:
-        out += indent + "<!--" + CrLf(node.value()) + "-->\r\n";
-        return;
+    case pugi::node_cdata: out += indent + TextNode(node) + "\r\n"; return;
+    case pugi::node_comment: out += indent + "<!--" + CrLf(node.value()) + "-->\r\n"; return;
     case pugi::node_pi:
         out += indent + "<?" + std::string(node.name());
-        if (*node.value()) out += " " + CrLf(node.value());
+        if (*node.value())
+            out += " " + CrLf(node.value());
         out += "?>\r\n";
         return;
-    default:
-        return; // the declaration and the document type are not written
+    default: return; // the declaration and the document type are not written
     }
 }
 
 } // namespace
 
-uint32_t CodePageFromEncodingName(std::string_view name) {
+uint32_t CodePageFromEncodingName(std::string_view name)
+{
     const std::string n = platform::asciiLowerCase(name);
     struct Known {
         std::string_view name;
         uint32_t codePage;
     };
     static constexpr Known kKnown[] = {
-        {"utf-8", 65001},        {"utf8", 65001},         {"utf-16", 1200},      {"utf-16le", 1200},
-        {"ucs-2", 1200},         {"unicode", 1200},       {"utf-16be", 1201},    {"unicodefffe", 1201},
-        {"us-ascii", 20127},     {"ascii", 20127},        {"latin1", 28591},     {"shift_jis", 932},
-        {"shift-jis", 932},      {"gb2312", 936},         {"gbk", 936},          {"big5", 950},
-        {"ks_c_5601-1987", 949}, {"euc-kr", 949},         {"koi8-r", 20866},     {"koi8-u", 21866},
-        {"euc-jp", 20932},       {"macintosh", 10000},
+        {"utf-8", 65001},  {"utf8", 65001},         {"utf-16", 1200},      {"utf-16le", 1200},  {"ucs-2", 1200},
+        {"unicode", 1200}, {"utf-16be", 1201},      {"unicodefffe", 1201}, {"us-ascii", 20127}, {"ascii", 20127},
+        {"latin1", 28591}, {"shift_jis", 932},      {"shift-jis", 932},    {"gb2312", 936},     {"gbk", 936},
+        {"big5", 950},     {"ks_c_5601-1987", 949}, {"euc-kr", 949},       {"koi8-r", 20866},   {"koi8-u", 21866},
+        {"euc-jp", 20932}, {"macintosh", 10000},
     };
     for (const Known& k : kKnown)
-        if (n == k.name) return k.codePage;
+        if (n == k.name)
+            return k.codePage;
     for (std::string_view prefix : {"windows-", "cp", "ibm", "x-cp", "cp-"})
         if (n.size() > prefix.size() && n.compare(0, prefix.size(), prefix) == 0 &&
             IsDigits(std::string_view(n).substr(prefix.size())))
             return ToNumber(std::string_view(n).substr(prefix.size()));
     if (n.rfind("iso-8859-", 0) == 0 && IsDigits(std::string_view(n).substr(9))) {
         uint32_t part = ToNumber(std::string_view(n).substr(9));
-        if (part >= 1 && part <= 16) return 28590 + part;
+        if (part >= 1 && part <= 16)
+            return 28590 + part;
     }
     return 0;
 }
 
-std::string DeclaredEncoding(std::string_view text) {
+std::string DeclaredEncoding(std::string_view text)
+{
     std::size_t i = SkipBlanks(text, 0);
-    if (text.substr(i, 5) != "<?xml") return {};
+    if (text.substr(i, 5) != "<?xml")
+        return {};
     std::size_t end = text.find("?>", i);
-    if (end == std::string_view::npos) return {};
+    if (end == std::string_view::npos)
+        return {};
     std::string_view decl = text.substr(i + 5, end - i - 5);
     std::size_t p = decl.find("encoding");
-    if (p == std::string_view::npos) return {};
+    if (p == std::string_view::npos)
+        return {};
     p = SkipBlanks(decl, p + 8);
-    if (p >= decl.size() || decl[p] != '=') return {};
+    if (p >= decl.size() || decl[p] != '=')
+        return {};
     p = SkipBlanks(decl, p + 1);
-    if (p >= decl.size() || (decl[p] != '"' && decl[p] != '\'')) return {};
+    if (p >= decl.size() || (decl[p] != '"' && decl[p] != '\''))
+        return {};
     std::size_t close = decl.find(decl[p], p + 1);
-    if (close == std::string_view::npos) return {};
+    if (close == std::string_view::npos)
+        return {};
     return std::string(decl.substr(p + 1, close - p - 1));
 }
 
 TIdeXmlTextInfo DecodeXmlBytes(std::string_view bytes, TIdeXmlEncoding encoding, uint32_t codePage,
-                               const std::function<uint32_t()>& ansiCodePage, std::string_view fileName) {
+                               const std::function<uint32_t()>& ansiCodePage, std::string_view fileName)
+{
     TIdeXmlTextInfo info;
     auto readAs = [&](uint32_t cp, std::string_view body) {
         info.ReadCodePage = cp;
-        if (cp == platform::codepage::Utf8) info.Utf8 = std::string(body);
-        else if (cp == platform::codepage::Utf16LE) info.Utf8 = Utf16ToText(body, false);
-        else if (cp == platform::codepage::Utf16BE) info.Utf8 = Utf16ToText(body, true);
-        else info.Utf8 = platform::decodeCodePage(body, cp);
+        if (cp == platform::codepage::Utf8)
+            info.Utf8 = std::string(body);
+        else if (cp == platform::codepage::Utf16LE)
+            info.Utf8 = Utf16ToText(body, false);
+        else if (cp == platform::codepage::Utf16BE)
+            info.Utf8 = Utf16ToText(body, true);
+        else
+            info.Utf8 = platform::decodeCodePage(body, cp);
     };
     auto systemCodePage = [&]() { return codePage != 0 ? codePage : ansiCodePage(); };
 
@@ -229,7 +256,8 @@ TIdeXmlTextInfo DecodeXmlBytes(std::string_view bytes, TIdeXmlEncoding encoding,
                                    "\"");
             // A declaration that says UTF-16 in a file of single bytes is wrong about the width; such files
             // are UTF-8 in practice (what text writers of that kind produce).
-            if (cp == platform::codepage::Utf16LE || cp == platform::codepage::Utf16BE) cp = platform::codepage::Utf8;
+            if (cp == platform::codepage::Utf16LE || cp == platform::codepage::Utf16BE)
+                cp = platform::codepage::Utf8;
             readAs(cp, bytes);
         }
     }
@@ -242,21 +270,22 @@ TIdeXmlTextInfo DecodeXmlBytes(std::string_view bytes, TIdeXmlEncoding encoding,
     return info;
 }
 
-std::string EncodeXmlBytes(std::string_view utf8, uint32_t codePage) {
+std::string EncodeXmlBytes(std::string_view utf8, uint32_t codePage)
+{
     switch (codePage) {
-    case platform::codepage::Utf8:
-        return std::string(kUtf8Bom) + std::string(utf8);
+    case platform::codepage::Utf8: return std::string(kUtf8Bom) + std::string(utf8);
     case platform::codepage::Utf16LE:
         return std::string(kUtf16LeBom) + platform::utf16leBytes(platform::utf8ToUtf16(utf8));
     case platform::codepage::Utf16BE:
         return std::string(kUtf16BeBom) + SwapPairs(platform::utf16leBytes(platform::utf8ToUtf16(utf8)));
-    default:
-        return platform::encodeCodePage(utf8, codePage);
+    default: return platform::encodeCodePage(utf8, codePage);
     }
 }
 
-std::string DecodeXmlEntities(std::string_view text) {
-    if (text.find('&') == std::string_view::npos) return std::string(text);
+std::string DecodeXmlEntities(std::string_view text)
+{
+    if (text.find('&') == std::string_view::npos)
+        return std::string(text);
     std::string r;
     r.reserve(text.size());
     std::size_t i = 0;
@@ -275,18 +304,22 @@ std::string DecodeXmlEntities(std::string_view text) {
         }
         std::string_view name = text.substr(i + 1, semi - i - 1);
         bool done = true;
-        if (name == "amp") r += '&';
-        else if (name == "lt") r += '<';
-        else if (name == "gt") r += '>';
-        else if (name == "quot") r += '"';
-        else if (name == "apos") r += '\'';
+        if (name == "amp")
+            r += '&';
+        else if (name == "lt")
+            r += '<';
+        else if (name == "gt")
+            r += '>';
+        else if (name == "quot")
+            r += '"';
+        else if (name == "apos")
+            r += '\'';
         else if (name.size() >= 2 && name[0] == '#') {
             bool hex = name[1] == 'x' || name[1] == 'X';
             std::string_view digits = name.substr(hex ? 2 : 1);
             uint32_t cp = 0;
             auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), cp, hex ? 16 : 10);
-            if (digits.empty() || ec != std::errc() || ptr != digits.data() + digits.size() || cp == 0 ||
-                cp > 0x10FFFF)
+            if (digits.empty() || ec != std::errc() || ptr != digits.data() + digits.size() || cp == 0 || cp > 0x10FFFF)
                 done = false;
             else
                 platform::appendUtf8(r, cp);
@@ -303,7 +336,8 @@ std::string DecodeXmlEntities(std::string_view text) {
     return r;
 }
 
-std::string EncodeXmlText(std::string_view text) {
+std::string EncodeXmlText(std::string_view text)
+{
     std::string r;
     r.reserve(text.size());
     for (char c : text) {
@@ -317,14 +351,16 @@ std::string EncodeXmlText(std::string_view text) {
     return r;
 }
 
-void LoadXmlDocument(pugi::xml_document& doc, std::string_view utf8, std::string_view fileName) {
+void LoadXmlDocument(pugi::xml_document& doc, std::string_view utf8, std::string_view fileName)
+{
     // Entities are left alone by the reader (no parse_escapes) and decoded below, the same way for every file.
     constexpr unsigned kFlags =
         pugi::parse_cdata | pugi::parse_wconv_attribute | pugi::parse_eol | pugi::parse_comments | pugi::parse_pi;
     pugi::xml_parse_result result = doc.load_buffer(utf8.data(), utf8.size(), kFlags, pugi::encoding_utf8);
     if (!result) {
         std::size_t offset = static_cast<std::size_t>(result.offset < 0 ? 0 : result.offset);
-        if (offset > utf8.size()) offset = utf8.size();
+        if (offset > utf8.size())
+            offset = utf8.size();
         std::size_t line = 1, column = 1;
         for (std::size_t i = 0; i < offset; ++i) {
             if (utf8[i] == '\n') {
@@ -341,9 +377,11 @@ void LoadXmlDocument(pugi::xml_document& doc, std::string_view utf8, std::string
     DecodeValues(doc);
 }
 
-std::string FormatXmlDocument(const pugi::xml_document& doc) {
+std::string FormatXmlDocument(const pugi::xml_document& doc)
+{
     std::string out;
-    for (pugi::xml_node n = doc.first_child(); n; n = n.next_sibling()) WriteNode(out, n, 0);
+    for (pugi::xml_node n = doc.first_child(); n; n = n.next_sibling())
+        WriteNode(out, n, 0);
     return out;
 }
 

@@ -17,8 +17,8 @@ namespace tarvix {
 
 // How a project file's bytes are to be read.
 enum class TIdeXmlEncoding {
-    seAuto,  // byte-order mark, else the XML declaration's encoding, else the given or system ANSI code page
-    seAnsi,  // the given code page (0: the system ANSI code page)
+    seAuto, // byte-order mark, else the XML declaration's encoding, else the given or system ANSI code page
+    seAnsi, // the given code page (0: the system ANSI code page)
     seUTF8,
     seUTF16, // little-endian unless a byte-order mark says otherwise
 };

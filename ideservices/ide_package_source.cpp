@@ -79,8 +79,7 @@ TPackageSourceFacts ReadPackageSourceFacts(const std::string& PackageName)
 {
     platform::System& system = platform::current();
     const std::string bytes = system.files().readFile(PackageName);
-    const std::string text =
-        platform::utf16ToUtf8(platform::decodeProfileText(bytes, system.shell().ansiCodePage()));
+    const std::string text = platform::utf16ToUtf8(platform::decodeProfileText(bytes, system.shell().ansiCodePage()));
     return PackageSourceFactsOfLines(SplitLines(text));
 }
 

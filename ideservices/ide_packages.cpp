@@ -74,8 +74,7 @@ bool TIdeBorRADToolIdePackages::PackageDisabled(const std::string& FileName, boo
                        [&](const auto& entry) { return platform::equalsIgnoringAsciiCase(entry.first, FileName); });
 }
 
-bool TIdeBorRADToolIdePackages::AddPackage(const std::string& FileName, const std::string& Description,
-                                            bool IsDcc64)
+bool TIdeBorRADToolIdePackages::AddPackage(const std::string& FileName, const std::string& Description, bool IsDcc64)
 {
     TIdeConfigStore& store = FInstallation.ConfigData();
     // A copy: re-reading the lists replaces the one being walked.

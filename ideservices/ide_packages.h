@@ -29,7 +29,10 @@ public:
     // Reads every list again from the configuration store.
     void ReadPackages();
 
-    const TIdePackageList& KnownPackages(bool IsDcc64 = false) const { return IsDcc64 ? FKnownPackages64 : FKnownPackages32; }
+    const TIdePackageList& KnownPackages(bool IsDcc64 = false) const
+    {
+        return IsDcc64 ? FKnownPackages64 : FKnownPackages32;
+    }
     const TIdePackageList& DisabledPackages(bool IsDcc64 = false) const
     {
         return IsDcc64 ? FDisabledPackages64 : FDisabledPackages32;

@@ -90,11 +90,8 @@ bool IdeRegGetStringValues(RegRoot root, std::string_view key, TIdeNameValueList
         switch (value->type) {
         case platform::RegType::Sz:
         case platform::RegType::ExpandSz:
-        case platform::RegType::Binary:
-            values.emplace_back(name, value->asString());
-            break;
-        default:
-            break;
+        case platform::RegType::Binary: values.emplace_back(name, value->asString()); break;
+        default: break;
         }
     }
     return true;

@@ -14,10 +14,10 @@ std::size_t FindText(std::string_view s, std::string_view what, std::size_t from
 std::string ReplaceText(std::string_view s, std::string_view what, std::string_view by);
 
 // Windows path pieces (backslash separated, "C:" or "\\server\share" roots).
-std::string ExtractFileName(std::string_view path);   // after the last "\" or ":"
-std::string ExtractFileDir(std::string_view path);    // before the last "\" (the root keeps its "\")
-std::string ExtractFileExt(std::string_view path);    // ".proj"; empty when the name has no dot
-std::string ExtractFileDrive(std::string_view path);  // "C:" or "\\server\share"; empty when none
+std::string ExtractFileName(std::string_view path);  // after the last "\" or ":"
+std::string ExtractFileDir(std::string_view path);   // before the last "\" (the root keeps its "\")
+std::string ExtractFileExt(std::string_view path);   // ".proj"; empty when the name has no dot
+std::string ExtractFileDrive(std::string_view path); // "C:" or "\\server\share"; empty when none
 std::string ChangeFileExt(std::string_view path, std::string_view ext);
 bool IsAbsoluteWindowsPath(std::string_view path); // "C:\..." or "\\server\..."
 // Resolves "." and ".." components and doubled separators ("/" counts as "\"); ".." never climbs above the root.

@@ -6,8 +6,7 @@
 
 namespace tarvix {
 
-TApplication::TApplication(int& argc, char** argv)
-    : QApplication(argc, argv)
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
     setApplicationDisplayName(QStringLiteral("Tarvix Library"));
 }

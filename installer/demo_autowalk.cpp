@@ -17,10 +17,10 @@
 
 #include "components/ex_notebook.h"
 #include "components/kq_gauge.h"
-#include "installer/file_deployment.h"
-#include "installer/frm_main.h"
 #include "ideservices/ide_installation.h"
 #include "ideservices/ide_installations.h"
+#include "installer/file_deployment.h"
+#include "installer/frm_main.h"
 #include "installer/package_rewriter.h"
 #include "platform/system.h"
 
@@ -54,7 +54,9 @@ QString TextosDe(QWidget* janela)
 } // namespace
 
 TDemoAutoWalk::TDemoAutoWalk(TFrmMain& janela, QString pasta, QObject* parent)
-    : QObject(parent), FJanela(janela), FPasta(std::move(pasta))
+    : QObject(parent),
+      FJanela(janela),
+      FPasta(std::move(pasta))
 {
     FTimer.setInterval(IntervaloMs);
     connect(&FTimer, &QTimer::timeout, this, [this] { Passo(); });
@@ -212,8 +214,7 @@ void TDemoAutoWalk::Passo()
         }
         break;
     case Fase::Fechando:
-    case Fase::Fim:
-        break;
+    case Fase::Fim: break;
     }
 }
 

@@ -39,8 +39,7 @@ std::string NomePackage(int32_t Version)
     return "TarvixLib" + std::to_string(Version) + "0.dpk";
 }
 
-TFimCopia CopiarArquivos(TWizardState& state, TWizardWindow& window, const TPaginaCopia& pagina,
-                         TKqFindFile& FndFile)
+TFimCopia CopiarArquivos(TWizardState& state, TWizardWindow& window, const TPaginaCopia& pagina, TKqFindFile& FndFile)
 {
     platform::MessagePump& pump = platform::messagePump();
     const auto interrompida = [&] { return pump.terminating() || (pagina.Fechada && pagina.Fechada()); };
@@ -71,8 +70,7 @@ TFimCopia CopiarArquivos(TWizardState& state, TWizardWindow& window, const TPagi
         if (interrompida())
             return TFimCopia::Interrompida;
 
-        AtualizarPackage(IncPathDelimiter(pagina.PastaDestino()) + NomePackage(state.Version), state.Files,
-                         FndFile);
+        AtualizarPackage(IncPathDelimiter(pagina.PastaDestino()) + NomePackage(state.Version), state.Files, FndFile);
         // The file finder lets messages through while it searches.
         if (interrompida())
             return TFimCopia::Interrompida;
@@ -85,8 +83,7 @@ TFimCopia CopiarArquivos(TWizardState& state, TWizardWindow& window, const TPagi
     }
 }
 
-std::string EncurtarCaminho(std::string_view caminho, int largura,
-                            const std::function<int(std::string_view)>& medir)
+std::string EncurtarCaminho(std::string_view caminho, int largura, const std::function<int(std::string_view)>& medir)
 {
     // Backslashes, colons and dots are single bytes in UTF-8 and never part of another character, so the path
     // can be cut bytewise. The second character is a colon exactly when the second byte is one.

@@ -50,14 +50,12 @@ enum class TFimCopia {
 // (AtualizarPackage with FndFile). A failure is shown with MsgFalhaCopia through FalharEtapa; files copied before
 // it stay. The step stops as soon as the application is terminating or the page reports the window closed,
 // without a message.
-TFimCopia CopiarArquivos(TWizardState& state, TWizardWindow& window, const TPaginaCopia& pagina,
-                         TKqFindFile& FndFile);
+TFimCopia CopiarArquivos(TWizardState& state, TWizardWindow& window, const TPaginaCopia& pagina, TKqFindFile& FndFile);
 
 // Shortens a path until `medir` (the width of a text in the label's font) says that it fits `largura`: the
 // folders are replaced from the front by "...", then the drive goes, then the folders altogether; the file name
 // itself is never cut. C:\Morvane\TarvixComps\D37\KqAlpha.dcu narrows to C:\...\TarvixComps\D37\KqAlpha.dcu,
 // C:\...\D37\KqAlpha.dcu, C:\...\KqAlpha.dcu, ...\KqAlpha.dcu and KqAlpha.dcu.
-std::string EncurtarCaminho(std::string_view caminho, int largura,
-                            const std::function<int(std::string_view)>& medir);
+std::string EncurtarCaminho(std::string_view caminho, int largura, const std::function<int(std::string_view)>& medir);
 
 } // namespace tarvix

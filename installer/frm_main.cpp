@@ -4,11 +4,11 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QKeyEvent>
 
 #include "components/ex_notebook.h"
 #include "components/ex_select_folder.h"
@@ -46,8 +46,8 @@ QFont FonteSegoe9()
 } // namespace
 
 TFrmMain::TFrmMain(std::string executavel, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       FUi(std::make_unique<Ui::FrmMain>()),
       FExecutavel(std::move(executavel))
 {
@@ -120,7 +120,8 @@ int TFrmMain::MsgConfirmation(const std::string& markup)
 
 void TFrmMain::PostClose()
 {
-    QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { close(); }, Qt::QueuedConnection);
 }
 
 std::string TFrmMain::PastaDestino() const
@@ -164,7 +165,8 @@ void TFrmMain::showEvent(QShowEvent* event)
     // front of it.
     if (!FMostrada) {
         FMostrada = true;
-        QMetaObject::invokeMethod(this, [this] { FormShow(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { FormShow(); }, Qt::QueuedConnection);
     }
 }
 
@@ -183,8 +185,8 @@ void TFrmMain::FormShow()
         FIniciada = true;
         return;
     }
-    FUi->LabVersao->setText(QString::fromStdString(platform::formatText(
-        FUi->LabVersao->text().toStdString(), {FEstado.Package, NomeDelphi(FEstado.Version)})));
+    FUi->LabVersao->setText(QString::fromStdString(
+        platform::formatText(FUi->LabVersao->text().toStdString(), {FEstado.Package, NomeDelphi(FEstado.Version)})));
     FUi->ChxContrato->setChecked(false);
     // Activating the page that is already active raises no change, so the welcome page is prepared here.
     NoteEtapasChange(FUi->NoteEtapas);
@@ -247,8 +249,8 @@ void TFrmMain::CopiarArquivos()
     pagina.SetMaxValue = [this](int n) { FUi->ProgBar1->SetMaxValue(n); };
     pagina.SetProgress = [this](int n) { FUi->ProgBar1->SetProgress(n); };
     pagina.MostrarArquivo = [this, &medidas](const std::string& alvo) {
-        FUi->LabArquivo->setText(QString::fromStdString(
-            EncurtarCaminho(alvo, FUi->LabArquivo->width(), [&medidas](std::string_view texto) {
+        FUi->LabArquivo->setText(
+            QString::fromStdString(EncurtarCaminho(alvo, FUi->LabArquivo->width(), [&medidas](std::string_view texto) {
                 return medidas.horizontalAdvance(QString::fromUtf8(texto.data(), static_cast<qsizetype>(texto.size())));
             })));
     };

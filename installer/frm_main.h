@@ -38,17 +38,13 @@ class TEtapaRegistro;
 
 // The page header texts, in page order.
 inline constexpr const char* TextosCabecalho[] = {
-    "Apresentação da Tarvix Library",
-    "Ler e aceitar o Contrato de Licença",
-    "Definir a pasta de destino da instalação",
-    "Confirmar a instalação dos componentes",
-    "Copiar os arquivos para pasta destino",
-    "Registrar o package no Delphi.",
+    "Apresentação da Tarvix Library",           "Ler e aceitar o Contrato de Licença",
+    "Definir a pasta de destino da instalação", "Confirmar a instalação dos componentes",
+    "Copiar os arquivos para pasta destino",    "Registrar o package no Delphi.",
 };
 
 inline constexpr const char* MsgDelphiAberto = "É recomendável que você <b>encerre o Delphi<b> antes de continuar.";
-inline constexpr const char* MsgCancelarInstalacao =
-    "A instalação não foi concluída. Tem certeza que deseja cancelar?";
+inline constexpr const char* MsgCancelarInstalacao = "A instalação não foi concluída. Tem certeza que deseja cancelar?";
 
 class TFrmMain : public QWidget, public TWizardWindow {
     Q_OBJECT

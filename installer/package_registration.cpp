@@ -21,8 +21,8 @@ std::string EntradaNamespaces(const std::string& versao)
 {
     if (versao == "d16")
         return std::string(NamespacesD16);
-    if (MatchValueIndex(versao, {"d17", "d18", "d19", "d20", "d21", "d22", "d23", "d24", "d25", "d26", "d27",
-                                 "d28", "d29", "d37"}) >= 0)
+    if (MatchValueIndex(versao, {"d17", "d18", "d19", "d20", "d21", "d22", "d23", "d24", "d25", "d26", "d27", "d28",
+                                 "d29", "d37"}) >= 0)
         return std::string(NamespacesD17);
     return {};
 }
@@ -41,9 +41,12 @@ std::string PastaOuDestino(const std::string& pasta, const std::string& destino)
 
 TEtapaRegistro::TEtapaRegistro(TWizardState& state, TWizardWindow& window, TPaginaRegistro pagina,
                                TIdeBorRADToolInstallation& instalacao, TKqRegManager& RegMan)
-    : FEstado(state), FJanela(window), FPagina(std::move(pagina)), FInstalacao(instalacao), FRegMan(RegMan)
-{
-}
+    : FEstado(state),
+      FJanela(window),
+      FPagina(std::move(pagina)),
+      FInstalacao(instalacao),
+      FRegMan(RegMan)
+{}
 
 std::string TEtapaRegistro::ArquivoPackage() const
 {
@@ -100,8 +103,7 @@ void TEtapaRegistro::ConfigurarCompilador(TIdeBorlandCommandLineTool& Sender)
         for (const std::string& opcao : opcoes)
             texto += opcao + "\r\n";
         platform::System& system = platform::current();
-        system.files().writeFile(ArquivoConfiguracao(),
-                                 platform::encodeCodePage(texto, system.shell().ansiCodePage()));
+        system.files().writeFile(ArquivoConfiguracao(), platform::encodeCodePage(texto, system.shell().ansiCodePage()));
     }
 }
 

@@ -136,18 +136,14 @@ void GravarTexto(const std::string& caminho, const TTextoLinhas& texto)
     const std::string utf8 = texto.Texto();
     std::string bytes;
     switch (texto.Codificacao) {
-    case TCodificacaoTexto::Utf8:
-        bytes = std::string(BomUtf8) + utf8;
-        break;
+    case TCodificacaoTexto::Utf8: bytes = std::string(BomUtf8) + utf8; break;
     case TCodificacaoTexto::Utf16LE:
         bytes = std::string(BomUtf16LE) + platform::utf16leBytes(platform::utf8ToUtf16(utf8));
         break;
     case TCodificacaoTexto::Utf16BE:
         bytes = std::string(BomUtf16BE) + trocarBytesPares(platform::utf16leBytes(platform::utf8ToUtf16(utf8)));
         break;
-    case TCodificacaoTexto::Ansi:
-        bytes = platform::encodeCodePage(utf8, codePageAnsi());
-        break;
+    case TCodificacaoTexto::Ansi: bytes = platform::encodeCodePage(utf8, codePageAnsi()); break;
     }
     platform::current().files().writeFile(caminho, bytes);
 }

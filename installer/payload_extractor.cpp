@@ -84,8 +84,8 @@ bool ExtrairPacote(const std::string& arquivo, const std::string& pasta, std::ve
         const int64_t size = archive->size();
         // One buffer for every record: splitting allocates nothing per record but the name and the file. No larger
         // than the archive, and left uninitialised: it is only ever read into.
-        const auto bufferSize = static_cast<std::size_t>(
-            std::clamp<int64_t>(size, 1, static_cast<int64_t>(TamanhoBufferRegistro)));
+        const auto bufferSize =
+            static_cast<std::size_t>(std::clamp<int64_t>(size, 1, static_cast<int64_t>(TamanhoBufferRegistro)));
         const auto buffer = std::make_unique_for_overwrite<char[]>(bufferSize);
         char nameBytes[TamanhoMaximoNome];
         int64_t position = 0;
@@ -140,8 +140,8 @@ bool ExtrairInstalacao(TWizardState& state, TWizardWindow& window, TSorteioPasta
         state.PastaTemp = CriarPastaTemp(sorteio);
         const std::string folder = IncPathDelimiter(state.PastaTemp);
 
-        exe = platform::current().files().open(executavel.empty() ? ExeName() : std::string(executavel),
-                                               FileMode::Read, FileShare::DenyWrite);
+        exe = platform::current().files().open(executavel.empty() ? ExeName() : std::string(executavel), FileMode::Read,
+                                               FileShare::DenyWrite);
         const int64_t size = exe->size();
         if (size < TamanhoTrailer)
             throw EExtracao(std::string(MsgFalhaPacote));

@@ -36,8 +36,8 @@ bool isDeviceName(std::string_view base)
         return false;
     const std::string_view digit = std::string_view(upper).substr(3);
     // A digit, or the superscripts one to three, which Windows also takes as port numbers.
-    return (digit.size() == 1 && digit[0] >= '0' && digit[0] <= '9') || digit == "\xC2\xB9" ||
-           digit == "\xC2\xB2" || digit == "\xC2\xB3";
+    return (digit.size() == 1 && digit[0] >= '0' && digit[0] <= '9') || digit == "\xC2\xB9" || digit == "\xC2\xB2" ||
+           digit == "\xC2\xB3";
 }
 
 } // namespace

@@ -17,13 +17,13 @@ namespace tarvix {
 inline constexpr int64_t TamanhoTrailer = 8;
 inline constexpr int64_t TamanhoCabecalhoRegistro = 5;
 inline constexpr int64_t TamanhoMaximoParte = 2'147'483'647; // a size field is a signed 32-bit integer
-inline constexpr std::size_t TamanhoMaximoNome = 255;         // the name length field is one byte
+inline constexpr std::size_t TamanhoMaximoNome = 255;        // the name length field is one byte
 
 // Where archive and descriptor lie in a file of the given size, from its trailer.
 struct TLimitesPayload {
-    int64_t InicioArquivo = 0;   // archive start: file size - 8 - D - A
-    int64_t TamanhoArquivo = 0;  // A
-    int64_t InicioDescritor = 0; // descriptor start: file size - 8 - D
+    int64_t InicioArquivo = 0;    // archive start: file size - 8 - D - A
+    int64_t TamanhoArquivo = 0;   // A
+    int64_t InicioDescritor = 0;  // descriptor start: file size - 8 - D
     int64_t TamanhoDescritor = 0; // D
 };
 

@@ -16,8 +16,8 @@ constexpr std::string_view kComponents = "COMPONENTS";
 void LerConfiguracao(TWizardState& state)
 {
     // Without a work folder there is no descriptor; a path from the drive's root would find a stranger's file.
-    const std::string arquivo = state.PastaTemp.empty() ? std::string()
-                                                        : IncPathDelimiter(state.PastaTemp) + std::string(NomeDescritor);
+    const std::string arquivo =
+        state.PastaTemp.empty() ? std::string() : IncPathDelimiter(state.PastaTemp) + std::string(NomeDescritor);
     auto texto = [&](std::string_view secao, std::string_view chave) {
         return arquivo.empty() ? std::string() : platform::privateProfileString(secao, chave, {}, arquivo);
     };

@@ -76,8 +76,7 @@ inline constexpr uint32_t CantResolveFilename = 1921;
 // on Windows (2 file not found, 3 path not found, 5 access denied, 32 sharing violation, ...), 0 when none fits.
 class PlatformError : public std::runtime_error {
 public:
-    explicit PlatformError(const std::string& message, uint32_t code = 0)
-        : std::runtime_error(message), code_(code) {}
+    explicit PlatformError(const std::string& message, uint32_t code = 0) : std::runtime_error(message), code_(code) {}
     uint32_t code() const noexcept { return code_; }
 
 private:

@@ -80,7 +80,7 @@ public:
     virtual std::vector<std::string> drives() const = 0;
 
     // --- Queries ---
-    virtual bool fileExists(std::string_view path) const = 0;      // a folder is not a file
+    virtual bool fileExists(std::string_view path) const = 0; // a folder is not a file
     virtual bool directoryExists(std::string_view path) const = 0;
     // FILE_ATTRIBUTE_* bits, or nothing when the entry does not exist.
     virtual std::optional<uint32_t> attributes(std::string_view path) const = 0;

@@ -67,8 +67,7 @@ private:
     bool renamed_ = false;
 };
 
-void applyMode(const Temporary& temporary, const fs::path& file, const fs::path& folder,
-               const HostFileOptions& options)
+void applyMode(const Temporary& temporary, const fs::path& file, const fs::path& folder, const HostFileOptions& options)
 {
     const int fd = temporary.fd();
     if (options.mode) {
@@ -128,7 +127,8 @@ void replaceHostFile(const fs::path& file, const std::function<void(const HostFi
 
 void replaceHostFile(const fs::path& file, std::string_view bytes, const HostFileOptions& options)
 {
-    replaceHostFile(file, [bytes](const HostFileSink& write) { write(bytes.data(), bytes.size()); }, options);
+    replaceHostFile(
+        file, [bytes](const HostFileSink& write) { write(bytes.data(), bytes.size()); }, options);
 }
 
 bool syncHostFolder(const fs::path& folder)

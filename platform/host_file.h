@@ -27,9 +27,10 @@ enum class HostFileStep {
 class HostFileError : public PlatformError {
 public:
     HostFileError(const std::string& message, HostFileStep step, int systemError)
-        : PlatformError(message, windowsErrorFromErrno(systemError)), step_(step), systemError_(systemError)
-    {
-    }
+        : PlatformError(message, windowsErrorFromErrno(systemError)),
+          step_(step),
+          systemError_(systemError)
+    {}
     HostFileStep step() const noexcept { return step_; }
     int systemError() const noexcept { return systemError_; }
 

@@ -92,13 +92,10 @@ bool isExecutableFile(const std::string& path)
 uint32_t startErrorOf(int err)
 {
     switch (err) {
-    case ENOEXEC:
-        return WinError::BadExeFormat;
+    case ENOEXEC: return WinError::BadExeFormat;
     case ENOENT:
-    case ENOTDIR:
-        return WinError::FileNotFound;
-    default:
-        return windowsErrorFromErrno(err);
+    case ENOTDIR: return WinError::FileNotFound;
+    default: return windowsErrorFromErrno(err);
     }
 }
 
@@ -110,7 +107,7 @@ struct ChildPlan {
     std::vector<char*> envp;
     const char* workingDirectory = nullptr;
     int nice = 0;
-    int stdinFd = -1;  // -1: keep
+    int stdinFd = -1; // -1: keep
     int stdoutFd = -1;
     int stderrFd = -1;
     int errorReport = -1; // write end of the exec-error pipe
@@ -139,8 +136,7 @@ struct ChildPlan {
         fail(errno);
     if (plan.startSignal >= 0) {
         char go;
-        while (::read(plan.startSignal, &go, 1) < 0 && errno == EINTR) {
-        }
+        while (::read(plan.startSignal, &go, 1) < 0 && errno == EINTR) {}
     }
     if (plan.nice != 0) {
         errno = 0;
@@ -196,7 +192,10 @@ public:
     Child& operator=(const Child&) = delete;
 
     // A descriptor that becomes readable when the child ends; none on kernels without pidfd.
-    int exitFd() const { return pidfd_.get(); }
+    int exitFd() const
+    {
+        return pidfd_.get();
+    }
 
     bool ended()
     {
@@ -229,8 +228,14 @@ public:
             }
         }
     }
-    int status() const { return status_; }
-    const rusage& usage() const { return usage_; }
+    int status() const
+    {
+        return status_;
+    }
+    const rusage& usage() const
+    {
+        return usage_;
+    }
 
 private:
     pid_t pid_;
@@ -296,18 +301,12 @@ void drain(std::vector<Reader>& readers, std::string& buffer)
 int niceValue(ProcessPriority priority)
 {
     switch (priority) {
-    case ProcessPriority::Idle:
-        return 19;
-    case ProcessPriority::BelowNormal:
-        return 10;
-    case ProcessPriority::Normal:
-        return 0;
-    case ProcessPriority::AboveNormal:
-        return -5;
-    case ProcessPriority::High:
-        return -10;
-    case ProcessPriority::RealTime:
-        return -20;
+    case ProcessPriority::Idle: return 19;
+    case ProcessPriority::BelowNormal: return 10;
+    case ProcessPriority::Normal: return 0;
+    case ProcessPriority::AboveNormal: return -5;
+    case ProcessPriority::High: return -10;
+    case ProcessPriority::RealTime: return -20;
     }
     return 0;
 }
@@ -320,8 +319,7 @@ std::vector<std::string> currentEnvironment()
     return env;
 }
 
-std::vector<std::string> withEnvironment(std::vector<std::string> environment,
-                                         const std::vector<std::string>& changes)
+std::vector<std::string> withEnvironment(std::vector<std::string> environment, const std::vector<std::string>& changes)
 {
     for (const std::string& change : changes) {
         const std::string name = variableName(change);
@@ -374,8 +372,8 @@ HostProcessResult runHostProcess(const HostProcessSpec& spec)
     plan.program = findOnPath(spec.argv[0], &environment);
     if (plan.program.empty()) {
         const bool named = spec.argv[0].find('/') != std::string::npos;
-        result.startError = named && ::access(spec.argv[0].c_str(), F_OK) == 0 ? WinError::AccessDenied
-                                                                                   : WinError::FileNotFound;
+        result.startError =
+            named && ::access(spec.argv[0].c_str(), F_OK) == 0 ? WinError::AccessDenied : WinError::FileNotFound;
         return result;
     }
     for (const std::string& a : spec.argv)
@@ -445,8 +443,7 @@ HostProcessResult runHostProcess(const HostProcessSpec& spec)
         // the waiting child holds a copy of it until it runs the program.)
         const auto release = [&] {
             const char go = 1;
-            while (::write(startSignal.write.get(), &go, 1) < 0 && errno == EINTR) {
-            }
+            while (::write(startSignal.write.get(), &go, 1) < 0 && errno == EINTR) {}
             startSignal.write.reset();
         };
         try {
@@ -459,8 +456,7 @@ HostProcessResult runHostProcess(const HostProcessSpec& spec)
     }
     int execError = 0;
     ssize_t got;
-    while ((got = ::read(execReport.read.get(), &execError, sizeof execError)) < 0 && errno == EINTR) {
-    }
+    while ((got = ::read(execReport.read.get(), &execError, sizeof execError)) < 0 && errno == EINTR) {}
     if (got == static_cast<ssize_t>(sizeof execError)) {
         child.reap();
         result.startError = startErrorOf(execError);

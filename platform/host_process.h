@@ -100,8 +100,7 @@ std::vector<std::string> currentEnvironment();
 
 // `environment` with the entries of `changes` applied: "NAME=value" replaces or adds NAME, "NAME" alone removes
 // it. Names compare exactly, as the host system's do.
-std::vector<std::string> withEnvironment(std::vector<std::string> environment,
-                                         const std::vector<std::string>& changes);
+std::vector<std::string> withEnvironment(std::vector<std::string> environment, const std::vector<std::string>& changes);
 
 // The full path of a program found on PATH (the PATH of `environment`, else this process's); empty when none is
 // an executable regular file.

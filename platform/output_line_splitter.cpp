@@ -5,9 +5,10 @@
 namespace tarvix::platform {
 
 OutputLineSplitter::OutputLineSplitter(uint32_t codePage, bool raw, std::function<void(const std::string&)> onLine)
-    : codePage_(codePage), raw_(raw), onLine_(std::move(onLine))
-{
-}
+    : codePage_(codePage),
+      raw_(raw),
+      onLine_(std::move(onLine))
+{}
 
 void OutputLineSplitter::feed(std::string_view bytes)
 {

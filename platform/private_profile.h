@@ -41,8 +41,7 @@ int32_t privateProfileInt(std::string_view section, std::string_view key, int32_
 // The file's text as UTF-16, chosen by its byte-order mark or else decoded from `ansiCodePage`.
 std::u16string decodeProfileText(std::string_view fileBytes, uint32_t ansiCodePage);
 // The value of `key` in `section` of the text, by the rules above; nothing when there is none.
-std::optional<std::string> findProfileValue(std::u16string_view text, std::string_view section,
-                                            std::string_view key);
+std::optional<std::string> findProfileValue(std::u16string_view text, std::string_view section, std::string_view key);
 // The integer of a value text by the rules of privateProfileInt; nothing when it is not one.
 std::optional<int32_t> parseProfileInt(std::string_view value);
 

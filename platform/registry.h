@@ -119,8 +119,8 @@ public:
     // Returns nullptr when the key does not exist (and is not to be created) or the access is refused; `error`
     // then receives the Windows error code (2 not found, 5 access denied, 161 bad path).
     // Creating a key that has to be saved raises RegistryError when the store cannot be written.
-    virtual std::unique_ptr<RegistryKey> openKey(RegRoot root, std::string_view path, uint32_t access,
-                                                 bool create, uint32_t* error = nullptr) = 0;
+    virtual std::unique_ptr<RegistryKey> openKey(RegRoot root, std::string_view path, uint32_t access, bool create,
+                                                 uint32_t* error = nullptr) = 0;
 
     // Never creates anything. `access` matters for its view flags only.
     virtual bool keyExists(RegRoot root, std::string_view path, uint32_t access = KeyAccess::Read) = 0;

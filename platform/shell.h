@@ -16,11 +16,11 @@ public:
     virtual ~Shell() = default;
 
     // Special folders as Windows paths without a trailing backslash; empty when the system does not know one.
-    virtual std::string appDataFolder() const = 0;          // CSIDL_APPDATA (per user, roaming)
-    virtual std::string commonDocumentsFolder() const = 0;  // CSIDL_COMMON_DOCUMENTS
-    virtual std::string programFiles32Folder() const = 0;   // program files for 32-bit programs
-    virtual std::string desktopFolder() const = 0;          // CSIDL_DESKTOPDIRECTORY
-    virtual std::string windowsFolder() const = 0;          // C:\windows
+    virtual std::string appDataFolder() const = 0;         // CSIDL_APPDATA (per user, roaming)
+    virtual std::string commonDocumentsFolder() const = 0; // CSIDL_COMMON_DOCUMENTS
+    virtual std::string programFiles32Folder() const = 0;  // program files for 32-bit programs
+    virtual std::string desktopFolder() const = 0;         // CSIDL_DESKTOPDIRECTORY
+    virtual std::string windowsFolder() const = 0;         // C:\windows
     // GetTempPathW: the user's temporary folder ending in a backslash, created when missing; empty on failure.
     virtual std::string tempFolder() = 0;
 

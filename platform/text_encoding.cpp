@@ -65,7 +65,6 @@ char32_t decodeUtf8(std::string_view s, std::size_t& pos)
     return cp;
 }
 
-
 // Valid UTF-8 with every ill-formed sequence replaced by U+FFFD (unpaired surrogates stay as they are).
 std::string sanitizeUtf8(std::string_view utf8)
 {
@@ -218,11 +217,36 @@ std::string iconvName(uint32_t codePage)
     case 65000: return "UTF-7";
     case codepage::Utf8: return "UTF-8";
     case codepage::Ascii: return "ASCII";
-    case 437: case 737: case 775: case 850: case 852: case 855: case 857: case 858: case 860: case 861:
-    case 862: case 863: case 864: case 865: case 866: case 869: case 874: case 932: case 936: case 949:
-    case 950: case 1250: case 1251: case 1252: case 1253: case 1254: case 1255: case 1256: case 1257:
-    case 1258:
-        return "CP" + std::to_string(codePage);
+    case 437:
+    case 737:
+    case 775:
+    case 850:
+    case 852:
+    case 855:
+    case 857:
+    case 858:
+    case 860:
+    case 861:
+    case 862:
+    case 863:
+    case 864:
+    case 865:
+    case 866:
+    case 869:
+    case 874:
+    case 932:
+    case 936:
+    case 949:
+    case 950:
+    case 1250:
+    case 1251:
+    case 1252:
+    case 1253:
+    case 1254:
+    case 1255:
+    case 1256:
+    case 1257:
+    case 1258: return "CP" + std::to_string(codePage);
     case 1361: return "JOHAB";
     case 10000: return "MACINTOSH";
     case 10007: return "MAC-CYRILLIC";

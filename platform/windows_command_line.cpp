@@ -109,8 +109,8 @@ std::string joinWindowsCommandLine(const std::vector<std::string>& arguments)
     for (std::size_t k = 0; k < arguments.size(); ++k) {
         if (k == 0) {
             const std::string& program = arguments[0];
-            line += program.find_first_of(" \t") == std::string::npos && !program.empty() ? program
-                                                                                            : "\"" + program + "\"";
+            line +=
+                program.find_first_of(" \t") == std::string::npos && !program.empty() ? program : "\"" + program + "\"";
         } else {
             line += ' ';
             line += quoteWindowsArgument(arguments[k]);

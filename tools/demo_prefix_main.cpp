@@ -7,10 +7,10 @@
 // DIR is rebuilt from scratch when this tool made it before (it leaves a marker file there); any other existing,
 // non-empty DIR is refused, so that a real prefix such as ~/.wine is never wiped.
 #include <cstdio>
-#include <fstream>
-#include <optional>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -88,7 +88,9 @@ int main(int argc, char** argv)
         options.log = [](const std::string& line) { std::cout << line << std::endl; };
         PrefixBuilder prefix = PrefixBuilder::create(dir, options);
         // Marked before anything else can fail, so that a rerun may clean up a half-made prefix.
-        { std::ofstream(dir / kMarker) << "made by tarvix-demo-prefix\n"; }
+        {
+            std::ofstream(dir / kMarker) << "made by tarvix-demo-prefix\n";
+        }
 
         IdeSetup setup = IdeSetup::delphi13();
         setup.dcc32Host = dcc32;

@@ -101,10 +101,10 @@ QImage logo()
 
     p.setPen(Qt::NoPen);
     p.setBrush(Qt::white);
-    p.drawRoundedRect(QRectF(66, 13, 22, 6), 1.5, 1.5);  // the bar of the T
-    p.drawRoundedRect(QRectF(74, 19, 6, 18), 1.5, 1.5);  // its stem
+    p.drawRoundedRect(QRectF(66, 13, 22, 6), 1.5, 1.5); // the bar of the T
+    p.drawRoundedRect(QRectF(74, 19, 6, 18), 1.5, 1.5); // its stem
     p.setBrush(QColor(255, 255, 255, 150));
-    p.drawRoundedRect(QRectF(66, 24, 6, 6), 1.5, 1.5);   // two components beside the stem
+    p.drawRoundedRect(QRectF(66, 24, 6, 6), 1.5, 1.5); // two components beside the stem
     p.drawRoundedRect(QRectF(82, 24, 6, 6), 1.5, 1.5);
     p.setBrush(QColor(255, 255, 255, 90));
     p.drawRoundedRect(QRectF(66, 32, 6, 5), 1.5, 1.5);

@@ -94,13 +94,14 @@ std::string envOptionsText(int bdsVersion)
 {
     if (bdsVersion < 8) {
         // RAD Studio 2007 to 2010: Win32 only, one group.
-        return project({propertyGroup("", {
-                                              {"Win32LibraryPath", "$(BDS)\\lib;$(BDS)\\Imports;$(BDSCOMMONDIR)\\Dcp"},
-                                              {"Win32BrowsingPath", "$(BDS)\\source\\Win32\\vcl;$(BDS)\\source\\Win32\\rtl\\common"},
-                                              {"Win32DebugDCUPath", "$(BDS)\\lib\\debug"},
-                                              {"Win32DLLOutputPath", "$(BDSCOMMONDIR)\\Bpl"},
-                                              {"Win32DCPOutput", "$(BDSCOMMONDIR)\\Dcp"},
-                                          })});
+        return project({propertyGroup(
+            "", {
+                    {"Win32LibraryPath", "$(BDS)\\lib;$(BDS)\\Imports;$(BDSCOMMONDIR)\\Dcp"},
+                    {"Win32BrowsingPath", "$(BDS)\\source\\Win32\\vcl;$(BDS)\\source\\Win32\\rtl\\common"},
+                    {"Win32DebugDCUPath", "$(BDS)\\lib\\debug"},
+                    {"Win32DLLOutputPath", "$(BDSCOMMONDIR)\\Bpl"},
+                    {"Win32DCPOutput", "$(BDSCOMMONDIR)\\Dcp"},
+                })});
     }
     const NameValues general = {
         {"DelphiTranslatedLibraryPath", "$(BDSLIB)\\$(Platform)\\release\\$(LANGDIR)"},
@@ -161,7 +162,8 @@ NameValues bdsLibraryPaths(int version, bool platformFolders)
     }
     return {
         {"Search Path", "$(BDS)\\lib;$(BDS)\\Imports;$(BDS)\\Lib\\Indy10;$(BDSCOMMONDIR)\\Dcp"},
-        {"Browsing Path", "$(BDS)\\source\\Win32\\vcl;$(BDS)\\source\\Win32\\rtl\\common;$(BDS)\\source\\Win32\\rtl\\sys"},
+        {"Browsing Path",
+         "$(BDS)\\source\\Win32\\vcl;$(BDS)\\source\\Win32\\rtl\\common;$(BDS)\\source\\Win32\\rtl\\sys"},
         {"Debug DCU Path", "$(BDS)\\lib\\debug"},
         {"Package DPL Output", "$(BDSCOMMONDIR)\\Bpl"},
         {"Package DCP Output", "$(BDSCOMMONDIR)\\Dcp"},

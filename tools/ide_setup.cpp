@@ -84,8 +84,8 @@ IdeSetup IdeSetup::delphi13()
         {"ProductVersion", "37.0.57242.3601"},
         {"InstallLanguage", "EN"},
     };
-    s.binFiles = {"dcc32.exe", "dcc64.exe", "dcclinux64.exe", "dccaarm64.exe", "dccosx64.exe", "dcciosarm64.exe",
-                  "brcc32.exe", "cgrc.exe"};
+    s.binFiles = {"dcc32.exe",    "dcc64.exe",       "dcclinux64.exe", "dccaarm64.exe",
+                  "dccosx64.exe", "dcciosarm64.exe", "brcc32.exe",     "cgrc.exe"};
     s.knownPackages = {
         {"$(BDS)\\bin\\dclstd370.bpl", "Embarcadero Standard Components"},
         {"$(BDS)\\bin\\dcldb370.bpl", "Embarcadero Database Components"},
@@ -105,7 +105,13 @@ IdeSetup IdeSetup::cppBuilder(std::string_view versionKey)
                       {"bcc32.exe", "dcc32.exe", "make.exe", "bpr2mak.exe", "tasm32.exe", "brcc32.exe"});
 }
 
-IdeSetup IdeSetup::delphi7() { return delphi("7.0"); }
-IdeSetup IdeSetup::cppBuilder6() { return cppBuilder("6.0"); }
+IdeSetup IdeSetup::delphi7()
+{
+    return delphi("7.0");
+}
+IdeSetup IdeSetup::cppBuilder6()
+{
+    return cppBuilder("6.0");
+}
 
 } // namespace tarvix::tools

@@ -42,7 +42,7 @@ struct IdeSetup {
     // What the IDE's first start by the user leaves: the per-user "Personalities", "Library" paths and "Known
     // Packages" keys (HKEY_CURRENT_USER).
     bool userSettings = true;
-    NameValues knownPackages; // "Known Packages": BPL file (with $(BDS) references) = description
+    NameValues knownPackages;            // "Known Packages": BPL file (with $(BDS) references) = description
     NameValues userEnvironmentVariables; // the section "Environment Variables"
 
     // Per-user MSBuild files in the application-data folder: <AppData>\<userDataFolder>\EnvOptions.proj and
@@ -81,17 +81,17 @@ struct IdeSetup {
 
 // Where a registered IDE ended up (Windows paths; folders without a trailing backslash).
 struct RegisteredIde {
-    std::string machineKey;      // "SOFTWARE\Embarcadero\BDS\37.0", in the 32-bit view
-    std::string rootDir;         // "C:\Program Files (x86)\Embarcadero\Studio\37.0"
-    std::string binDir;          // rootDir + "\bin"
-    std::string appFile;         // empty without an "App" value
-    std::string rsvarsFile;      // empty when not written
-    std::string dcc32File;       // empty when there is none
-    std::string userDataDir;     // "C:\users\ana\AppData\Roaming\Embarcadero\BDS\37.0"; empty without one
-    std::string envOptionsFile;  // empty when not written
+    std::string machineKey;     // "SOFTWARE\Embarcadero\BDS\37.0", in the 32-bit view
+    std::string rootDir;        // "C:\Program Files (x86)\Embarcadero\Studio\37.0"
+    std::string binDir;         // rootDir + "\bin"
+    std::string appFile;        // empty without an "App" value
+    std::string rsvarsFile;     // empty when not written
+    std::string dcc32File;      // empty when there is none
+    std::string userDataDir;    // "C:\users\ana\AppData\Roaming\Embarcadero\BDS\37.0"; empty without one
+    std::string envOptionsFile; // empty when not written
     std::string environmentProjFile;
-    std::string commonDir;       // BDSCOMMONDIR; empty without one
-    std::string userDir;         // BDSUSERDIR; empty without one
+    std::string commonDir; // BDSCOMMONDIR; empty without one
+    std::string userDir;   // BDSUSERDIR; empty without one
 };
 
 // The number a version key starts with ("37" of "37.0", "37" of "37.5"): the release whose files and folders the

@@ -27,8 +27,7 @@ struct HiveWriter {
 
     HiveWriter(std::string_view relativeTo, std::string_view arch)
         : hive(platform::wine::WineHive::makeEmpty(relativeTo, arch))
-    {
-    }
+    {}
 
     platform::wine::WineHive::Node* key(std::string_view path)
     {
@@ -112,17 +111,18 @@ void writeMinimalPrefix(const fs::path& dir, const std::string& user, const std:
         currentVersion.push_back({"ProgramFilesDir (x86)", programFiles32});
     }
     system.set(PrefixKey::CurrentVersion, currentVersion);
-    system.set(PrefixKey::ShellFolders, {
-                                  {"Common AppData", "C:\\ProgramData"},
-                                  {"Common Desktop", "C:\\users\\Public\\Desktop"},
-                                  {"Common Documents", "C:\\users\\Public\\Documents"},
-                                  {"Common Programs", "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"},
-                                  {"Common Start Menu", "C:\\ProgramData\\Microsoft\\Windows\\Start Menu"},
-                                  {"Common Templates", "C:\\ProgramData\\Microsoft\\Windows\\Templates"},
-                                  {"CommonMusic", "C:\\users\\Public\\Music"},
-                                  {"CommonPictures", "C:\\users\\Public\\Pictures"},
-                                  {"CommonVideo", "C:\\users\\Public\\Videos"},
-                              });
+    system.set(PrefixKey::ShellFolders,
+               {
+                   {"Common AppData", "C:\\ProgramData"},
+                   {"Common Desktop", "C:\\users\\Public\\Desktop"},
+                   {"Common Documents", "C:\\users\\Public\\Documents"},
+                   {"Common Programs", "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"},
+                   {"Common Start Menu", "C:\\ProgramData\\Microsoft\\Windows\\Start Menu"},
+                   {"Common Templates", "C:\\ProgramData\\Microsoft\\Windows\\Templates"},
+                   {"CommonMusic", "C:\\users\\Public\\Music"},
+                   {"CommonPictures", "C:\\users\\Public\\Pictures"},
+                   {"CommonVideo", "C:\\users\\Public\\Videos"},
+               });
     system.set(PrefixKey::UserShellFolders,
                {
                    {"Common AppData", "%ProgramData%"},
@@ -131,22 +131,22 @@ void writeMinimalPrefix(const fs::path& dir, const std::string& user, const std:
                },
                RegType::ExpandSz);
     system.set(PrefixKey::NtCurrentVersion, {
-                                      {"CurrentVersion", "6.1"},
-                                      {"CurrentBuildNumber", "7601"},
-                                      {"ProductName", "Microsoft Windows 7"},
-                                      {"SystemRoot", "C:\\windows"},
-                                  });
-    system.set(PrefixKey::ProfileList,
-               {{"ProfilesDirectory", "C:\\users"}, {"ProgramData", "C:\\ProgramData"}, {"Public", "C:\\users\\Public"}},
-               RegType::ExpandSz);
-    system.set(std::string(PrefixKey::ProfileList) + "\\S-1-5-21-0-0-0-1000",
-               {{"ProfileImagePath", profile}});
+                                                {"CurrentVersion", "6.1"},
+                                                {"CurrentBuildNumber", "7601"},
+                                                {"ProductName", "Microsoft Windows 7"},
+                                                {"SystemRoot", "C:\\windows"},
+                                            });
+    system.set(
+        PrefixKey::ProfileList,
+        {{"ProfilesDirectory", "C:\\users"}, {"ProgramData", "C:\\ProgramData"}, {"Public", "C:\\users\\Public"}},
+        RegType::ExpandSz);
+    system.set(std::string(PrefixKey::ProfileList) + "\\S-1-5-21-0-0-0-1000", {{"ProfileImagePath", profile}});
     system.set(PrefixKey::SessionEnvironment, {
-                                        {"NUMBER_OF_PROCESSORS", "2"},
-                                        {"OS", "Windows_NT"},
-                                        {"PATHEXT", ".com;.exe;.bat;.cmd;.vbs;.vbe;.js;.jse;.wsf;.wsh"},
-                                        {"PROCESSOR_ARCHITECTURE", win64 ? "AMD64" : "x86"},
-                                    });
+                                                  {"NUMBER_OF_PROCESSORS", "2"},
+                                                  {"OS", "Windows_NT"},
+                                                  {"PATHEXT", ".com;.exe;.bat;.cmd;.vbs;.vbe;.js;.jse;.wsf;.wsh"},
+                                                  {"PROCESSOR_ARCHITECTURE", win64 ? "AMD64" : "x86"},
+                                              });
     system.set(PrefixKey::SessionEnvironment,
                {
                    {"ComSpec", "%SystemRoot%\\system32\\cmd.exe"},

@@ -106,9 +106,9 @@ struct PrefixBuilder::State {
             pf = read(RegRoot::LocalMachine, PrefixKey::CurrentVersion, "ProgramFilesDir");
         programFiles32 = pf && !pf->empty() ? platform::excludeTrailingBackslash(*pf) : "C:\\Program Files";
         auto t = read(RegRoot::CurrentUser, "Environment", "TEMP");
-        temp = t && !t->empty() && t->find('%') == std::string::npos ? platform::excludeTrailingBackslash(*t)
-                                                                     : appData.substr(0, appData.rfind("\\AppData")) +
-                                                                           "\\Temp";
+        temp = t && !t->empty() && t->find('%') == std::string::npos
+                   ? platform::excludeTrailingBackslash(*t)
+                   : appData.substr(0, appData.rfind("\\AppData")) + "\\Temp";
         auto user = read(RegRoot::CurrentUser, "Volatile Environment", "USERNAME");
         if (user && !user->empty()) {
             userName = *user;
@@ -209,7 +209,8 @@ struct PrefixBuilder::State {
         const std::string msbuild = platform::includeTrailingBackslash(dotNetFrameworkFolder) + "MSBuild.exe";
         if (!files.fileExists(msbuild)) {
             files.forceDirectories(std::string(dotNetFrameworkFolder));
-            std::ofstream(files.toHostPath(msbuild), std::ios::binary) << "MSBuild.exe placeholder of a sandbox prefix\r\n";
+            std::ofstream(files.toHostPath(msbuild), std::ios::binary)
+                << "MSBuild.exe placeholder of a sandbox prefix\r\n";
             if (!files.fileExists(msbuild))
                 throw PrefixBuildError("cannot write " + files.toHostPath(msbuild));
         }
@@ -285,22 +286,52 @@ PrefixBuilder PrefixBuilder::open(const fs::path& dirIn)
     return PrefixBuilder(std::move(state));
 }
 
-const fs::path& PrefixBuilder::dir() const { return state_->dir; }
+const fs::path& PrefixBuilder::dir() const
+{
+    return state_->dir;
+}
 
 bool PrefixBuilder::madeByWine() const
 {
     return fs::exists(state_->dir / "drive_c" / "windows" / "system32" / "wineboot.exe");
 }
 
-std::string PrefixBuilder::arch() { return state_->registry.arch(); }
-const std::string& PrefixBuilder::userName() const { return state_->userName; }
-const std::string& PrefixBuilder::appDataFolder() const { return state_->appData; }
-const std::string& PrefixBuilder::documentsFolder() const { return state_->documents; }
-const std::string& PrefixBuilder::commonDocumentsFolder() const { return state_->commonDocuments; }
-const std::string& PrefixBuilder::programFiles32Folder() const { return state_->programFiles32; }
-const std::string& PrefixBuilder::tempFolder() const { return state_->temp; }
-platform::wine::WineRegistry& PrefixBuilder::registry() { return state_->registry; }
-platform::WineFileSystem& PrefixBuilder::files() { return state_->files; }
+std::string PrefixBuilder::arch()
+{
+    return state_->registry.arch();
+}
+const std::string& PrefixBuilder::userName() const
+{
+    return state_->userName;
+}
+const std::string& PrefixBuilder::appDataFolder() const
+{
+    return state_->appData;
+}
+const std::string& PrefixBuilder::documentsFolder() const
+{
+    return state_->documents;
+}
+const std::string& PrefixBuilder::commonDocumentsFolder() const
+{
+    return state_->commonDocuments;
+}
+const std::string& PrefixBuilder::programFiles32Folder() const
+{
+    return state_->programFiles32;
+}
+const std::string& PrefixBuilder::tempFolder() const
+{
+    return state_->temp;
+}
+platform::wine::WineRegistry& PrefixBuilder::registry()
+{
+    return state_->registry;
+}
+platform::WineFileSystem& PrefixBuilder::files()
+{
+    return state_->files;
+}
 
 fs::path PrefixBuilder::hostPath(std::string_view windowsPath) const
 {
@@ -341,8 +372,8 @@ void PrefixBuilder::installHostFile(const fs::path& from, std::string_view windo
     fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
     if (ec)
         throw PrefixBuildError("cannot copy " + from.string() + " to " + to.string() + ": " + ec.message());
-    fs::permissions(to, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
-                    fs::perm_options::add, ec);
+    fs::permissions(to, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec, fs::perm_options::add,
+                    ec);
 }
 
 void PrefixBuilder::setValues(RegRoot root, std::string_view key, const NameValues& values, bool view32)
@@ -367,10 +398,9 @@ RegisteredIde PrefixBuilder::registerIde(const IdeSetup& setup)
 
     RegisteredIde ide;
     ide.machineKey = setup.machineKey;
-    const std::string rootValue =
-        !setup.rootDir.empty()
-            ? setup.rootDir
-            : platform::includeTrailingBackslash(state_->programFiles32) + setup.rootBelowProgramFiles + "\\";
+    const std::string rootValue = !setup.rootDir.empty() ? setup.rootDir
+                                                         : platform::includeTrailingBackslash(state_->programFiles32) +
+                                                               setup.rootBelowProgramFiles + "\\";
     ide.rootDir = platform::excludeTrailingBackslash(rootValue);
     ide.binDir = ide.rootDir + "\\bin";
     if (!setup.commonDirBelowDocuments.empty())
@@ -446,19 +476,19 @@ RegisteredIde PrefixBuilder::registerIde(const IdeSetup& setup)
         if (bds && version >= 9) {
             for (const char* platform : {"Win32", "Win64"})
                 add(RegRoot::CurrentUser, setup.machineKey + "\\Library\\" + platform,
-                          bdsLibraryPaths(version, std::string_view(platform) != "Win32"));
+                    bdsLibraryPaths(version, std::string_view(platform) != "Win32"));
         } else if (bds) {
             add(RegRoot::CurrentUser, setup.machineKey + "\\Library", bdsLibraryPaths(version));
         } else {
             const std::string var = setup.kind == IdeSetup::Kind::Delphi ? "$(DELPHI)" : "$(BCB)";
             add(RegRoot::CurrentUser, setup.machineKey + "\\Library",
-                      {
-                          {"Search Path", var + "\\Lib;" + var + "\\Bin;" + var + "\\Imports;" + var + "\\Projects\\Bpl"},
-                          {"Browsing Path", var + "\\Source\\Vcl;" + var + "\\Source\\Rtl\\Common;" + var +
-                                                "\\Source\\Rtl\\Sys"},
-                          {"Package DPL Output", var + "\\Projects\\Bpl"},
-                          {"Package DCP Output", var + "\\Projects\\Bpl"},
-                      });
+                {
+                    {"Search Path", var + "\\Lib;" + var + "\\Bin;" + var + "\\Imports;" + var + "\\Projects\\Bpl"},
+                    {"Browsing Path",
+                     var + "\\Source\\Vcl;" + var + "\\Source\\Rtl\\Common;" + var + "\\Source\\Rtl\\Sys"},
+                    {"Package DPL Output", var + "\\Projects\\Bpl"},
+                    {"Package DCP Output", var + "\\Projects\\Bpl"},
+                });
             add(RegRoot::CurrentUser, setup.machineKey + "\\Debugging", {{"Debug DCUs Path", var + "\\Lib\\Debug"}});
             makeFolder(ide.rootDir + "\\Projects\\Bpl");
         }

@@ -426,12 +426,9 @@ private:
                 return "identifier '" + current_.text + "'";
             return "'" + asciiUpperCase(current_.text) + "'";
         }
-        case Token::Kind::String:
-            return "string constant";
-        case Token::Kind::Symbol:
-            return "'" + current_.text + "'";
-        case Token::Kind::EndOfFile:
-            break;
+        case Token::Kind::String: return "string constant";
+        case Token::Kind::Symbol: return "'" + current_.text + "'";
+        case Token::Kind::EndOfFile: break;
         }
         return "end of file";
     }
@@ -640,8 +637,8 @@ private:
 
         const std::string bpl = bplImage(package);
         const std::string dcp = dcpImage(package);
-        const std::string bplPath = joinPath(outputFolder(options.bplFolder, packageFolder),
-                                             package.name + package.libSuffix + ".bpl");
+        const std::string bplPath =
+            joinPath(outputFolder(options.bplFolder, packageFolder), package.name + package.libSuffix + ".bpl");
         const std::string dcpPath = joinPath(outputFolder(options.dcpFolder, packageFolder), package.name + ".dcp");
         if (!writeOutputs({{bplPath, bpl}, {dcpPath, dcp}}))
             return SimDcc32Failure;

@@ -24,9 +24,10 @@ class WinePrefixHost : public tools::SimDcc32Host {
 public:
     // The code pages are read once: the prefix's registry does not change during a run.
     explicit WinePrefixHost(platform::System& system)
-        : system_(system), ansiCodePage_(system.shell().ansiCodePage()), oemCodePage_(system.shell().oemCodePage())
-    {
-    }
+        : system_(system),
+          ansiCodePage_(system.shell().ansiCodePage()),
+          oemCodePage_(system.shell().oemCodePage())
+    {}
 
     bool fileExists(std::string_view path) override { return system_.files().fileExists(path); }
     bool directoryExists(std::string_view path) override { return system_.files().directoryExists(path); }
@@ -52,15 +53,9 @@ public:
 
     std::string currentDirectory() override { return system_.files().currentDirectory(); }
 
-    std::string decodeAnsi(std::string_view bytes) override
-    {
-        return platform::decodeCodePage(bytes, ansiCodePage_);
-    }
+    std::string decodeAnsi(std::string_view bytes) override { return platform::decodeCodePage(bytes, ansiCodePage_); }
 
-    std::string encodeOem(std::string_view utf8) override
-    {
-        return platform::encodeCodePage(utf8, oemCodePage_);
-    }
+    std::string encodeOem(std::string_view utf8) override { return platform::encodeCodePage(utf8, oemCodePage_); }
 
     void writeOutput(std::string_view bytes) override
     {

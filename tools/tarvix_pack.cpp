@@ -87,7 +87,8 @@ void checkValue(const std::string& key, const std::string& value, uint32_t codeP
 {
     if (value.find_first_of("\r\n") != std::string::npos)
         throw PackError("The descriptor value " + key + " holds a line break.");
-    if (!value.empty() && (value.front() == ' ' || value.front() == '\t' || value.back() == ' ' || value.back() == '\t'))
+    if (!value.empty() &&
+        (value.front() == ' ' || value.front() == '\t' || value.back() == ' ' || value.back() == '\t'))
         throw PackError("The descriptor value " + key + " begins or ends with a blank, which the installer drops.");
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
         throw PackError("The descriptor value " + key + " is enclosed in quotes, which the installer drops.");
@@ -119,10 +120,8 @@ void writeOutput(const fs::path& output, const std::function<void(const platform
         switch (e.step()) {
         case platform::HostFileStep::CreateTemporary:
             throw PackError("Cannot create a file in " + quoted(folder) + ": " + reason + ".");
-        case platform::HostFileStep::Write:
-            throw PackError("Cannot write the output: " + reason + ".");
-        case platform::HostFileStep::Replace:
-            throw PackError("Cannot create " + quoted(output) + ": " + reason + ".");
+        case platform::HostFileStep::Write: throw PackError("Cannot write the output: " + reason + ".");
+        case platform::HostFileStep::Replace: throw PackError("Cannot create " + quoted(output) + ": " + reason + ".");
         }
         throw;
     }
@@ -136,7 +135,8 @@ void appendFile(const platform::HostFileSink& write, const fs::path& path, int64
         throw PackError("Cannot read " + quoted(path) + ".");
     int64_t left = size;
     while (left > 0) {
-        in.read(buffer.data(), static_cast<std::streamsize>(std::min<int64_t>(left, static_cast<int64_t>(buffer.size()))));
+        in.read(buffer.data(),
+                static_cast<std::streamsize>(std::min<int64_t>(left, static_cast<int64_t>(buffer.size()))));
         const auto got = in.gcount();
         if (got <= 0)
             throw PackError(quoted(path) + " changed while it was packed.");
@@ -208,8 +208,7 @@ std::vector<PackedRecord> CollectRecords(const PackOptions& options)
     return records;
 }
 
-std::string BuildDescriptor(const DescriptorValues& values, const std::vector<PackedRecord>& records,
-                            uint32_t codePage)
+std::string BuildDescriptor(const DescriptorValues& values, const std::vector<PackedRecord>& records, uint32_t codePage)
 {
     std::string files;
     if (values.files) {
@@ -343,8 +342,7 @@ int parseInt(const std::string& text, const char* option)
         const long long value = std::stoll(text, &used, 0);
         if (used == text.size() && value >= INT32_MIN && value <= INT32_MAX)
             return static_cast<int>(value);
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
     throw PackError(std::string("The value of ") + option + " is not a whole number: \"" + text + "\".");
 }
 
@@ -353,9 +351,9 @@ int parseInt(const std::string& text, const char* option)
 int Main(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 {
     std::map<std::string, std::string> args;
-    static const std::set<std::string> known = {"--exe",     "--dir",    "--order",  "--output", "-o",
-                                                "--code-page", "--descriptor", "--version", "--package",
-                                                "--source",  "--files",  "--names",  "--list"};
+    static const std::set<std::string> known = {"--exe",       "--dir",        "--order",   "--output",  "-o",
+                                                "--code-page", "--descriptor", "--version", "--package", "--source",
+                                                "--files",     "--names",      "--list"};
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (option == "--help" || option == "-h") {
@@ -372,8 +370,8 @@ int Main(int argc, const char* const* argv, std::ostream& out, std::ostream& err
     }
     auto has = [&](const char* key) { return args.count(key) != 0; };
     try {
-        const uint32_t codePage = has("--code-page") ? static_cast<uint32_t>(parseInt(args["--code-page"], "--code-page"))
-                                                     : 1252;
+        const uint32_t codePage =
+            has("--code-page") ? static_cast<uint32_t>(parseInt(args["--code-page"], "--code-page")) : 1252;
         if (platform::iconvName(codePage).empty())
             throw PackError("Code page " + std::to_string(codePage) + " is not supported.");
         if (has("--list")) {
@@ -419,8 +417,9 @@ int Main(int argc, const char* const* argv, std::ostream& out, std::ostream& err
             options.descriptor = descriptor;
         }
         const Listing listing = Pack(options);
-        out << "Packed " << listing.records.size() << " records (" << listing.archiveSize << " bytes) and a descriptor of "
-            << listing.descriptor.size() << " bytes into " << options.output.string() << "\n";
+        out << "Packed " << listing.records.size() << " records (" << listing.archiveSize
+            << " bytes) and a descriptor of " << listing.descriptor.size() << " bytes into " << options.output.string()
+            << "\n";
         return 0;
     } catch (const PackError& e) {
         err << "tarvix-pack: " << e.what() << "\n";

@@ -28,9 +28,9 @@ struct DescriptorValues {
 };
 
 struct PackOptions {
-    std::filesystem::path executable; // the setup program the payload is appended to
-    std::filesystem::path folder;     // the library's files, one record each
-    std::optional<std::filesystem::path> orderFile; // one file name per line: the records, in order
+    std::filesystem::path executable;                    // the setup program the payload is appended to
+    std::filesystem::path folder;                        // the library's files, one record each
+    std::optional<std::filesystem::path> orderFile;      // one file name per line: the records, in order
     std::optional<std::filesystem::path> descriptorFile; // taken as it is
     std::optional<DescriptorValues> descriptor;          // or built from these
     std::filesystem::path output;

@@ -42,16 +42,15 @@ bool localFileSystem(const std::string& dir)
     case 0xF2F52010: // f2fs
     case 0x2FC12FC1: // zfs
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 
 using Names = std::unordered_map<std::u16string, std::set<std::string>>;
 
 // Reads the folder; false when it cannot be read.
-bool readFolder(const std::string& dir, Names* names, std::size_t& count,
-                const std::u16string* wanted, std::optional<std::string>* found)
+bool readFolder(const std::string& dir, Names* names, std::size_t& count, const std::u16string* wanted,
+                std::optional<std::string>* found)
 {
     DIR* d = ::opendir(dir.c_str());
     if (!d)

@@ -46,7 +46,8 @@ struct Token {
 class Matcher {
 public:
     Matcher(std::u16string name, std::vector<Token> pattern)
-        : name_(std::move(name)), pattern_(std::move(pattern)),
+        : name_(std::move(name)),
+          pattern_(std::move(pattern)),
           memo_((pattern_.size() + 1) * (name_.size() + 1), Unknown)
     {
         lastDot_ = name_.rfind(u'.');
@@ -75,12 +76,9 @@ private:
         const Token& t = pattern_[p];
         const bool atEnd = n == size;
         switch (t.kind) {
-        case Tok::Literal:
-            return !atEnd && name_[n] == t.ch && match(p + 1, n + 1);
-        case Tok::Star:
-            return match(p + 1, n) || (!atEnd && match(p, n + 1));
-        case Tok::DosStar:
-            return match(p + 1, n) || (!atEnd && n != lastDot_ && match(p, n + 1));
+        case Tok::Literal: return !atEnd && name_[n] == t.ch && match(p + 1, n + 1);
+        case Tok::Star: return match(p + 1, n) || (!atEnd && match(p, n + 1));
+        case Tok::DosStar: return match(p + 1, n) || (!atEnd && n != lastDot_ && match(p, n + 1));
         case Tok::DosQm:
             if (atEnd || name_[n] == u'.')
                 return match(p + 1, n);

@@ -4,8 +4,7 @@
 
 namespace tarvix::platform::wine {
 
-std::vector<std::string> wineEnvironment(const std::filesystem::path& prefixDir,
-                                         const WineEnvironmentOptions& options)
+std::vector<std::string> wineEnvironment(const std::filesystem::path& prefixDir, const WineEnvironmentOptions& options)
 {
     std::vector<std::string> changes{"WINEPREFIX=" + prefixDir.string()};
     if (options.quiet)

@@ -331,7 +331,7 @@ std::unique_ptr<File> WineFileSystem::open(std::string_view path, FileMode mode,
         struct stat parent;
         if (err == ENOENT)
             return fail(creating || !hostStat(hostParent(*host), parent) ? WinError::PathNotFound
-                                                                            : WinError::FileNotFound);
+                                                                         : WinError::FileNotFound);
         if (err == ENOTDIR)
             return fail(WinError::PathNotFound);
         return fail(err == EEXIST ? WinError::FileExists : windowsErrorFromErrno(err));

@@ -179,7 +179,7 @@ bool WineFileSystem::copyFile(std::string_view from, std::string_view to, bool f
     struct stat sourceStat, targetStat;
     if (!hostStat(*source, sourceStat)) {
         setLastError(errno == ENOENT && !hostStat(hostParent(*source), targetStat) ? WinError::PathNotFound
-                                                                                 : WinError::FileNotFound);
+                                                                                   : WinError::FileNotFound);
         return false;
     }
     if (S_ISDIR(sourceStat.st_mode)) {

@@ -55,8 +55,14 @@ std::u16string folded(std::u16string_view s)
     return out;
 }
 
-std::u16string toUtf16(std::string_view s) { return utf8ToUtf16(s); }
-std::string toUtf8(std::u16string_view s) { return utf16ToUtf8(s); }
+std::u16string toUtf16(std::string_view s)
+{
+    return utf8ToUtf16(s);
+}
+std::string toUtf8(std::u16string_view s)
+{
+    return utf16ToUtf8(s);
+}
 
 bool isHexDigit(char32_t c)
 {
@@ -121,8 +127,14 @@ std::string escape(std::u16string_view s, Context context)
     return out;
 }
 
-std::u16string unitsOf(const std::string& bytes) { return fromUtf16leBytes(bytes); }
-std::string bytesOf(std::u16string_view units) { return utf16leBytes(units); }
+std::u16string unitsOf(const std::string& bytes)
+{
+    return fromUtf16leBytes(bytes);
+}
+std::string bytesOf(std::u16string_view units)
+{
+    return utf16leBytes(units);
+}
 
 // One value as Wine writes it, with its line end. Strings of the three text types become quoted text when their
 // data is whole UTF-16 ending in a zero; everything else is a list of bytes, wrapped after column 76.
@@ -298,15 +310,15 @@ struct WineHive::Block {
     enum class Kind { Raw, Option, Value };
     struct Item {
         Kind kind = Kind::Raw;
-        std::string text;     // the exact lines, line ends included
-        std::u16string name;  // Value: the name as stored
+        std::string text;      // the exact lines, line ends included
+        std::u16string name;   // Value: the name as stored
         std::u16string folded; // Value: the name for comparisons
         RegValue value;
     };
 
     Node* node = nullptr;
-    std::string rawPath;  // the escaped path between the brackets, kept as read
-    std::string keyLine;  // the whole key line with its line end
+    std::string rawPath; // the escaped path between the brackets, kept as read
+    std::string keyLine; // the whole key line with its line end
     std::vector<Item> items;
     bool link = false;
 };
@@ -315,7 +327,7 @@ struct WineHive::Node {
     std::u16string name;
     Node* parent = nullptr;
     std::map<std::u16string, std::unique_ptr<Node>> children; // by folded name: Wine's order
-    std::vector<Block*> blocks;                                // in file order
+    std::vector<Block*> blocks;                               // in file order
 };
 
 struct WineHive::Impl {
@@ -434,8 +446,8 @@ namespace {
 
 // Parses a list of hex bytes that may go on over several lines ending in a backslash. `index` is the line of
 // the list's start and moves to its last line.
-std::string parseHexList(std::string_view first, const std::vector<std::pair<std::string_view, std::string_view>>& lines,
-                         size_t& index)
+std::string parseHexList(std::string_view first,
+                         const std::vector<std::pair<std::string_view, std::string_view>>& lines, size_t& index)
 {
     std::string bytes;
     std::string_view s = first;
@@ -682,11 +694,23 @@ std::string WineHive::serialize() const
     return out;
 }
 
-const std::string& WineHive::arch() const { return impl_->arch; }
-const std::string& WineHive::relativeTo() const { return impl_->relativeTo; }
+const std::string& WineHive::arch() const
+{
+    return impl_->arch;
+}
+const std::string& WineHive::relativeTo() const
+{
+    return impl_->relativeTo;
+}
 
-WineHive::Node* WineHive::root() { return &impl_->root; }
-const WineHive::Node* WineHive::root() const { return &impl_->root; }
+WineHive::Node* WineHive::root()
+{
+    return &impl_->root;
+}
+const WineHive::Node* WineHive::root() const
+{
+    return &impl_->root;
+}
 
 const WineHive::Node* WineHive::child(const Node* parent, std::string_view name) const
 {
@@ -699,7 +723,10 @@ WineHive::Node* WineHive::child(Node* parent, std::string_view name)
     return const_cast<Node*>(std::as_const(*this).child(parent, name));
 }
 
-std::string WineHive::name(const Node* key) const { return toUtf8(key->name); }
+std::string WineHive::name(const Node* key) const
+{
+    return toUtf8(key->name);
+}
 
 std::vector<std::string> WineHive::subKeyNames(const Node* key) const
 {

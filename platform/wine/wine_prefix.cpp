@@ -14,10 +14,12 @@ std::filesystem::path absolutePrefix(const std::filesystem::path& dir)
 } // namespace
 
 WinePrefix::WinePrefix(std::filesystem::path prefixDir)
-    : prefixDir_(absolutePrefix(prefixDir)), registry_(prefixDir_), files_(prefixDir_),
-      shell_(registry_, files_, prefixDir_), processes_(files_, prefixDir_)
-{
-}
+    : prefixDir_(absolutePrefix(prefixDir)),
+      registry_(prefixDir_),
+      files_(prefixDir_),
+      shell_(registry_, files_, prefixDir_),
+      processes_(files_, prefixDir_)
+{}
 
 std::string WinePrefix::description() const
 {

@@ -4,11 +4,11 @@
 #include <fstream>
 
 #include "platform/errors.h"
+#include "platform/windows_command_line.h"
+#include "platform/windows_path.h"
 #include "platform/wine/wine_environment.h"
 #include "platform/wine/wine_file_system.h"
 #include "platform/wine/wineserver_lock.h"
-#include "platform/windows_command_line.h"
-#include "platform/windows_path.h"
 
 namespace tarvix::platform {
 
@@ -35,9 +35,9 @@ bool isPeImage(const std::string& hostPath)
 } // namespace
 
 WineProcesses::WineProcesses(const WineFileSystem& files, std::filesystem::path prefixDir)
-    : files_(files), prefixDir_(std::move(prefixDir))
-{
-}
+    : files_(files),
+      prefixDir_(std::move(prefixDir))
+{}
 
 std::string WineProcesses::programFile(const std::string& program, const std::string& currentDirectory) const
 {

@@ -50,7 +50,10 @@ struct FileStamp {
     }
 };
 
-std::string systemText(int err) { return std::strerror(err); }
+std::string systemText(int err)
+{
+    return std::strerror(err);
+}
 
 // A key path split at its backslashes. One leading and one trailing backslash are ignored; an empty component
 // anywhere else makes the path invalid.
@@ -66,7 +69,8 @@ std::optional<std::vector<std::string>> splitKeyPath(std::string_view path)
     size_t start = 0;
     while (true) {
         size_t sep = path.find('\\', start);
-        std::string_view part = path.substr(start, sep == std::string_view::npos ? std::string_view::npos : sep - start);
+        std::string_view part =
+            path.substr(start, sep == std::string_view::npos ? std::string_view::npos : sep - start);
         if (part.empty())
             return std::nullopt;
         parts.emplace_back(part);
@@ -77,7 +81,10 @@ std::optional<std::vector<std::string>> splitKeyPath(std::string_view path)
     return parts;
 }
 
-bool same(std::string_view a, std::string_view b) { return WineHive::namesEqual(a, b); }
+bool same(std::string_view a, std::string_view b)
+{
+    return WineHive::namesEqual(a, b);
+}
 
 // Where an open key lives.
 struct KeyRef {
@@ -126,7 +133,8 @@ struct WineRegistry::State {
         if (::stat(slot.file.c_str(), &st) != 0) {
             const int err = errno;
             if (err != ENOENT && err != ENOTDIR)
-                throw RegistryError("Cannot read the registry file \"" + slot.file.string() + "\": " + systemText(err) + ".",
+                throw RegistryError("Cannot read the registry file \"" + slot.file.string() + "\": " + systemText(err) +
+                                        ".",
                                     WinError::RegistryIoFailed);
             if (!slot.hive || slot.fromFile) {
                 slot.hive.reset();
@@ -142,7 +150,8 @@ struct WineRegistry::State {
         int fd = ::open(slot.file.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
             const int err = errno;
-            throw RegistryError("Cannot read the registry file \"" + slot.file.string() + "\": " + systemText(err) + ".",
+            throw RegistryError("Cannot read the registry file \"" + slot.file.string() + "\": " + systemText(err) +
+                                    ".",
                                 WinError::RegistryIoFailed);
         }
         std::string text;
@@ -162,7 +171,8 @@ struct WineRegistry::State {
         const int err = errno;
         ::close(fd);
         if (!ok)
-            throw RegistryError("Cannot read the registry file \"" + slot.file.string() + "\": " + systemText(err) + ".",
+            throw RegistryError("Cannot read the registry file \"" + slot.file.string() + "\": " + systemText(err) +
+                                    ".",
                                 WinError::RegistryIoFailed);
         if (text.empty()) {
             // Nothing to keep: the first write gives it Wine's header.
@@ -256,9 +266,9 @@ struct WineRegistry::State {
             for (size_t k = 0; k < base->size() && match; ++k)
                 match = same((*base)[k], (*parts)[k]);
             if (match)
-                return std::make_pair(static_cast<HiveId>(i),
-                                      std::vector<std::string>(parts->begin() + static_cast<std::ptrdiff_t>(base->size()),
-                                                               parts->end()));
+                return std::make_pair(
+                    static_cast<HiveId>(i),
+                    std::vector<std::string>(parts->begin() + static_cast<std::ptrdiff_t>(base->size()), parts->end()));
         }
         return std::nullopt;
     }
@@ -277,9 +287,10 @@ struct WineRegistry::State {
                 if (!next) {
                     if (!create)
                         return std::nullopt;
-                    h.createKey(node, std::vector<std::string>(ref.path.begin() + static_cast<std::ptrdiff_t>(i),
-                                                               ref.path.end()),
-                                now);
+                    h.createKey(
+                        node,
+                        std::vector<std::string>(ref.path.begin() + static_cast<std::ptrdiff_t>(i), ref.path.end()),
+                        now);
                     (*touched)[ref.hive] = true;
                     return ref;
                 }
@@ -324,12 +335,8 @@ struct WineRegistry::State {
     {
         ref = KeyRef{};
         switch (root) {
-        case RegRoot::LocalMachine:
-            ref.hive = SystemHive;
-            break;
-        case RegRoot::CurrentUser:
-            ref.hive = UserHive;
-            break;
+        case RegRoot::LocalMachine: ref.hive = SystemHive; break;
+        case RegRoot::CurrentUser: ref.hive = UserHive; break;
         case RegRoot::ClassesRoot:
             ref.hive = SystemHive;
             parts.insert(parts.begin(), {"Software", "Classes"});
@@ -382,9 +389,11 @@ namespace {
 class WineRegistryKey final : public RegistryKey {
 public:
     WineRegistryKey(std::shared_ptr<WineRegistry::State> state, KeyRef ref, uint32_t access, std::string name)
-        : state_(std::move(state)), ref_(std::move(ref)), access_(access), name_(std::move(name))
-    {
-    }
+        : state_(std::move(state)),
+          ref_(std::move(ref)),
+          access_(access),
+          name_(std::move(name))
+    {}
 
     std::vector<std::string> subKeyNames() const override
     {
@@ -447,8 +456,10 @@ private:
     WineHive::Node* writableNode(const std::string& action)
     {
         if (!(access_ & KeyAccess::SetValue))
-            throw RegistryError("Cannot " + action + " the key " + name_ + ": the key was opened without the right "
-                                "to set values.", WinError::AccessDenied);
+            throw RegistryError("Cannot " + action + " the key " + name_ +
+                                    ": the key was opened without the right "
+                                    "to set values.",
+                                WinError::AccessDenied);
         if (ref_.kind != KeyRef::Kind::Hive || ref_.path.empty())
             throw RegistryError("Cannot " + action + " the key " + name_ + ": this root key holds no values.",
                                 WinError::AccessDenied);
@@ -479,7 +490,10 @@ WineRegistry::WineRegistry(std::filesystem::path prefixDir) : state_(std::make_s
 
 WineRegistry::~WineRegistry() = default;
 
-const std::filesystem::path& WineRegistry::prefixDir() const { return state_->prefix; }
+const std::filesystem::path& WineRegistry::prefixDir() const
+{
+    return state_->prefix;
+}
 
 std::string WineRegistry::arch()
 {

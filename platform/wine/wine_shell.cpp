@@ -128,8 +128,8 @@ bool runsProgram(const std::vector<std::string>& argv, std::string_view program)
     if (sameName(first, program))
         return true;
     static constexpr std::string_view loaders[] = {"wine", "wine64", "wine-preloader", "wine64-preloader"};
-    const bool loader = std::any_of(std::begin(loaders), std::end(loaders),
-                                    [&](std::string_view l) { return first == l; });
+    const bool loader =
+        std::any_of(std::begin(loaders), std::end(loaders), [&](std::string_view l) { return first == l; });
     return loader && argv.size() > 1 && sameName(baseName(argv[1]), program);
 }
 
@@ -184,9 +184,10 @@ constexpr KnownWindow knownWindows[] = {
 } // namespace
 
 WineShell::WineShell(Registry& registry, FileSystem& files, fs::path prefixDir)
-    : registry_(registry), files_(files), prefixDir_(std::move(prefixDir))
-{
-}
+    : registry_(registry),
+      files_(files),
+      prefixDir_(std::move(prefixDir))
+{}
 
 std::optional<std::string> WineShell::readText(RegRoot root, std::string_view path, std::string_view name,
                                                bool expand) const

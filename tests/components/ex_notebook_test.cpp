@@ -98,9 +98,9 @@ TEST(ExNotebook, SequenceOfPageChanges)
     struct Step {
         std::string what;
         std::function<void(Wizard&)> action;
-        int changes;    // OnChange calls so far
-        int active;     // index of the active page, -1 for none
-        int index;      // ActivePageIndex
+        int changes; // OnChange calls so far
+        int active;  // index of the active page, -1 for none
+        int index;   // ActivePageIndex
     };
     const std::vector<Step> steps = {
         // Nothing is active yet and the index already reads 0.
@@ -160,8 +160,7 @@ TEST(ExNotebook, ANestedChangeFromOnChangeRunsToItsEndFirst)
         trace.push_back("leave " + std::to_string(index));
     };
     w.notebook->SetActivePage(w.pages[4]);
-    EXPECT_EQ(trace, (std::vector<std::string>{"enter 4", "enter 5", "leave 5", "after nested: active 5",
-                                                "leave 4"}));
+    EXPECT_EQ(trace, (std::vector<std::string>{"enter 4", "enter 5", "leave 5", "after nested: active 5", "leave 4"}));
     EXPECT_EQ(w.notebook->ActivePage(), w.pages[5]);
     EXPECT_EQ(w.shownPages(), std::vector<int>{5});
 }
@@ -189,8 +188,8 @@ TEST(ExNotebook, FindNextPageWrapsAroundAndChangesNothing)
         int expected;
     };
     const Case cases[] = {
-        {w.pages[0], true, 1},  {w.pages[2], true, 0},  {w.pages[0], false, 2}, {w.pages[1], false, 0},
-        {&stranger, true, 0},   {&stranger, false, 2},  {nullptr, true, 0},     {nullptr, false, 2},
+        {w.pages[0], true, 1}, {w.pages[2], true, 0}, {w.pages[0], false, 2}, {w.pages[1], false, 0},
+        {&stranger, true, 0},  {&stranger, false, 2}, {nullptr, true, 0},     {nullptr, false, 2},
     };
     for (const Case& c : cases)
         EXPECT_EQ(w.notebook->FindNextPage(c.from, c.forward), w.pages[c.expected])
@@ -207,19 +206,16 @@ TEST(ExNotebook, PageIndexMovesWithClamping)
         std::vector<int> order; // the original numbers of the pages, in the new order
     };
     const Case cases[] = {
-        {0, 99, {1, 2, 3, 4, 5, 0}},
-        {5, -3, {5, 0, 1, 2, 3, 4}},
-        {2, 4, {0, 1, 3, 4, 2, 5}},
-        {4, 1, {0, 4, 1, 2, 3, 5}},
-        {3, 3, {0, 1, 2, 3, 4, 5}},
+        {0, 99, {1, 2, 3, 4, 5, 0}}, {5, -3, {5, 0, 1, 2, 3, 4}}, {2, 4, {0, 1, 3, 4, 2, 5}},
+        {4, 1, {0, 4, 1, 2, 3, 5}},  {3, 3, {0, 1, 2, 3, 4, 5}},
     };
     for (const Case& c : cases) {
         Wizard w(6);
         w.pages[c.page]->SetPageIndex(c.to);
         std::vector<int> order;
         for (int i = 0; i < w.notebook->PageCount(); ++i)
-            order.push_back(static_cast<int>(std::find(w.pages.begin(), w.pages.end(), w.notebook->Pages(i)) -
-                                             w.pages.begin()));
+            order.push_back(
+                static_cast<int>(std::find(w.pages.begin(), w.pages.end(), w.notebook->Pages(i)) - w.pages.begin()));
         EXPECT_EQ(order, c.order) << c.page << " to " << c.to;
     }
 
@@ -411,8 +407,7 @@ TEST(ExNotebook, WhileLoadingPageChangesRaiseNoEvent)
 
 // A window with a notebook whose pages hold line edits, shown and active, so that focus is real.
 struct FocusWizard : Wizard {
-    FocusWizard()
-        : Wizard(3)
+    FocusWizard() : Wizard(3)
     {
         for (int i = 0; i < 2; ++i) {
             auto* layout = new QVBoxLayout(pages[i]);

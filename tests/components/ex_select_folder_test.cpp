@@ -244,10 +244,7 @@ TEST_F(FolderTreeTest, RenamingInPlaceWhenNotReadOnly)
 
 class SelectFolderTest : public FolderFixture {
 protected:
-    SelectFolderTest()
-    {
-        select.SetFont(test::testFont(12));
-    }
+    SelectFolderTest() { select.SetFont(test::testFont(12)); }
     ~SelectFolderTest() override
     {
         // The shared form belongs to this sandbox's folders; the next test starts with a new one.
@@ -310,9 +307,8 @@ TEST_F(SelectFolderTest, DriveRootNodeIsTheDrive)
 {
     select.SetPath("C:\\");
     ModalDialogHelper answers;
-    answers.pressButton("&OK", [](QWidget* window) {
-        EXPECT_EQ(Form(window)->TrvPastas()->currentItem()->text(0), "C:");
-    });
+    answers.pressButton("&OK",
+                        [](QWidget* window) { EXPECT_EQ(Form(window)->TrvPastas()->currentItem()->text(0), "C:"); });
     EXPECT_TRUE(select.Execute());
 }
 
@@ -339,8 +335,7 @@ TEST_F(SelectFolderTest, EnterAndEscapePressNeitherButton)
         .act(
             [](QWidget* window) {
                 TFrmExSelFolder* form = Form(window);
-                for (QWidget* target : {static_cast<QWidget*>(form->TrvPastas()),
-                                        static_cast<QWidget*>(form->BtnOk()),
+                for (QWidget* target : {static_cast<QWidget*>(form->TrvPastas()), static_cast<QWidget*>(form->BtnOk()),
                                         static_cast<QWidget*>(form->BtnCancelar())}) {
                     target->setFocus();
                     for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
@@ -378,9 +373,7 @@ TEST_F(SelectFolderTest, NodesThatAreNoFolderAreRefusedAndTheDialogStaysOpen)
         ModalDialogHelper answers;
         answers.act([&](QWidget* window) { c.choose(Form(window)); }, "choose")
             .pressButton("&OK")
-            .pressButton("&OK", [](QWidget* window) {
-                EXPECT_EQ(window->windowTitle(), "Erro");
-            })
+            .pressButton("&OK", [](QWidget* window) { EXPECT_EQ(window->windowTitle(), "Erro"); })
             .act(
                 [&](QWidget* window) {
                     stillOpen = Form(window) != nullptr && window->isVisible();
@@ -468,8 +461,11 @@ TEST_F(SelectFolderTest, NewFolderCancelledOrRefused)
         .pressButton("&OK", [](QWidget* window) { EXPECT_EQ(window->windowTitle(), "Erro"); });
     // Without a folder to go into: the error of an unusable folder, and no question.
     answers
-        .act([](QWidget* window) { Form(window)->TrvPastas()->setCurrentItem(Form(window)->TrvPastas()->topLevelItem(0)); },
-             "select the desktop")
+        .act(
+            [](QWidget* window) {
+                Form(window)->TrvPastas()->setCurrentItem(Form(window)->TrvPastas()->topLevelItem(0));
+            },
+            "select the desktop")
         .pressButton("Criar Pasta")
         .pressButton("&OK", [](QWidget* window) { EXPECT_EQ(window->windowTitle(), "Erro"); })
         .pressButton("&Cancelar", [](QWidget* window) { EXPECT_TRUE(qobject_cast<TFrmExSelFolder*>(window)); });
@@ -633,8 +629,7 @@ TEST_F(SelectFolderTest, ShowingReReadsTheSelectedFolder)
     EXPECT_FALSE(select.Execute());
     system.sandbox.mkdirC("Dados/Projetos/epsilon");
     answers.pressButton("&Cancelar", [](QWidget* window) {
-        EXPECT_EQ(ChildTexts(Form(window)->TrvPastas()->currentItem()),
-                  (QStringList{"Alpha", "beta", "epsilon"}));
+        EXPECT_EQ(ChildTexts(Form(window)->TrvPastas()->currentItem()), (QStringList{"Alpha", "beta", "epsilon"}));
     });
     EXPECT_FALSE(select.Execute());
 }

@@ -46,7 +46,7 @@ TEST(DateTime, EncodesDaysSinceTheEpochAndTheFractionOfTheDay)
 TEST(DateTime, RoundTripsToTheMillisecond)
 {
     const std::vector<TDateTimeFields> samples = {
-        {2025, 3, 9, 23, 59, 59, 999}, {1601, 1, 1, 0, 0, 0, 1}, {1899, 12, 29, 23, 59, 59, 999},
+        {2025, 3, 9, 23, 59, 59, 999}, {1601, 1, 1, 0, 0, 0, 1},        {1899, 12, 29, 23, 59, 59, 999},
         {1800, 6, 15, 13, 14, 15, 16}, {9999, 12, 31, 23, 59, 59, 999}, {2024, 2, 29, 0, 0, 1, 0},
     };
     for (const TDateTimeFields& f : samples)
@@ -92,9 +92,9 @@ TEST(DateTime, NowIsLocalTime)
     const std::optional<std::string> saved = oldTz ? std::optional<std::string>(oldTz) : std::nullopt;
 
     auto utcNow = [] {
-        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            std::chrono::system_clock::now().time_since_epoch())
-                            .count();
+        const auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+                .count();
         return static_cast<double>(ms) / static_cast<double>(MSecsPerDay) + static_cast<double>(UnixDateDelta);
     };
     const double oneSecond = 1.0 / SecsPerDay;

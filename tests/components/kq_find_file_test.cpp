@@ -100,10 +100,10 @@ TEST_F(FindFile, InitialDirLosesOneTrailingBackslash)
 TEST_F(FindFile, SearchesEveryFolderDepthFirstWithAllOptions)
 {
     EXPECT_TRUE(run());
-    EXPECT_EQ(finder.Files(), (Names{"C:\\Lib\\.hid.dcr", "C:\\Lib\\a.dcr", "C:\\Lib\\B.DCR", "C:\\Lib\\ro.dcr",
-                                     "C:\\Lib\\sys.dcr", "C:\\Lib\\.hiddendir\\h.dcr", "C:\\Lib\\sub1\\x.dcr",
-                                     "C:\\Lib\\sub1\\deep\\y.dcr", "C:\\Lib\\sub2.dcr\\z.dcr",
-                                     "C:\\Lib\\sysdir\\s.dcr"}));
+    EXPECT_EQ(finder.Files(),
+              (Names{"C:\\Lib\\.hid.dcr", "C:\\Lib\\a.dcr", "C:\\Lib\\B.DCR", "C:\\Lib\\ro.dcr", "C:\\Lib\\sys.dcr",
+                     "C:\\Lib\\.hiddendir\\h.dcr", "C:\\Lib\\sub1\\x.dcr", "C:\\Lib\\sub1\\deep\\y.dcr",
+                     "C:\\Lib\\sub2.dcr\\z.dcr", "C:\\Lib\\sysdir\\s.dcr"}));
     // The folder C:\Lib\sub2.dcr matches the mask but is searched, not reported.
     EXPECT_EQ(searched, (Names{"C:\\Lib", "C:\\Lib\\.hiddendir", "C:\\Lib\\sub1", "C:\\Lib\\sub1\\deep",
                                "C:\\Lib\\sub2.dcr", "C:\\Lib\\sysdir"}));
@@ -166,10 +166,10 @@ TEST_F(FindFile, AllowedAttributes)
         {0, none, true},
         {Archive, none, true},
         {Normal, none, true},
-        {0x10000, none, true},             // the highest bit allowed
-        {0x20000, all, false},             // above it
+        {0x10000, none, true}, // the highest bit allowed
+        {0x20000, all, false}, // above it
         {0x80000000, all, false},
-        {Directory, all, false},           // a folder is never a file
+        {Directory, all, false}, // a folder is never a file
         {VolumeLabel, all, false},
         {Archive | ReadOnly, none, false},
         {Archive | ReadOnly, {foReadOnlyFiles}, true},
@@ -194,8 +194,8 @@ TEST_F(FindFile, MasksAreSearchedInTheirOrder)
     };
     const std::vector<Case> cases = {
         // The same file under two masks is reported twice.
-        {" *.DCR ; *.dcr ;; ;\t", {".hid.dcr", "a.dcr", "B.DCR", "ro.dcr", "sys.dcr", ".hid.dcr", "a.dcr", "B.DCR",
-                                   "ro.dcr", "sys.dcr"}},
+        {" *.DCR ; *.dcr ;; ;\t",
+         {".hid.dcr", "a.dcr", "B.DCR", "ro.dcr", "sys.dcr", ".hid.dcr", "a.dcr", "B.DCR", "ro.dcr", "sys.dcr"}},
         {"c.txt;a.dcr", {"c.txt", "a.dcr"}},
         {"\t?.dcr\r\n", {"a.dcr", "B.DCR"}},
         {"*.res", {}},

@@ -132,7 +132,8 @@ TEST_F(FormSaverTest, RecordBytesAreLittleEndianWithNegativeCoordinates)
     saver.SaveForm();
     const auto stored = Raw();
     ASSERT_TRUE(stored.has_value());
-    EXPECT_EQ(stored->data, std::string("\xF9\xFF\xFF\xFF\xD4\xFE\xFF\xFF\x02\x01\x00\x00\x04\x03\x00\x00\x00\x00\x00\x00", 20));
+    EXPECT_EQ(stored->data,
+              std::string("\xF9\xFF\xFF\xFF\xD4\xFE\xFF\xFF\x02\x01\x00\x00\x04\x03\x00\x00\x00\x00\x00\x00", 20));
     EXPECT_EQ(TKqFormPlacement::Decode(stored->data), (TKqFormPlacement{-7, -300, 0x0102, 0x0304, 0}));
 }
 
@@ -259,12 +260,15 @@ TEST_F(FormSaverTest, MakeVisibleMovesAFormBackOntoTheDesktop)
     };
     const Case cases[] = {
         {"left of the desktop", QRect(d.x() - 50, d.y() + 10, 300, 200), true, QPoint(d.x(), d.y() + 10)},
-        {"right edge beyond", QRect(d.right() - 100, d.y() + 10, 400, 200), true, QPoint(d.right() + 1 - 400, d.y() + 10)},
-        {"bottom edge beyond", QRect(d.x() + 5, d.bottom() - 20, 300, 200), true, QPoint(d.x() + 5, d.bottom() + 1 - 200)},
+        {"right edge beyond", QRect(d.right() - 100, d.y() + 10, 400, 200), true,
+         QPoint(d.right() + 1 - 400, d.y() + 10)},
+        {"bottom edge beyond", QRect(d.x() + 5, d.bottom() - 20, 300, 200), true,
+         QPoint(d.x() + 5, d.bottom() + 1 - 200)},
         {"off every screen", QRect(d.right() + 3000, d.bottom() + 3000, 300, 200), true,
          QPoint(d.right() + 1 - 300, d.bottom() + 1 - 200)},
         {"above and left", QRect(d.x() - 5000, d.y() - 70, 300, 200), true, QPoint(d.x(), d.y())},
-        {"larger than the desktop", QRect(d.x() + 10, d.y() + 10, d.width() + 100, 200), true, QPoint(d.x(), d.y() + 10)},
+        {"larger than the desktop", QRect(d.x() + 10, d.y() + 10, d.width() + 100, 200), true,
+         QPoint(d.x(), d.y() + 10)},
         {"inside", QRect(d.x() + 10, d.y() + 20, 300, 200), true, QPoint(d.x() + 10, d.y() + 20)},
         {"not asked for", QRect(d.x() - 50, d.y() - 60, 300, 200), false, QPoint(d.x() - 50, d.y() - 60)},
     };
@@ -356,8 +360,8 @@ TEST_F(FormSaverTest, CenterFormUsesTheWorkArea)
     form.resize(301, 201);
     saver.CenterForm();
     const QSize frame = form.frameGeometry().size();
-    EXPECT_EQ(form.pos(), QPoint(work.x() + (work.width() - frame.width()) / 2,
-                                 work.y() + (work.height() - frame.height()) / 2));
+    EXPECT_EQ(form.pos(),
+              QPoint(work.x() + (work.width() - frame.width()) / 2, work.y() + (work.height() - frame.height()) / 2));
     // A form wider than the work area: the division truncates toward zero.
     form.setMaximumWidth(QWIDGETSIZE_MAX);
     form.resize(work.width() + 101, 201);

@@ -20,11 +20,11 @@ namespace tarvix {
 namespace {
 
 // Fixed colours for the system colours the gauge uses, so that pixels can be checked.
-const QColor kFace(212, 208, 200);     // clBtnFace (Button)
-const QColor kShadow(128, 128, 128);   // clBtnShadow (Mid)
+const QColor kFace(212, 208, 200);      // clBtnFace (Button)
+const QColor kShadow(128, 128, 128);    // clBtnShadow (Mid)
 const QColor kHighlight(255, 255, 250); // clBtnHighlight (Light)
-const QColor kFrame(10, 10, 10);       // clWindowFrame (Shadow)
-const QColor kNavy(0, 0, 128);         // the default BoxColor
+const QColor kFrame(10, 10, 10);        // clWindowFrame (Shadow)
+const QColor kNavy(0, 0, 128);          // the default BoxColor
 const QColor kGreen(0, 159, 0);
 
 QPalette TestPalette()
@@ -121,7 +121,11 @@ TEST_F(GaugeFixture, SettersKeepTheirRanges)
         {"Initialize(200, 300): progress", [](TKqGauge& g) { g.Initialize(200, 300); }, &TKqGauge::Progress, 0},
         {"Initialize(0, 50)", [](TKqGauge& g) { g.Initialize(0, 50); }, &TKqGauge::MaxValue, 50},
         {"Initialize(10, 50): progress", [](TKqGauge& g) { g.Initialize(10, 50); }, &TKqGauge::Progress, 10},
-        {"MaxValue below Progress", [](TKqGauge& g) { g.SetProgress(80); g.SetMaxValue(50); },
+        {"MaxValue below Progress",
+         [](TKqGauge& g) {
+             g.SetProgress(80);
+             g.SetMaxValue(50);
+         },
          &TKqGauge::Progress, 80},
         {"MinValue above Progress", [](TKqGauge& g) { g.SetMinValue(30); }, &TKqGauge::Progress, 20},
         {"GaugeStyle out of range", [](TKqGauge& g) { g.SetGaugeStyle(static_cast<TKqGaugeStyle>(7)); },
@@ -182,11 +186,10 @@ TEST_F(GaugeFixture, BoxNumberWithoutAutoSizeFollowsThePresentWidth)
         int expected;
     };
     const Case cases[] = {
-        {200, 30, 28}, // boxes of 6 for 30: 196 / 7 = 28
-        {200, 10, 10}, // boxes of 19: 196 / 20 = 9.8, rounded up
-        {203, 20, 20},
-        {10, 50, 3},   // too narrow for 50: boxes of one pixel, 6 / 2
-        {4, 50, 2},    // no room at all: still 2
+        {200, 30, 28},              // boxes of 6 for 30: 196 / 7 = 28
+        {200, 10, 10},              // boxes of 19: 196 / 20 = 9.8, rounded up
+        {203, 20, 20}, {10, 50, 3}, // too narrow for 50: boxes of one pixel, 6 / 2
+        {4, 50, 2},                 // no room at all: still 2
         {2000, 3, 3},
     };
     for (const Case& c : cases) {
@@ -209,8 +212,8 @@ TEST_F(GaugeFixture, BoxesAreDrawnFromTheLeftWithTheirSpaces)
         int boxes;
     };
     // round(fraction * 20), halves to even: 2.5 boxes give 2, 3.5 give 4.
-    const Case cases[] = {{100, 0, 0},  {100, 20, 4}, {100, 12, 2}, {100, 13, 3}, {100, 17, 3},
-                          {100, 18, 4}, {100, 100, 20}, {40, 5, 2}, {40, 15, 8}};
+    const Case cases[] = {{100, 0, 0},  {100, 20, 4},   {100, 12, 2}, {100, 13, 3}, {100, 17, 3},
+                          {100, 18, 4}, {100, 100, 20}, {40, 5, 2},   {40, 15, 8}};
     for (const Case& c : cases) {
         gauge.Initialize(0, c.max);
         gauge.SetProgress(c.progress);
@@ -254,13 +257,9 @@ TEST_F(GaugeFixture, TheBarFillsItsShareOfTheBarArea)
         int filled;
     };
     const Case cases[] = {
-        {0, 100, 50, 283},
-        {10, 20, 15, 283},
-        {0, 100, 0, 0},
-        {0, 100, 100, 566},
-        {0, 3, 1, 189},    // 566 / 3 = 188.67
-        {0, 4, 1, 142},    // 141.5 rounds to even
-        {0, 4, 3, 424},    // 424.5 rounds to even
+        {0, 100, 50, 283}, {10, 20, 15, 283}, {0, 100, 0, 0}, {0, 100, 100, 566}, {0, 3, 1, 189}, // 566 / 3 = 188.67
+        {0, 4, 1, 142}, // 141.5 rounds to even
+        {0, 4, 3, 424}, // 424.5 rounds to even
     };
     for (const Case& c : cases) {
         gauge.Initialize(c.min, c.max);
@@ -353,10 +352,9 @@ TEST_F(GaugeFixture, PercentageText)
         int filled;
     };
     const Case cases[] = {
-        {0, 3, 1, 0, "33%", 39},
-        {0, 3, 2, 0, "67%", 77},
-        {0, 8, 1, 0, "12%", 14},   // 12.5 % and 14.5 pixels round to even
-        {0, 8, 3, 0, "38%", 44},   // 37.5 % and 43.5 pixels too
+        {0, 3, 1, 0, "33%", 39},       {0, 3, 2, 0, "67%", 77},
+        {0, 8, 1, 0, "12%", 14}, // 12.5 % and 14.5 pixels round to even
+        {0, 8, 3, 0, "38%", 44}, // 37.5 % and 43.5 pixels too
         {0, 100, 60, 40, "150%", 116},
     };
     for (const Case& c : cases) {

@@ -113,7 +113,8 @@ TEST_F(InternalLabelTest, ASurrogatePairIsOneCharacter)
 {
     const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80"); // U+1F600
     ASSERT_EQ(emoji.size(), 2);
-    EXPECT_EQ(measure("a" + emoji).width(), perCharacterAdvance(font, "a") + QFontMetrics(font).horizontalAdvance(emoji));
+    EXPECT_EQ(measure("a" + emoji).width(),
+              perCharacterAdvance(font, "a") + QFontMetrics(font).horizontalAdvance(emoji));
 }
 
 // Painting: glyphs without antialiasing, so every painted pixel has exactly the pen's colour. The label sits on

@@ -13,8 +13,8 @@
 namespace tarvix {
 namespace {
 
-using test::ScriptedPrefixSystem;
 using test::ScopedCurrentPath;
+using test::ScriptedPrefixSystem;
 
 class SystemQueries : public ::testing::Test {
 protected:
@@ -36,7 +36,7 @@ TEST_F(SystemQueries, TranslateFileNameSpellsEveryComponentAsStored)
         {"c:\\AÇÃO\\coração.txt", "C:\\Ação\\Coração.TXT"},
         {"c:\\\\morvane\\\\tarvixcomps\\d37\\kqalpha.dcu", "C:\\Morvane\\TarvixComps\\D37\\KqAlpha.dcu"},
         {"c:/morvane/tarvixcomps\\d37/kqalpha.dcu", "C:\\Morvane\\TarvixComps\\D37\\KqAlpha.dcu"},
-        {"c:\\morvane\\tarvixcomps\\d37", ""},          // a folder is not a file
+        {"c:\\morvane\\tarvixcomps\\d37", ""}, // a folder is not a file
         {"c:\\morvane\\tarvixcomps\\d37\\missing.dcu", ""},
         {"q:\\morvane\\tarvixcomps\\d37\\kqalpha.dcu", ""}, // a drive the prefix does not map
         {"\\\\server\\share\\kqalpha.dcu", ""},
@@ -112,9 +112,9 @@ TEST_F(SystemQueries, GetTempDirEndsInABackslashAndFitsInTheSystemBuffer)
         std::string reported;
         std::string expected;
     };
-    const std::string fits = "C:\\" + std::string(256, 'x') + "\\";  // 260 characters
-    const std::string tooLong = "C:\\" + std::string(257, 'x') + "\\"; // 261
-    const std::string accents = "C:\\" + std::string(255, 'x') + "ã\\";  // 260 code units, more bytes
+    const std::string fits = "C:\\" + std::string(256, 'x') + "\\";     // 260 characters
+    const std::string tooLong = "C:\\" + std::string(257, 'x') + "\\";  // 261
+    const std::string accents = "C:\\" + std::string(255, 'x') + "ã\\"; // 260 code units, more bytes
     const std::vector<Case> cases = {
         {"C:\\users\\ana\\Temp\\", "C:\\users\\ana\\Temp\\"},
         {"C:\\users\\ana\\Temp", "C:\\users\\ana\\Temp\\"},
@@ -135,8 +135,7 @@ TEST_F(SystemQueries, ExeNameIsTheRunningExecutableAsStored)
     const std::string exe = ExeName();
     ASSERT_FALSE(exe.empty());
     EXPECT_EQ(exe.substr(0, 3), "Z:\\");
-    EXPECT_EQ(std::filesystem::path(system.files().toHostPath(exe)),
-              std::filesystem::read_symlink("/proc/self/exe"));
+    EXPECT_EQ(std::filesystem::path(system.files().toHostPath(exe)), std::filesystem::read_symlink("/proc/self/exe"));
 
     system.sandbox.writeC("Program Files/Tarvix/Instalar.exe", "MZ");
     system.scriptedShell().executablePathAnswer = "c:\\PROGRAM FILES\\tarvix\\INSTALAR.EXE";
@@ -156,8 +155,8 @@ TEST_F(SystemQueries, IsRunningComparesAtMost39Characters)
     shell.windows.insert(std::string(37, 'w') + "çã");
     EXPECT_TRUE(IsRunning(std::string(37, 'w') + "çãõ"));
 
-    const std::vector<std::string> asked = {"TAppBuilder",         "TAppBuilderX", std::string(39, 'w'),
-                                            std::string(39, 'w'), std::string(37, 'w') + "çã"};
+    const std::vector<std::string> asked = {"TAppBuilder", "TAppBuilderX", std::string(39, 'w'), std::string(39, 'w'),
+                                            std::string(37, 'w') + "çã"};
     EXPECT_EQ(shell.windowQueries, asked);
 }
 

@@ -76,8 +76,8 @@ TEST(StrUpper, UpperCasesLettersBeyondAscii)
         {"abc xyz 123", "ABC XYZ 123"},
         {"ação é ü ñ", "AÇÃO É Ü Ñ"},
         {"αβγ кириллица", "ΑΒΓ КИРИЛЛИЦА"},
-        {"straße", "STRAßE"},           // no one-to-many mappings: the length in code units stays
-        {"\U00010428", "\U00010400"},  // Deseret, outside the BMP: surrogate pairs are read as one character
+        {"straße", "STRAßE"},               // no one-to-many mappings: the length in code units stays
+        {"\U00010428", "\U00010400"},       // Deseret, outside the BMP: surrogate pairs are read as one character
         {"\xED\xA0\xBDx", "\xED\xA0\xBDX"}, // an unpaired surrogate stays
         {"", ""},
     };
@@ -95,24 +95,14 @@ TEST(StrPos, FindsTheIndexthOccurrenceAtOrAfterStartAt)
         int expected;
     };
     const std::vector<Case> cases = {
-        {"aa", "aaaa", 1, 1, 1},
-        {"aa", "aaaa", 2, 1, 2}, // overlapping matches count
-        {"aa", "aaaa", 3, 1, 3},
-        {"aa", "aaaa", 4, 1, 0},
-        {"x", "abc", 1, 1, 0},
-        {"a", "abc", 0, 1, 0},
-        {"a", "abc", -1, 1, 0},
-        {"", "abc", 1, 1, 0},
-        {"a", "", 1, 1, 0},
-        {"A", "abc", 1, 1, 0},  // case-sensitive
-        {"cd", "abc", 1, 1, 0}, // cut off at the end
-        {"b", "abcb", 1, 3, 4},
-        {"b", "abcb", 2, 1, 4},
-        {"b", "abcb", 1, 5, 0},
+        {"aa", "aaaa", 1, 1, 1}, {"aa", "aaaa", 2, 1, 2}, // overlapping matches count
+        {"aa", "aaaa", 3, 1, 3}, {"aa", "aaaa", 4, 1, 0}, {"x", "abc", 1, 1, 0},
+        {"a", "abc", 0, 1, 0},   {"a", "abc", -1, 1, 0},  {"", "abc", 1, 1, 0},
+        {"a", "", 1, 1, 0},      {"A", "abc", 1, 1, 0}, // case-sensitive
+        {"cd", "abc", 1, 1, 0},                         // cut off at the end
+        {"b", "abcb", 1, 3, 4},  {"b", "abcb", 2, 1, 4},  {"b", "abcb", 1, 5, 0},
         {"a", "abc", 2, 0, 0}, // a start before the text is the first character, counted once
-        {"ç", "ação", 1, 1, 2},
-        {"o", "ação", 1, 1, 4},
-        {"b", "\U0001F600b", 1, 1, 3},
+        {"ç", "ação", 1, 1, 2},  {"o", "ação", 1, 1, 4},  {"b", "\U0001F600b", 1, 1, 3},
     };
     for (const Case& c : cases)
         EXPECT_EQ(StrPos(c.sub, c.value, c.index, c.startAt), c.expected)
@@ -219,7 +209,8 @@ TEST(IntVal, TakesEveryDigitWhereverItStands)
 
 TEST(IntVal, RaisesWhenTheDigitsDoNotFit)
 {
-    for (const char* text : {"9223372036854775808", "-9223372036854775809", "99999999999999999999", "v1.2.3.4.5.6.7.8.9.0.1.2.3.4.5.6.7.8.9.0"}) {
+    for (const char* text : {"9223372036854775808", "-9223372036854775809", "99999999999999999999",
+                             "v1.2.3.4.5.6.7.8.9.0.1.2.3.4.5.6.7.8.9.0"}) {
         EXPECT_THROW(IntVal(text), EConvertError) << text;
     }
 }

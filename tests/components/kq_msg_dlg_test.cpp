@@ -17,8 +17,8 @@ namespace tarvix {
 namespace {
 
 using test::boldFont;
-using test::perCharacterAdvance;
 using test::ModalDialogHelper;
+using test::perCharacterAdvance;
 
 // Records the alerts the dialog asks for.
 class RecordingPump : public platform::MessagePump {
@@ -284,8 +284,8 @@ TEST_F(MsgDlgTest, EveryButtonHasItsCaptionAndName)
         all.Include(ordinal);
     dialog.SetButtons(all);
     auto form = dialog.BuildDialog();
-    const char* captions[] = {"&Sim",   "&Não",    "&OK",   "&Cancelar",  "&Abortar",  "&Repetir",
-                              "&Ignorar", "&Todos", "Não To&dos", "S&im Todos", "A&juda", "&Fechar"};
+    const char* captions[] = {"&Sim",     "&Não",   "&OK",        "&Cancelar",  "&Abortar", "&Repetir",
+                              "&Ignorar", "&Todos", "Não To&dos", "S&im Todos", "A&juda",   "&Fechar"};
     for (int i = 0; i < 12; ++i) {
         QPushButton* b = button(form.get(), QStringLiteral("Btn%1").arg(i + 1).toLatin1().constData());
         ASSERT_NE(b, nullptr) << i;
@@ -332,8 +332,7 @@ TEST_F(MsgDlgTest, CaptionAndIconFollowTheMessageType)
         auto form = dialog.BuildDialog();
         EXPECT_EQ(form->windowTitle(), QString::fromUtf8(c.caption));
         if (c.icon != QStyle::SP_CustomBase) {
-            const QImage expected =
-                QApplication::style()->standardIcon(c.icon).pixmap(iconSize, iconSize).toImage();
+            const QImage expected = QApplication::style()->standardIcon(c.icon).pixmap(iconSize, iconSize).toImage();
             EXPECT_EQ(form->findChild<QLabel*>("Image")->pixmap().toImage(), expected) << c.caption;
         }
     }
@@ -528,9 +527,8 @@ TEST_F(MsgDlgTest, CustomWithoutCaptionsEndsOnlyWithEscOrTheCloseBox)
 {
     bool noButtons = false;
     ModalDialogHelper answers;
-    answers.pressKey(Qt::Key_Escape, Qt::NoModifier, [&noButtons](QWidget* window) {
-        noButtons = window->findChildren<QPushButton*>().isEmpty();
-    });
+    answers.pressKey(Qt::Key_Escape, Qt::NoModifier,
+                     [&noButtons](QWidget* window) { noButtons = window->findChildren<QPushButton*>().isEmpty(); });
     EXPECT_EQ(dialog.MsgCustom("Só Esc", mtInformation, {}), 0);
     EXPECT_TRUE(noButtons);
     answers.pressKey(Qt::Key_Return).closeWindow();
@@ -545,9 +543,8 @@ TEST_F(MsgDlgTest, CustomCaptionsBeyondTheTwelfthHaveNoButton)
         captions.push_back("B" + std::to_string(i));
     int buttonCount = 0;
     ModalDialogHelper answers;
-    answers.pressButton("B12", [&buttonCount](QWidget* window) {
-        buttonCount = int(window->findChildren<QPushButton*>().size());
-    });
+    answers.pressButton(
+        "B12", [&buttonCount](QWidget* window) { buttonCount = int(window->findChildren<QPushButton*>().size()); });
     EXPECT_EQ(dialog.MsgCustom("Muitos", mtCustom, captions), 12);
     EXPECT_EQ(buttonCount, 12);
 }
@@ -748,10 +745,10 @@ TEST_F(MsgDlgTest, ScalingRoundsHalvesToEven)
         int space, width, height, indent, buttonPoints, messagePixels;
     };
     const Case cases[] = {
-        {144, 22, 112, 38, 21, 14, 18},  // 22.5, 112.5, 37.5 → even; 9 pt → 13.5 → 14
-        {120, 19, 94, 31, 18, 11, 15},   // 18.75, 93.75, 31.25, 17.5 → 18; 11.25; 15
-        {96, 15, 75, 25, 14, 9, 12},     // unchanged
-        {0, 15, 75, 25, 14, 9, 12},      // no value: unchanged
+        {144, 22, 112, 38, 21, 14, 18}, // 22.5, 112.5, 37.5 → even; 9 pt → 13.5 → 14
+        {120, 19, 94, 31, 18, 11, 15},  // 18.75, 93.75, 31.25, 17.5 → 18; 11.25; 15
+        {96, 15, 75, 25, 14, 9, 12},    // unchanged
+        {0, 15, 75, 25, 14, 9, 12},     // no value: unchanged
         {-10, 15, 75, 25, 14, 9, 12},
     };
     for (const Case& c : cases) {

@@ -43,7 +43,9 @@ protected:
     }
     void putRaw(std::string_view path, std::string_view name, const RegValue& value)
     {
-        system.registry().openKey(RegRoot::CurrentUser, path, platform::KeyAccess::AllAccess, true)->setValue(name, value);
+        system.registry()
+            .openKey(RegRoot::CurrentUser, path, platform::KeyAccess::AllAccess, true)
+            ->setValue(name, value);
     }
     bool keyExists(std::string_view path, RegRoot root = RegRoot::CurrentUser)
     {
@@ -86,9 +88,12 @@ TEST_F(RegManagerTest, EmptyKeyPutsTheDefaultBack)
 TEST(RegManagerEnums, RootHandlesAndAccessMasks)
 {
     const std::pair<TKqRootKeys, RegRoot> roots[] = {
-        {HKeyClassesRoot, RegRoot::ClassesRoot},     {HKeyCurrentUser, RegRoot::CurrentUser},
-        {HKeyLocalMachine, RegRoot::LocalMachine},   {HKeyUsers, RegRoot::Users},
-        {HKeyPerformanceData, RegRoot::PerformanceData}, {HKeyCurrentConfig, RegRoot::CurrentConfig},
+        {HKeyClassesRoot, RegRoot::ClassesRoot},
+        {HKeyCurrentUser, RegRoot::CurrentUser},
+        {HKeyLocalMachine, RegRoot::LocalMachine},
+        {HKeyUsers, RegRoot::Users},
+        {HKeyPerformanceData, RegRoot::PerformanceData},
+        {HKeyCurrentConfig, RegRoot::CurrentConfig},
         {HKeyDynData, RegRoot::DynData},
     };
     for (const auto& [root, handle] : roots) {
@@ -160,16 +165,29 @@ struct Layout {
 TEST_F(RegManagerTest, StoresEachTypeInItsExactLayout)
 {
     const Layout cases[] = {
-        {"point", [](TKqRegManager& r) { r.WritePoint("", "V", TPoint{10, -3}); },
+        {"point",
+         [](TKqRegManager& r) {
+             r.WritePoint("", "V", TPoint{10, -3});
+         },
          RegValue::binary(bytes({0x0A, 0, 0, 0, 0xFD, 0xFF, 0xFF, 0xFF})),
-         [](TKqRegManager& r) { EXPECT_EQ(r.ReadPoint("", "V", TPoint{}), (TPoint{10, -3})); }},
-        {"rect", [](TKqRegManager& r) { r.WriteRect("", "V", TRect{1, -2, 300, -40000}); },
+         [](TKqRegManager& r) {
+             EXPECT_EQ(r.ReadPoint("", "V", TPoint{}), (TPoint{10, -3}));
+         }},
+        {"rect",
+         [](TKqRegManager& r) {
+             r.WriteRect("", "V", TRect{1, -2, 300, -40000});
+         },
          RegValue::binary(bytes({1, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF, 0x2C, 0x01, 0, 0, 0xC0, 0x63, 0xFF, 0xFF})),
-         [](TKqRegManager& r) { EXPECT_EQ(r.ReadRect("", "V", TRect{}), (TRect{1, -2, 300, -40000})); }},
+         [](TKqRegManager& r) {
+             EXPECT_EQ(r.ReadRect("", "V", TRect{}), (TRect{1, -2, 300, -40000}));
+         }},
         {"float", [](TKqRegManager& r) { r.WriteFloat("", "V", 1.5); },
          RegValue::binary(bytes({0, 0, 0, 0, 0, 0, 0xF8, 0x3F})),
          [](TKqRegManager& r) { EXPECT_EQ(r.ReadFloat("", "V", 0), 1.5); }},
-        {"date-time", [](TKqRegManager& r) { r.WriteDateTime("", "V", EncodeDateTime({2000, 1, 1, 18, 0, 0, 0})); },
+        {"date-time",
+         [](TKqRegManager& r) {
+             r.WriteDateTime("", "V", EncodeDateTime({2000, 1, 1, 18, 0, 0, 0}));
+         },
          RegValue::binary(bytes({0, 0, 0, 0, 0xD8, 0xD5, 0xE1, 0x40})),
          [](TKqRegManager& r) { EXPECT_EQ(r.ReadDateTime("", "V", 0), 36526.75); }},
         {"date", [](TKqRegManager& r) { r.WriteDate("", "V", EncodeDate(2000, 1, 1)); },
@@ -252,7 +270,9 @@ TEST_F(RegManagerTest, ReadsOfAnotherTypeGiveTheDefault)
         {"4-byte binary as bool", RegValue::binary(bytes({1, 0, 0, 0})),
          [](TKqRegManager& r) { EXPECT_TRUE(r.ReadBool("", "V", true)); }},
         {"dword as point", RegValue::dword(1),
-         [](TKqRegManager& r) { EXPECT_EQ(r.ReadPoint("", "V", TPoint{4, 5}), (TPoint{4, 5})); }},
+         [](TKqRegManager& r) {
+             EXPECT_EQ(r.ReadPoint("", "V", TPoint{4, 5}), (TPoint{4, 5}));
+         }},
         {"string as binary data", RegValue::string("abc"),
          [](TKqRegManager& r) {
              char buffer[16];
@@ -333,12 +353,9 @@ TEST_F(RegManagerTest, ComposesKeyAndSubKey)
         std::string_view key, subKey, composed;
     };
     const Case cases[] = {
-        {"\\SOFTWARE\\A", "", "\\SOFTWARE\\A"},
-        {"\\SOFTWARE\\A", "B", "\\SOFTWARE\\A\\B"},
-        {"\\SOFTWARE\\A\\", "B", "\\SOFTWARE\\A\\B"},
-        {"\\SOFTWARE\\A", "\\B", "\\SOFTWARE\\A\\\\B"},
-        {"\\SOFTWARE\\A\\", "\\B", "\\SOFTWARE\\A\\\\B"},
-        {"SOFTWARE\\A", "B\\C", "SOFTWARE\\A\\B\\C"},
+        {"\\SOFTWARE\\A", "", "\\SOFTWARE\\A"},           {"\\SOFTWARE\\A", "B", "\\SOFTWARE\\A\\B"},
+        {"\\SOFTWARE\\A\\", "B", "\\SOFTWARE\\A\\B"},     {"\\SOFTWARE\\A", "\\B", "\\SOFTWARE\\A\\\\B"},
+        {"\\SOFTWARE\\A\\", "\\B", "\\SOFTWARE\\A\\\\B"}, {"SOFTWARE\\A", "B\\C", "SOFTWARE\\A\\B\\C"},
     };
     for (const auto& c : cases) {
         reg.SetKey(c.key);
@@ -545,8 +562,21 @@ TEST_F(RegManagerTest, FontFaceNameTravelsInTheAnsiCodePage)
         {"1252", "Fonté ÿ", bytes({'F', 'o', 'n', 't', 0xE9, ' ', 0xFF})},
         {"1251", "Шрифт", bytes({0xD8, 0xF0, 0xE8, 0xF4, 0xF2})},
         // 24 double-byte characters and one more than fits: the cut keeps whole characters only.
-        {"932", "A" + [] { std::string s; for (int i = 0; i < 25; ++i) s += "あ"; return s; }(),
-         "A" + [] { std::string s; for (int i = 0; i < 24; ++i) s += "\x82\xA0"; return s; }()},
+        {"932",
+         "A" +
+             [] {
+                 std::string s;
+                 for (int i = 0; i < 25; ++i)
+                     s += "あ";
+                 return s;
+             }(),
+         "A" +
+             [] {
+                 std::string s;
+                 for (int i = 0; i < 24; ++i)
+                     s += "\x82\xA0";
+                 return s;
+             }()},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.acp);

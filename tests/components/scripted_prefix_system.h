@@ -95,10 +95,8 @@ private:
 // lifetime of the object.
 class ScriptedPrefixSystem : public platform::System {
 public:
-    ScriptedPrefixSystem()
-        : prefix_(sandbox.path()), files_(prefix_.files()), shell_(prefix_.shell()), scoped_(*this)
-    {
-    }
+    ScriptedPrefixSystem() : prefix_(sandbox.path()), files_(prefix_.files()), shell_(prefix_.shell()), scoped_(*this)
+    {}
 
     platform::Registry& registry() override { return prefix_.registry(); }
     platform::FileSystem& files() override { return files_; }

@@ -106,8 +106,11 @@ TEST(DefaultOptions, FollowTheCompilersFlagsAndFolders)
     const std::vector<Case> cases = {
         {"release", true, false, "", {"--no-config", release}},
         {"debug: the debug folder first", true, true, "", {"--no-config", debug, release}},
-        {"with an obj folder: its units and the C++ run-time package", true, false,
-         "C:\\IDE\\lib\\Win32\\release\\obj\\", {"--no-config", release, "-U\"C:\\IDE\\lib\\Win32\\release\\obj\"", "-LUrtl"}},
+        {"with an obj folder: its units and the C++ run-time package",
+         true,
+         false,
+         "C:\\IDE\\lib\\Win32\\release\\obj\\",
+         {"--no-config", release, "-U\"C:\\IDE\\lib\\Win32\\release\\obj\"", "-LUrtl"}},
         {"a compiler without --no-config", false, false, "", {release}},
         {"everything", true, true, "C:\\Obj\\", {"--no-config", debug, release, "-U\"C:\\Obj\"", "-LUrtl"}},
     };
@@ -141,7 +144,9 @@ TEST(AddPathOption, AddsAQuotedFolderOnceIgnoringCase)
         {"the whole entry compares, the option's letter too", {}, {{"U", "C:\\X"}, {"u", "c:\\X"}}, {"-U\"C:\\X\""}},
         {"an entry the list holds already", {"-U\"C:\\X\""}, {{"U", "c:\\x\\"}}, {"-U\"C:\\X\""}},
         {"another option for the same folder", {}, {{"U", "C:\\X"}, {"I", "C:\\X"}}, {"-U\"C:\\X\"", "-I\"C:\\X\""}},
-        {"a list that starts with a folder already there", {}, {{"U", "C:\\A"}, {"U", "C:\\A;C:\\B"}},
+        {"a list that starts with a folder already there",
+         {},
+         {{"U", "C:\\A"}, {"U", "C:\\A;C:\\B"}},
          {"-U\"C:\\A\"", "-U\"C:\\A;C:\\B\""}},
         {"only the last backslash of a list goes", {}, {{"U", "C:\\A\\;C:\\B\\"}}, {"-U\"C:\\A\\;C:\\B\""}},
         {"only one backslash goes", {}, {{"LE", "C:\\Bpl\\\\"}}, {"-LE\"C:\\Bpl\\\""}},
@@ -169,8 +174,8 @@ TEST(AddPathOption, WithTheLongPathBugEachFolderIsSpelledAsStored)
     driver->Options().clear();
     driver->AddPathOption("U", "c:\\tarvix\\long folder name;;c:\\missing\\folder\\");
     driver->AddPathOption("I", "c:\\TARVIX\\long folder name\\");
-    EXPECT_EQ(driver->Options(), (Lines{"-U\"C:\\Tarvix\\Long Folder Name;;c:\\missing\\folder\"",
-                                        "-I\"C:\\Tarvix\\Long Folder Name\""}));
+    EXPECT_EQ(driver->Options(),
+              (Lines{"-U\"C:\\Tarvix\\Long Folder Name;;c:\\missing\\folder\"", "-I\"C:\\Tarvix\\Long Folder Name\""}));
 }
 
 TEST(PathOptions, PrefixLengthByOptionAndCompilerVersion)
@@ -181,17 +186,16 @@ TEST(PathOptions, PrefixLengthByOptionAndCompilerVersion)
         int length;
     };
     std::vector<Case> cases = {
-        {"-E", 37, 2}, {"-EC:\\Exe", 37, 2}, {"-eC:\\Exe", 37, 2}, {"-I", 37, 2}, {"-O", 37, 2}, {"-R", 37, 2},
-        {"-U", 37, 2}, {"-uC:\\A", 15, 2},
-        {"-LE", 37, 3}, {"-leC:\\Bpl", 37, 3}, {"-LN", 37, 3}, {"-lN", 15, 3},
-        {"-LU", 37, 0}, {"-LUrtl", 37, 0}, {"-L", 37, 0}, {"-LX", 37, 0},
-        {"-NB", 37, 3}, {"-nb", 37, 3}, {"-NH", 37, 3}, {"-NO", 15, 3}, {"-no", 37, 3},
-        {"-NS", 22, 2}, {"-NSVcl", 23, 3}, {"-ns", 37, 3},
-        {"-NU", 23, 2}, {"-NU", 24, 3}, {"-NX", 23, 2}, {"-nx", 24, 3}, {"-NU", 37, 3},
-        {"-NA", 37, 2}, {"-NC:\\Dcu", 15, 2}, {"-N.\\dcu", 37, 2},
-        {"-N", 37, 0}, // names no folder: passed as it stands
-        {"-B", 37, 0}, {"-$O-", 37, 0}, {"-M", 37, 0}, {"-Q", 37, 0}, {"--no-config", 37, 0}, {"-DDEBUG", 37, 0},
-        {"-GD", 37, 0}, {"-JL", 37, 0}, {"-", 37, 0}, {"", 37, 0}, {"U\"C:\\A\"", 37, 0}, {"/UC:\\A", 37, 0},
+        {"-E", 37, 2},         {"-EC:\\Exe", 37, 2}, {"-eC:\\Exe", 37, 2}, {"-I", 37, 2},     {"-O", 37, 2},
+        {"-R", 37, 2},         {"-U", 37, 2},        {"-uC:\\A", 15, 2},   {"-LE", 37, 3},    {"-leC:\\Bpl", 37, 3},
+        {"-LN", 37, 3},        {"-lN", 15, 3},       {"-LU", 37, 0},       {"-LUrtl", 37, 0}, {"-L", 37, 0},
+        {"-LX", 37, 0},        {"-NB", 37, 3},       {"-nb", 37, 3},       {"-NH", 37, 3},    {"-NO", 15, 3},
+        {"-no", 37, 3},        {"-NS", 22, 2},       {"-NSVcl", 23, 3},    {"-ns", 37, 3},    {"-NU", 23, 2},
+        {"-NU", 24, 3},        {"-NX", 23, 2},       {"-nx", 24, 3},       {"-NU", 37, 3},    {"-NA", 37, 2},
+        {"-NC:\\Dcu", 15, 2},  {"-N.\\dcu", 37, 2},  {"-N", 37, 0}, // names no folder: passed as it stands
+        {"-B", 37, 0},         {"-$O-", 37, 0},      {"-M", 37, 0},        {"-Q", 37, 0},     {"--no-config", 37, 0},
+        {"-DDEBUG", 37, 0},    {"-GD", 37, 0},       {"-JL", 37, 0},       {"-", 37, 0},      {"", 37, 0},
+        {"U\"C:\\A\"", 37, 0}, {"/UC:\\A", 37, 0},
     };
     for (char digit = '0'; digit <= '9'; ++digit)
         cases.push_back({std::string("-N") + digit + "C:\\Out", 37, 3});
@@ -211,8 +215,8 @@ TEST_F(ScriptedDriverTest, PathOptionsArePassedInTheCompilersForm)
         const char* what;
         float version;
         Lines options;
-        std::string tail;    // of the command line, after the package
-        Lines arguments;     // that the tool received after the package
+        std::string tail; // of the command line, after the package
+        Lines arguments;  // that the tool received after the package
     };
     const std::vector<Case> cases = {
         {"a namespace list from version 23", 37, {"-NSData.Win;Vcl"}, " -NS\"Data.Win;Vcl\"", {"-NSData.Win;Vcl"}},
@@ -224,10 +228,16 @@ TEST_F(ScriptedDriverTest, PathOptionsArePassedInTheCompilersForm)
         {"single quotes become double ones", 37, {"-U'C:\\A;C:\\B'"}, " -U\"C:\\A;C:\\B\"", {"-UC:\\A;C:\\B"}},
         {"a bare folder gets quotes", 37, {"-LEC:\\Out Bpl"}, " -LE\"C:\\Out Bpl\"", {"-LEC:\\Out Bpl"}},
         {"mismatched quotes stay", 37, {"-U\"C:\\A'"}, " -U\"\"C:\\A'\"", {"-UC:\\A'"}},
-        {"other options as they stand", 37, {"-B", "-$O-", "--no-config", "-LUrtl", "-N"},
-         " -B -$O- --no-config -LUrtl -N", {"-B", "-$O-", "--no-config", "-LUrtl", "-N"}},
+        {"other options as they stand",
+         37,
+         {"-B", "-$O-", "--no-config", "-LUrtl", "-N"},
+         " -B -$O- --no-config -LUrtl -N",
+         {"-B", "-$O-", "--no-config", "-LUrtl", "-N"}},
         {"an empty option is a space", 37, {"-B", ""}, " -B ", {"-B"}},
-        {"in list order", 37, {"-B", "-U\"C:\\A\"", "-Q", "-nsVcl"}, " -B -U\"C:\\A\" -Q -ns\"Vcl\"",
+        {"in list order",
+         37,
+         {"-B", "-U\"C:\\A\"", "-Q", "-nsVcl"},
+         " -B -U\"C:\\A\" -Q -ns\"Vcl\"",
          {"-B", "-UC:\\A", "-Q", "-nsVcl"}},
     };
     for (const Case& c : cases) {
@@ -544,9 +554,9 @@ TEST_F(MakePackageTest, AnEarlierConfigurationFileIsSetAsideAndPutBack)
 {
     struct Case {
         const char* what;
-        std::optional<std::string> config;         // Pkg.cfg before the build
-        std::optional<std::string> olderBackup;    // Pkg.~cfg before the build
-        std::optional<std::string> writtenBefore;  // Pkg.cfg written by OnBeforeExecute
+        std::optional<std::string> config;        // Pkg.cfg before the build
+        std::optional<std::string> olderBackup;   // Pkg.~cfg before the build
+        std::optional<std::string> writtenBefore; // Pkg.cfg written by OnBeforeExecute
         int exitCode = 0;
         std::string output;
         bool beforeRaises = false;
@@ -559,8 +569,15 @@ TEST_F(MakePackageTest, AnEarlierConfigurationFileIsSetAsideAndPutBack)
         {"a failed build", old, {}, {}, 1, "Fatal\r\n", false, {{"Pkg.~cfg", old}}, old},
         {"a log that raises during the build", old, {}, {}, 0, "boom\r\n", false, {{"Pkg.~cfg", old}}, old},
         {"a handler that raises before the build", old, {}, {}, 0, "", true, {}, old},
-        {"one written meanwhile is replaced by the old one", old, {}, "-B", 0, "", false,
-         {{"Pkg.cfg", "-B"}, {"Pkg.~cfg", old}}, old},
+        {"one written meanwhile is replaced by the old one",
+         old,
+         {},
+         "-B",
+         0,
+         "",
+         false,
+         {{"Pkg.cfg", "-B"}, {"Pkg.~cfg", old}},
+         old},
         {"an older backup is replaced", old, "-U\"C:\\Older\"", {}, 0, "", false, {{"Pkg.~cfg", old}}, old},
         {"none: nothing to set aside", {}, {}, {}, 0, "", false, {}, {}},
         {"none, and one written meanwhile stays", {}, {}, "-B", 0, "", false, {{"Pkg.cfg", "-B"}}, "-B"},
@@ -676,21 +693,24 @@ TEST_F(MakePackageTest, TheOptionsOfAnMsBuildProject)
     };
     const std::vector<Case> cases = {
         {"the Delphi personality", Dproj("Delphi.Personality", kDprojProperties), "C:\\Out\\Dcp",
-         with(projectOptions, {"-U\"C:\\Out\\Dcp;" + common + "\\Dcp;" + search + "\"", "-LU\"rtl;vcl\"",
-                               "-nsVcl;System"})},
+         with(projectOptions,
+              {"-U\"C:\\Out\\Dcp;" + common + "\\Dcp;" + search + "\"", "-LU\"rtl;vcl\"", "-nsVcl;System"})},
         {"the .NET personality, in other letter case", Dproj("delphidotnet.personality", kDprojProperties),
          "C:\\Out\\Dcp",
-         with(projectOptions, {"-U\"C:\\Out\\Dcp;" + common + "\\Dcp;" + search + "\"", "-LU\"rtl;vcl\"",
-                               "-nsVcl;System"})},
+         with(projectOptions,
+              {"-U\"C:\\Out\\Dcp;" + common + "\\Dcp;" + search + "\"", "-LU\"rtl;vcl\"", "-nsVcl;System"})},
         {"the DCP folder is the IDE's: it is named once", Dproj("Delphi.Personality", kDprojProperties),
          platform::asciiLowerCase(common) + "\\dcp\\",
          with(projectOptions, {"-U\"" + platform::asciiLowerCase(common) + "\\dcp\\;" + search + "\"", "-LU\"rtl;vcl\"",
                                "-nsVcl;System"})},
-        {"no packages: no -LU", Dproj("Delphi.Personality", "    <DCC_Define>A;B</DCC_Define>\r\n"), "C:\\Out\\Dcp",
+        {"no packages: no -LU",
+         Dproj("Delphi.Personality", "    <DCC_Define>A;B</DCC_Define>\r\n"),
+         "C:\\Out\\Dcp",
          {"-DA;B", "-U\"C:\\Out\\Dcp;" + common + "\\Dcp;\""}},
-        {"another personality: the file is taken, its properties are not", Dproj("CBuilder.Personality",
-                                                                                 kDprojProperties),
-         "C:\\Out\\Dcp", {"-U\"C:\\Out\\Dcp;" + common + "\\Dcp;\""}},
+        {"another personality: the file is taken, its properties are not",
+         Dproj("CBuilder.Personality", kDprojProperties),
+         "C:\\Out\\Dcp",
+         {"-U\"C:\\Out\\Dcp;" + common + "\\Dcp;\""}},
         {"no project file", "", "C:\\Out\\Dcp", {}},
     };
     const std::string dprojFile = "C:\\Morvane\\Pkg\\Pkg.dproj";
@@ -746,13 +766,21 @@ TEST_F(ScriptedDriverTest, TheOptionsOfOlderProjectFiles)
     const std::vector<Case> cases = {
         {"a .dof without packages", csfDOF, 15, {{".dof", dof + "UsePackages=0\r\n"}}, dofOptions},
         {"a .dof with packages", csfDOF, 15, {{".dof", dof + "UsePackages=1\r\n"}}, dofWithPackages},
-        {"a .dproj is for MSBuild compilers only", csfDOF, 15,
+        {"a .dproj is for MSBuild compilers only",
+         csfDOF,
+         15,
          {{".dof", dof + "UsePackages=1\r\n"}, {".dproj", Dproj("Delphi.Personality", kDprojProperties)}},
          dofWithPackages},
-        {"a .bdsproj before a .dof", csfBDSProj, 18, {{".bdsproj", bdsproj}, {".dof", "[Directories]\r\nSearchPath=C:\\No\r\n"}},
-         {"-N\"C:\\Dcu\"", "-I\"C:\\Src\"", "-R\"C:\\Src\"", "-DDEBUG", "-U\"C:\\Out\\Dcp;C:\\D7\\Projects\\Bpl;C:\\Src\"",
-          "-LU\"rtl;vcl\""}},
-        {"a unit output folder from version 24 is -NU", csfBDSProj, 24, {{".bdsproj", bdsproj}},
+        {"a .bdsproj before a .dof",
+         csfBDSProj,
+         18,
+         {{".bdsproj", bdsproj}, {".dof", "[Directories]\r\nSearchPath=C:\\No\r\n"}},
+         {"-N\"C:\\Dcu\"", "-I\"C:\\Src\"", "-R\"C:\\Src\"", "-DDEBUG",
+          "-U\"C:\\Out\\Dcp;C:\\D7\\Projects\\Bpl;C:\\Src\"", "-LU\"rtl;vcl\""}},
+        {"a unit output folder from version 24 is -NU",
+         csfBDSProj,
+         24,
+         {{".bdsproj", bdsproj}},
          {"-NU\"C:\\Dcu\"", "-I\"C:\\Src\"", "-R\"C:\\Src\"", "-DDEBUG",
           "-U\"C:\\Out\\Dcp;C:\\D7\\Projects\\Bpl;C:\\Src\"", "-LU\"rtl;vcl\""}},
     };
@@ -796,15 +824,16 @@ TEST(InstallationDrivers, Dcc32IsMadeOnFirstUseWithTheInstallationsFoldersAndFla
     const std::vector<Case> cases = {
         {"Delphi 13", [] { return IdeSetup::delphi13(); }, false, 37.0f, true, false, csfMsBuild,
          [](const tools::RegisteredIde& i) {
-             return std::array<std::string, 4>{i.rootDir + "\\lib\\Win32\\release\\", i.rootDir + "\\lib\\Win32\\debug\\",
-                                               "", i.commonDir + "\\Dcp"};
+             return std::array<std::string, 4>{i.rootDir + "\\lib\\Win32\\release\\",
+                                               i.rootDir + "\\lib\\Win32\\debug\\", "", i.commonDir + "\\Dcp"};
          },
          [](const tools::RegisteredIde& i) {
              return Lines{"--no-config", "-U\"" + i.rootDir + "\\lib\\Win32\\release\""};
          }},
         {"Delphi 13 with an obj folder", [] { return IdeSetup::delphi13(); }, true, 37.0f, true, false, csfMsBuild,
          [](const tools::RegisteredIde& i) {
-             return std::array<std::string, 4>{i.rootDir + "\\lib\\Win32\\release\\", i.rootDir + "\\lib\\Win32\\debug\\",
+             return std::array<std::string, 4>{i.rootDir + "\\lib\\Win32\\release\\",
+                                               i.rootDir + "\\lib\\Win32\\debug\\",
                                                i.rootDir + "\\lib\\Win32\\release\\obj\\", i.commonDir + "\\Dcp"};
          },
          [](const tools::RegisteredIde& i) {

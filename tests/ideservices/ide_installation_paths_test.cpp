@@ -51,7 +51,10 @@ public:
             throw std::runtime_error("the IDE in " + ide_.rootDir + " was not listed");
         return *found;
     }
-    TIdeBDSInstallation& installBds(const IdeSetup& setup) { return dynamic_cast<TIdeBDSInstallation&>(install(setup)); }
+    TIdeBDSInstallation& installBds(const IdeSetup& setup)
+    {
+        return dynamic_cast<TIdeBDSInstallation&>(install(setup));
+    }
 
     // A value of the IDE's per-user key (HKEY_CURRENT_USER\<key>\<section>); nullopt when missing.
     std::optional<std::string> userValue(std::string_view section, std::string_view name)
@@ -64,8 +67,8 @@ public:
     }
     bool userKeyExists(std::string_view section)
     {
-        return platform::current().registry().keyExists(RegRoot::CurrentUser, ide_.machineKey + "\\" +
-                                                                                   std::string(section));
+        return platform::current().registry().keyExists(RegRoot::CurrentUser,
+                                                        ide_.machineKey + "\\" + std::string(section));
     }
     void setUserValue(std::string_view section, std::string_view name, std::string_view value)
     {
@@ -140,7 +143,7 @@ std::string EnvOptionsWith(const tools::NameValues& win32, const tools::NameValu
 TEST(DemoPrefixLibraryPaths, AreReadAndExtendedInTheRegistryAndInEnvOptions)
 {
     IdeSandbox s;
-    s.prefix().registerIde(IdeSetup::delphi7()); // another IDE on the machine stays untouched
+    s.prefix().registerIde(IdeSetup::delphi7());                     // another IDE on the machine stays untouched
     TIdeBorRADToolInstallation& d = s.install(IdeSetup::delphi13()); // what tarvix-demo-prefix registers
     ASSERT_EQ(d.IDEVersionNumberStr(), "d37");
     const std::string root = d.RootDir();
@@ -151,9 +154,8 @@ TEST(DemoPrefixLibraryPaths, AreReadAndExtendedInTheRegistryAndInEnvOptions)
 
     // What the compile step reads.
     EXPECT_EQ(d.GetLibFolderName(bpWin32), root + "\\lib\\Win32\\release\\");
-    const std::string searchBefore =
-        root + "\\lib\\Win32\\release;" + userDir + "\\Imports;" + root + "\\Imports;" + common + "\\Dcp;" + root +
-        "\\include";
+    const std::string searchBefore = root + "\\lib\\Win32\\release;" + userDir + "\\Imports;" + root + "\\Imports;" +
+                                     common + "\\Dcp;" + root + "\\include";
     EXPECT_EQ(d.GetLibrarySearchPath(bpWin32), searchBefore);
     EXPECT_EQ(d.GetBPLOutputPath(bpWin32), common + "\\Bpl");
     EXPECT_EQ(d.GetDCPOutputPath(bpWin32), common + "\\Dcp");
@@ -162,8 +164,8 @@ TEST(DemoPrefixLibraryPaths, AreReadAndExtendedInTheRegistryAndInEnvOptions)
     auto registryBefore = s.userSnapshot();
     std::map<std::string, platform::RegValue> otherIdeBefore;
     {
-        auto delphi7 = platform::current().registry().openKey(RegRoot::CurrentUser, "SOFTWARE\\Borland\\Delphi\\7.0\\Library",
-                                                               KeyAccess::Read, false);
+        auto delphi7 = platform::current().registry().openKey(
+            RegRoot::CurrentUser, "SOFTWARE\\Borland\\Delphi\\7.0\\Library", KeyAccess::Read, false);
         ASSERT_NE(delphi7, nullptr);
         for (const auto& name : delphi7->valueNames())
             otherIdeBefore[name] = *delphi7->value(name);
@@ -198,8 +200,8 @@ TEST(DemoPrefixLibraryPaths, AreReadAndExtendedInTheRegistryAndInEnvOptions)
     EXPECT_EQ(changes, expectedChanges);
     EXPECT_EQ(registryAfter.size(), registryBefore.size()) << "no value removed or added";
     {
-        auto delphi7 = platform::current().registry().openKey(RegRoot::CurrentUser, "SOFTWARE\\Borland\\Delphi\\7.0\\Library",
-                                                               KeyAccess::Read, false);
+        auto delphi7 = platform::current().registry().openKey(
+            RegRoot::CurrentUser, "SOFTWARE\\Borland\\Delphi\\7.0\\Library", KeyAccess::Read, false);
         std::map<std::string, platform::RegValue> otherIdeAfter;
         for (const auto& name : delphi7->valueNames())
             otherIdeAfter[name] = *delphi7->value(name);
@@ -229,7 +231,8 @@ struct Release {
     const char* section;      // registry section of "Search Path" and "Browsing Path"
     const char* debugSection; // and of the debug DCU path
     const char* debugValue;
-    std::vector<const char*> properties; // search, browsing and debug properties of EnvOptions.proj; none: registry only
+    std::vector<const char*>
+        properties; // search, browsing and debug properties of EnvOptions.proj; none: registry only
 };
 
 const std::vector<Release>& Releases()
@@ -237,17 +240,42 @@ const std::vector<Release>& Releases()
     static const std::vector<Release> releases = {
         {"Delphi 7", [] { return IdeSetup::delphi7(); }, "Library", "Debugging", "Debug DCUs Path", {}},
         {"C++Builder 6", [] { return IdeSetup::cppBuilder6(); }, "Library", "Debugging", "Debug DCUs Path", {}},
-        {"BDS 2 (Delphi 8)", [] { return IdeSetup::bds("Borland", "2.0"); }, "Library", "Library", "Debug DCU Path", {}},
+        {"BDS 2 (Delphi 8)",
+         [] { return IdeSetup::bds("Borland", "2.0"); },
+         "Library",
+         "Library",
+         "Debug DCU Path",
+         {}},
         {"BDS 4 (2006)", [] { return IdeSetup::bds("Borland", "4.0"); }, "Library", "Library", "Debug DCU Path", {}},
-        {"BDS 5 (2007)", [] { return IdeSetup::bds("Borland", "5.0"); }, "Library", "Library", "Debug DCU Path",
+        {"BDS 5 (2007)",
+         [] { return IdeSetup::bds("Borland", "5.0"); },
+         "Library",
+         "Library",
+         "Debug DCU Path",
          {"Win32LibraryPath", "Win32BrowsingPath", "Win32DebugDCUPath"}},
-        {"BDS 7 (2010)", [] { return IdeSetup::bds("CodeGear", "7.0"); }, "Library", "Library", "Debug DCU Path",
+        {"BDS 7 (2010)",
+         [] { return IdeSetup::bds("CodeGear", "7.0"); },
+         "Library",
+         "Library",
+         "Debug DCU Path",
          {"Win32LibraryPath", "Win32BrowsingPath", "Win32DebugDCUPath"}},
-        {"BDS 8 (XE)", [] { return IdeSetup::bds("Embarcadero", "8.0"); }, "Library", "Library", "Debug DCU Path",
+        {"BDS 8 (XE)",
+         [] { return IdeSetup::bds("Embarcadero", "8.0"); },
+         "Library",
+         "Library",
+         "Debug DCU Path",
          {"DelphiLibraryPath", "DelphiBrowsingPath", "DelphiDebugDCUPath"}},
-        {"BDS 9 (XE2)", [] { return IdeSetup::bds("Embarcadero", "9.0"); }, "Library\\Win32", "Library\\Win32",
-         "Debug DCU Path", {"DelphiLibraryPath", "DelphiBrowsingPath", "DelphiDebugDCUPath"}},
-        {"BDS 37 (13)", [] { return IdeSetup::delphi13(); }, "Library\\Win32", "Library\\Win32", "Debug DCU Path",
+        {"BDS 9 (XE2)",
+         [] { return IdeSetup::bds("Embarcadero", "9.0"); },
+         "Library\\Win32",
+         "Library\\Win32",
+         "Debug DCU Path",
+         {"DelphiLibraryPath", "DelphiBrowsingPath", "DelphiDebugDCUPath"}},
+        {"BDS 37 (13)",
+         [] { return IdeSetup::delphi13(); },
+         "Library\\Win32",
+         "Library\\Win32",
+         "Debug DCU Path",
          {"DelphiLibraryPath", "DelphiBrowsingPath", "DelphiDebugDCUPath"}},
     };
     return releases;
@@ -313,8 +341,9 @@ TEST(ReleasePaths, OutputFoldersAndEvaluatedPathsByRelease)
     const std::vector<Case> cases = {
         {"Delphi 7", [] { return IdeSetup::delphi7(); },
          [](const RegisteredIde& i) {
-             return std::array<std::string, 3>{i.rootDir + "\\Projects\\Bpl", i.rootDir + "\\Projects\\Bpl",
-                                               "$(DELPHI)\\Lib;$(DELPHI)\\Bin;$(DELPHI)\\Imports;$(DELPHI)\\Projects\\Bpl"};
+             return std::array<std::string, 3>{
+                 i.rootDir + "\\Projects\\Bpl", i.rootDir + "\\Projects\\Bpl",
+                 "$(DELPHI)\\Lib;$(DELPHI)\\Bin;$(DELPHI)\\Imports;$(DELPHI)\\Projects\\Bpl"};
          }},
         {"C++Builder 6", [] { return IdeSetup::cppBuilder6(); },
          [](const RegisteredIde& i) {
@@ -339,17 +368,16 @@ TEST(ReleasePaths, OutputFoldersAndEvaluatedPathsByRelease)
          }},
         {"BDS 8 (XE)", [] { return IdeSetup::bds("Embarcadero", "8.0"); },
          [&](const RegisteredIde& i) {
-             return std::array<std::string, 3>{
-                 i.commonDir + "\\Bpl", i.commonDir + "\\Dcp",
-                 i.rootDir + "\\lib\\release;" + i.userDir + "\\Imports;" + i.rootDir + "\\Imports;" + i.commonDir +
-                     "\\Dcp;" + i.rootDir + "\\include"};
+             return std::array<std::string, 3>{i.commonDir + "\\Bpl", i.commonDir + "\\Dcp",
+                                               i.rootDir + "\\lib\\release;" + i.userDir + "\\Imports;" + i.rootDir +
+                                                   "\\Imports;" + i.commonDir + "\\Dcp;" + i.rootDir + "\\include"};
          }},
         {"BDS 37 (13)", [] { return IdeSetup::delphi13(); },
          [&](const RegisteredIde& i) {
-             return std::array<std::string, 3>{
-                 i.commonDir + "\\Bpl", i.commonDir + "\\Dcp",
-                 i.rootDir + "\\lib\\Win32\\release;" + i.userDir + "\\Imports;" + i.rootDir + "\\Imports;" +
-                     i.commonDir + "\\Dcp;" + i.rootDir + "\\include"};
+             return std::array<std::string, 3>{i.commonDir + "\\Bpl", i.commonDir + "\\Dcp",
+                                               i.rootDir + "\\lib\\Win32\\release;" + i.userDir + "\\Imports;" +
+                                                   i.rootDir + "\\Imports;" + i.commonDir + "\\Dcp;" + i.rootDir +
+                                                   "\\include"};
          }},
     };
     for (const Case& c : cases) {
@@ -372,13 +400,20 @@ TEST(ReleasePaths, BplOutputPrefersTheCppBuilderFolderAndEachPlatformHasItsOwn)
         const char* dcp;
     };
     const std::vector<Case> cases = {
-        {"both", {{"CBuilderBPLOutputPath", "C:\\Cpp\\Bpl"}, {"DelphiDLLOutputPath", "C:\\D\\Bpl"},
-                  {"DelphiDCPOutput", "C:\\D\\Dcp"}},
-         "C:\\Cpp\\Bpl", "C:\\D\\Dcp"},
-        {"Delphi only", {{"DelphiDLLOutputPath", "$(BDS)\\Bpl\\$(Platform)"}, {"DelphiDCPOutput", "$(BDS)\\Dcp"}},
-         "<root>\\Bpl\\Win32", "<root>\\Dcp"},
-        {"an empty C++ folder counts as none", {{"CBuilderBPLOutputPath", ""}, {"DelphiDLLOutputPath", "C:\\D\\Bpl"}},
-         "C:\\D\\Bpl", ""},
+        {"both",
+         {{"CBuilderBPLOutputPath", "C:\\Cpp\\Bpl"},
+          {"DelphiDLLOutputPath", "C:\\D\\Bpl"},
+          {"DelphiDCPOutput", "C:\\D\\Dcp"}},
+         "C:\\Cpp\\Bpl",
+         "C:\\D\\Dcp"},
+        {"Delphi only",
+         {{"DelphiDLLOutputPath", "$(BDS)\\Bpl\\$(Platform)"}, {"DelphiDCPOutput", "$(BDS)\\Dcp"}},
+         "<root>\\Bpl\\Win32",
+         "<root>\\Dcp"},
+        {"an empty C++ folder counts as none",
+         {{"CBuilderBPLOutputPath", ""}, {"DelphiDLLOutputPath", "C:\\D\\Bpl"}},
+         "C:\\D\\Bpl",
+         ""},
         {"neither: empty, no registry fallback", {}, "", ""},
     };
     for (const Case& c : cases) {
@@ -725,7 +760,8 @@ TEST(EnvironmentVariables, OtherReleasesAndClasses)
         std::vector<const char*> absent;
     };
     const std::vector<Case> cases = {
-        {"Delphi 7: DELPHI, and the user's variables (from version 6)", [] {
+        {"Delphi 7: DELPHI, and the user's variables (from version 6)",
+         [] {
              IdeSetup setup = IdeSetup::delphi7();
              setup.userEnvironmentVariables = {{"MINE", "$(TARVIX_LP_BASE)\\mine"}};
              return setup;
@@ -734,22 +770,32 @@ TEST(EnvironmentVariables, OtherReleasesAndClasses)
              return TIdeNameValueList{{"DELPHI", i.rootDir}, {"MINE", "C:\\Base\\mine"}};
          },
          {"BDS", "BCB"}},
-        {"Delphi 5: no user variables", [] {
+        {"Delphi 5: no user variables",
+         [] {
              IdeSetup setup = IdeSetup::delphi("5.0");
              setup.userEnvironmentVariables = {{"MINE", "x"}};
              return setup;
          },
-         [](const RegisteredIde& i) { return TIdeNameValueList{{"DELPHI", i.rootDir}}; }, {"MINE"}},
-        {"C++Builder 6: BCB", [] { return IdeSetup::cppBuilder6(); },
-         [](const RegisteredIde& i) { return TIdeNameValueList{{"BCB", i.rootDir}}; }, {"DELPHI"}},
-        {"BDS 4: BDS and the project folders", [] { return IdeSetup::bds("Borland", "4.0"); },
+         [](const RegisteredIde& i) {
+             return TIdeNameValueList{{"DELPHI", i.rootDir}};
+         },
+         {"MINE"}},
+        {"C++Builder 6: BCB",
+         [] { return IdeSetup::cppBuilder6(); },
+         [](const RegisteredIde& i) {
+             return TIdeNameValueList{{"BCB", i.rootDir}};
+         },
+         {"DELPHI"}},
+        {"BDS 4: BDS and the project folders",
+         [] { return IdeSetup::bds("Borland", "4.0"); },
          [](const RegisteredIde& i) {
              return TIdeNameValueList{{"BDS", i.rootDir},
                                       {"BDSPROJECTSDIR", "C:\\users\\ana\\Documents\\Borland Studio Projects"},
                                       {"BDSCOMMONDIR", "C:\\users\\Public\\Documents\\Borland Studio Projects"}};
          },
          {"DELPHI"}},
-        {"BDS 7: rsvars.bat, BDSCOMMONDIR under RAD Studio", [] {
+        {"BDS 7: rsvars.bat, BDSCOMMONDIR under RAD Studio",
+         [] {
              IdeSetup setup = IdeSetup::bds("CodeGear", "7.0");
              setup.userEnvironmentVariables = {{"MINE", "$(BDS)\\mine"}};
              return setup;

@@ -19,9 +19,9 @@ using enum TIdeBorPersonality;
 using enum TIdeBDSPlatform;
 using enum TCommandLineTool;
 using enum TIdeCompilerSettingsFormat;
+using platform::RegRoot;
 using tools::IdeSetup;
 using tools::RegisteredIde;
-using platform::RegRoot;
 namespace KeyAccess = platform::KeyAccess;
 
 namespace {
@@ -81,8 +81,8 @@ TEST_F(DiscoveryTest, FindsDelphi13AsRadStudio13)
     EXPECT_EQ(d.PackageSourceFileExtension(), ".dpk");
     EXPECT_EQ(d.ProjectSourceFileExtension(), ".dpr");
 
-    EXPECT_EQ(d.CommandLineTools(), (TCommandLineTools{clDcc32, clDcc64, clDccLinux64, clDccArm64, clDccOSX64,
-                                                       clDcciOS64}));
+    EXPECT_EQ(d.CommandLineTools(),
+              (TCommandLineTools{clDcc32, clDcc64, clDccLinux64, clDccArm64, clDccOSX64, clDcciOS64}));
     EXPECT_EQ(d.Personalities(), (TIdeBorPersonalities{bpDelphi32, bpDelphi64, bpDelphiLinux64, bpDelphiAndroid64,
                                                        bpDelphiOSX64, bpDelphiiOSDevice64}));
     EXPECT_TRUE(d.SupportsNoConfig());
@@ -117,13 +117,37 @@ TEST(DiscoveryListing, ListsOnlyCompleteInstallationsWithAKnownPersonality)
         {"no rsvars.bat", [](IdeSetup& s) { s.rsvars = false; }, false},
         {"no App value", [](IdeSetup& s) { s.appRelative.clear(); }, false},
         {"App names a missing file", [](IdeSetup& s) { s.createApp = false; }, false},
-        {"empty RootDir", [](IdeSetup& s) { s.machineGlobals = {{"RootDir", ""}}; }, false},
+        {"empty RootDir",
+         [](IdeSetup& s) {
+             s.machineGlobals = {{"RootDir", ""}};
+         },
+         false},
         {"no personalities", [](IdeSetup& s) { s.personalities.clear(); }, false},
-        {"only an unknown personality", [](IdeSetup& s) { s.personalities = {{"Delphi.NET", "Delphi"}}; }, false},
-        {"BCB only", [](IdeSetup& s) { s.personalities = {{"BCB", "C++Builder"}}; }, true},
-        {"Delphi8 only", [](IdeSetup& s) { s.personalities = {{"Delphi8", "Delphi"}}; }, true},
-        {"C#Builder only", [](IdeSetup& s) { s.personalities = {{"C#Builder", "C#"}}; }, true},
-        {"personality in other case", [](IdeSetup& s) { s.personalities = {{"DELPHI.win32", "Delphi"}}; }, true},
+        {"only an unknown personality",
+         [](IdeSetup& s) {
+             s.personalities = {{"Delphi.NET", "Delphi"}};
+         },
+         false},
+        {"BCB only",
+         [](IdeSetup& s) {
+             s.personalities = {{"BCB", "C++Builder"}};
+         },
+         true},
+        {"Delphi8 only",
+         [](IdeSetup& s) {
+             s.personalities = {{"Delphi8", "Delphi"}};
+         },
+         true},
+        {"C#Builder only",
+         [](IdeSetup& s) {
+             s.personalities = {{"C#Builder", "C#"}};
+         },
+         true},
+        {"personality in other case",
+         [](IdeSetup& s) {
+             s.personalities = {{"DELPHI.win32", "Delphi"}};
+         },
+         true},
         {"no per-user settings", [](IdeSetup& s) { s.userSettings = false; }, true},
     };
     for (const auto& c : cases) {
@@ -143,8 +167,8 @@ TEST_F(DiscoveryTest, ScansTheFiveRootsInOrder)
     IdeSetup bds5Delphi = IdeSetup::bds("CodeGear", "5.0");
     IdeSetup bds5Both = IdeSetup::bds("Borland", "5.0");
     bds5Both.personalities = {{"Delphi.Win32", "Delphi"}, {"BCB", "C++Builder"}};
-    for (const IdeSetup& setup : {IdeSetup::bds("Embarcadero", "37.0"), bds5Delphi, bds5Both, IdeSetup::bds("Borland", "4.0"),
-                                IdeSetup::cppBuilder6(), IdeSetup::delphi7()})
+    for (const IdeSetup& setup : {IdeSetup::bds("Embarcadero", "37.0"), bds5Delphi, bds5Both,
+                                  IdeSetup::bds("Borland", "4.0"), IdeSetup::cppBuilder6(), IdeSetup::delphi7()})
         add(setup);
     TIdeBorRADToolInstallations all;
     EXPECT_EQ(names(all), (std::vector<std::string>{"Delphi 7", "C++Builder 6", "Borland Developer Studio 2006",
@@ -290,10 +314,10 @@ TEST_F(DiscoveryTest, BdsReleasesAcrossTheVersionTable)
 // Capabilities by kind and version.
 TEST_F(DiscoveryTest, CapabilityFlags)
 {
-    for (const IdeSetup& setup : {IdeSetup::delphi("5.0"), IdeSetup::delphi7(), IdeSetup::bds("Borland", "2.0"),
-                                IdeSetup::bds("Borland", "3.0"), IdeSetup::bds("Borland", "4.0"),
-                                IdeSetup::bds("Embarcadero", "8.0"), IdeSetup::bds("Embarcadero", "9.0"),
-                                IdeSetup::delphi13()})
+    for (const IdeSetup& setup :
+         {IdeSetup::delphi("5.0"), IdeSetup::delphi7(), IdeSetup::bds("Borland", "2.0"),
+          IdeSetup::bds("Borland", "3.0"), IdeSetup::bds("Borland", "4.0"), IdeSetup::bds("Embarcadero", "8.0"),
+          IdeSetup::bds("Embarcadero", "9.0"), IdeSetup::delphi13()})
         add(setup);
     TIdeBorRADToolInstallations all;
     struct Flags {
@@ -384,12 +408,18 @@ TEST_F(DiscoveryTest, EditionsAndDescriptions)
         {bds, {{"Edition", "PRO"}, {"UpdatePackInstalled", "x"}}, dePRO, "RAD Studio 13 Professional"},
         {"SOFTWARE\\Borland\\Delphi\\4.0", {{"Version", "CSS"}}, deCSS, "Delphi 4 Client/Server"},
         {"SOFTWARE\\Borland\\Delphi\\4.0", {{"Version", "STD"}}, deSTD, "Delphi 4 Standard"},
-        {"SOFTWARE\\Borland\\Delphi\\5.0", {{"Version", "CSS"}, {"Update #1", "x"}}, deCSS,
+        {"SOFTWARE\\Borland\\Delphi\\5.0",
+         {{"Version", "CSS"}, {"Update #1", "x"}},
+         deCSS,
          "Delphi 5 Enterprise Update Pack #1"},
         {"SOFTWARE\\Borland\\Delphi\\5.0", {{"Version", "STD"}}, deSTD, "Delphi 5 Standard"},
-        {"SOFTWARE\\Borland\\Delphi\\6.0", {{"Version", "STD"}, {"Update #2", "x"}, {"Update #10", "x"}}, deSTD,
+        {"SOFTWARE\\Borland\\Delphi\\6.0",
+         {{"Version", "STD"}, {"Update #2", "x"}, {"Update #10", "x"}},
+         deSTD,
          "Delphi 6 Personal Update Pack #2"},
-        {"SOFTWARE\\Borland\\Delphi\\6.0", {{"Version", "PRO"}, {"Update #", "x"}, {"Update #x", "x"}}, dePRO,
+        {"SOFTWARE\\Borland\\Delphi\\6.0",
+         {{"Version", "PRO"}, {"Update #", "x"}, {"Update #x", "x"}},
+         dePRO,
          "Delphi 6 Professional"},
     };
     for (const auto& c : cases) {
@@ -422,12 +452,13 @@ TEST_F(DiscoveryTest, EditionsAndDescriptions)
 TEST_F(DiscoveryTest, ToolsAndPersonalities)
 {
     IdeSetup all = IdeSetup::delphi13();
-    all.binFiles = {"tasm32.exe", "bcc32.exe", "bcc32c.exe", "bcc64.exe", "dcc32.exe", "dcc64.exe", "dccosx.exe",
-                    "dccosx64.exe", "dccios32.exe", "dcciosarm.exe", "dcciosarm64.exe", "dccaarm.exe",
-                    "dccaarm64.exe", "dcclinux64.exe", "dccil.exe", "make.exe", "bpr2mak.exe", "BCC64X.EXE"};
+    all.binFiles = {"tasm32.exe",      "bcc32.exe",   "bcc32c.exe",    "bcc64.exe",      "dcc32.exe",
+                    "dcc64.exe",       "dccosx.exe",  "dccosx64.exe",  "dccios32.exe",   "dcciosarm.exe",
+                    "dcciosarm64.exe", "dccaarm.exe", "dccaarm64.exe", "dcclinux64.exe", "dccil.exe",
+                    "make.exe",        "bpr2mak.exe", "BCC64X.EXE"};
     all.bin64Files = {"bcc64x.exe"};
-    all.personalities = {{"Delphi.Win32", "Delphi"}, {"BCB", "C++Builder"}, {"Delphi.NET", "Delphi.NET"},
-                         {"C#Builder", "C#Builder"}};
+    all.personalities = {
+        {"Delphi.Win32", "Delphi"}, {"BCB", "C++Builder"}, {"Delphi.NET", "Delphi.NET"}, {"C#Builder", "C#Builder"}};
     add(all);
 
     IdeSetup noBcb = IdeSetup::bds("CodeGear", "6.0");
@@ -449,9 +480,10 @@ TEST_F(DiscoveryTest, ToolsAndPersonalities)
     const auto* bds6 = found.Installations(1);
     const auto* bds37 = found.Installations(2);
 
-    const TCommandLineTools everything = {clAsm, clBcc32, clBcc32c, clBcc64, clBcc64x, clDcc32, clDcc64,
-                                          clDccOSX32, clDccOSX64, clDcciOSSimulator, clDcciOS32, clDcciOS64,
-                                          clDccArm32, clDccArm64, clDccLinux64, clDccIL, clMake, clProj2Mak};
+    const TCommandLineTools everything = {clAsm,      clBcc32,    clBcc32c,   clBcc64,    clBcc64x,
+                                          clDcc32,    clDcc64,    clDccOSX32, clDccOSX64, clDcciOSSimulator,
+                                          clDcciOS32, clDcciOS64, clDccArm32, clDccArm64, clDccLinux64,
+                                          clDccIL,    clMake,     clProj2Mak};
     EXPECT_EQ(bds37->CommandLineTools(), everything);
     EXPECT_EQ(bds37->Personalities(),
               (TIdeBorPersonalities{bpDelphi32, bpDelphi64, bpDelphiOSX32, bpDelphiOSX64, bpDelphiAndroid32,
@@ -591,9 +623,10 @@ TEST_F(DiscoveryTest, OutputCallbackIsStored)
 class DenyingRegistry : public platform::Registry {
 public:
     DenyingRegistry(platform::Registry& inner, RegRoot root, std::string path)
-        : inner_(inner), root_(root), path_(std::move(path))
-    {
-    }
+        : inner_(inner),
+          root_(root),
+          path_(std::move(path))
+    {}
     std::unique_ptr<platform::RegistryKey> openKey(RegRoot root, std::string_view path, uint32_t access, bool create,
                                                    uint32_t* error) override
     {
@@ -622,9 +655,9 @@ private:
 class DenyingSystem : public platform::System {
 public:
     DenyingSystem(platform::System& inner, RegRoot root, std::string path)
-        : inner_(inner), registry_(inner.registry(), root, std::move(path))
-    {
-    }
+        : inner_(inner),
+          registry_(inner.registry(), root, std::move(path))
+    {}
     platform::Registry& registry() override { return registry_; }
     platform::FileSystem& files() override { return inner_.files(); }
     platform::Shell& shell() override { return inner_.shell(); }

@@ -80,9 +80,8 @@ TEST(LibraryPathFolders, AFolderWithAndWithoutItsTrailingBackslashIsAddedOnce)
 
             const std::string expected = before + ";" + c.first;
             EXPECT_EQ(d.ReadEnvOption(p.property, bpWin32, true), expected);
-            auto key = platform::current().registry().openKey(RegRoot::CurrentUser,
-                                                              s.ide().machineKey + "\\Library\\Win32", KeyAccess::Read,
-                                                              false);
+            auto key = platform::current().registry().openKey(
+                RegRoot::CurrentUser, s.ide().machineKey + "\\Library\\Win32", KeyAccess::Read, false);
             ASSERT_NE(key, nullptr);
             EXPECT_EQ(key->readString(p.registryValue), expected);
         }

@@ -15,10 +15,18 @@ namespace {
 TEST(PlatformNames, EveryPlatformHasItsNameAndAnUnknownOneRaises)
 {
     const std::vector<std::pair<TIdeBDSPlatform, const char*>> names = {
-        {bpWin32, "Win32"},         {bpWin32c, "Win32"},         {bpWin64, "Win64"},
-        {bpWin64x, "Win64x"},       {bpOSX32, "OSX32"},          {bpOSX64, "OSX64"},
-        {bpAndroid32, "Android32"}, {bpAndroid64, "Android64"},  {bpiOSDevice32, "iOSDevice32"},
-        {bpiOSDevice64, "iOSDevice64"}, {bpiOSSimulator, "iOSSimulator"}, {bpLinux64, "Linux64"},
+        {bpWin32, "Win32"},
+        {bpWin32c, "Win32"},
+        {bpWin64, "Win64"},
+        {bpWin64x, "Win64x"},
+        {bpOSX32, "OSX32"},
+        {bpOSX64, "OSX64"},
+        {bpAndroid32, "Android32"},
+        {bpAndroid64, "Android64"},
+        {bpiOSDevice32, "iOSDevice32"},
+        {bpiOSDevice64, "iOSDevice64"},
+        {bpiOSSimulator, "iOSSimulator"},
+        {bpLinux64, "Linux64"},
     };
     for (const auto& [platform, name] : names)
         EXPECT_EQ(PlatformName(platform), name);
@@ -85,24 +93,20 @@ TEST(VariableLists, SetDeletesOnEmptyPutKeepsAndNamesIgnoreCase)
 
 TEST(ExpandVariables, ReplacesKnownReferencesFromTheLastOneAndStopsAtAnUnknownOne)
 {
-    const TIdeNameValueList vars = {{"BDS", "C:\\IDE"},
-                                    {"BDSLIB", "$(BDS)\\lib"},
-                                    {"Empty", ""},
-                                    {"Platform", "Win32"},
-                                    {"Inner", "BDS"},
-                                    {"Self", "$(Self)\\x"},
+    const TIdeNameValueList vars = {{"BDS", "C:\\IDE"},    {"BDSLIB", "$(BDS)\\lib"}, {"Empty", ""},
+                                    {"Platform", "Win32"}, {"Inner", "BDS"},          {"Self", "$(Self)\\x"},
                                     {"(odd)", "odd value"}};
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"$(BDS)\\bin", "C:\\IDE\\bin"},
         {"$(bds)\\bin;$(BDS)\\lib", "C:\\IDE\\bin;C:\\IDE\\lib"},
         {"$(BDSLIB)\\$(Platform)", "C:\\IDE\\lib\\Win32"}, // a value with references is expanded in turn
-        {"$($(Inner))", "C:\\IDE"},                         // the inner reference first
-        {"$(Unknown)\\$(BDS)", "$(Unknown)\\C:\\IDE"},      // the last one is expanded before the stop
-        {"$(BDS)\\$(Unknown)", "$(BDS)\\$(Unknown)"},       // stops at the first name without a value
+        {"$($(Inner))", "C:\\IDE"},                        // the inner reference first
+        {"$(Unknown)\\$(BDS)", "$(Unknown)\\C:\\IDE"},     // the last one is expanded before the stop
+        {"$(BDS)\\$(Unknown)", "$(BDS)\\$(Unknown)"},      // stops at the first name without a value
         {"$(Empty)\\$(BDS)", "$(Empty)\\C:\\IDE"},
-        {"$(BDS)\\$(", "C:\\IDE\\$("},                      // an unclosed reference stays
+        {"$(BDS)\\$(", "C:\\IDE\\$("}, // an unclosed reference stays
         {"no references", "no references"},
-        {"$('(odd)')", "$('(odd)')"},                       // the quoted ")" does not close, the name is unknown
+        {"$('(odd)')", "$('(odd)')"}, // the quoted ")" does not close, the name is unknown
     };
     for (const auto& [text, expanded] : cases)
         EXPECT_EQ(ExpandVariables(text, vars), expanded) << text;
@@ -159,10 +163,12 @@ TEST(RadStudioVars, OnlySetLinesWithANameDefineVariables)
         {"empty value kept", "@SET PLATFORM=\r\n", {{"PLATFORM", ""}}},
         {"value kept as written", "set X = a b \r\n", {{"X ", " a b "}}},
         {"the value may hold =", "set X=a=b", {{"X", "a=b"}}},
-        {"references to earlier lines", "@SET BDS=C:\\IDE\r\n@SET P=%BDS%\\bin;%bds%\\bin64\r\n",
+        {"references to earlier lines",
+         "@SET BDS=C:\\IDE\r\n@SET P=%BDS%\\bin;%bds%\\bin64\r\n",
          {{"BDS", "C:\\IDE"}, {"P", "C:\\IDE\\bin;C:\\IDE\\bin64"}}},
         {"unknown names are empty", "@SET P=%FrameworkDir%;%PATH%;x\r\n", {{"P", ";;x"}}},
-        {"unclosed percent takes the rest as the name", "@SET A=1\r\n@SET B=x%A\r\n@SET C=y%Z\r\n",
+        {"unclosed percent takes the rest as the name",
+         "@SET A=1\r\n@SET B=x%A\r\n@SET C=y%Z\r\n",
          {{"A", "1"}, {"B", "x1"}, {"C", "y"}}},
         {"names ignore case: a later line replaces", "@SET Path=a\r\n@SET PATH=%path%;b\r\n", {{"Path", "a;b"}}},
         {"LF and CR line ends", "set A=1\nset B=2\rset C=3", {{"A", "1"}, {"B", "2"}, {"C", "3"}}},
@@ -199,17 +205,17 @@ TEST_F(FolderLists, FoldersAreEqualByTheirLongNamesIgnoringCase)
     };
     const std::vector<Case> cases = {
         {"C:\\Comps\\Lib", "c:\\COMPS\\lib", true},
-        {"C:\\Comps\\Lib", "C:\\Comps\\.\\Lib", true},    // the long form resolves the path
+        {"C:\\Comps\\Lib", "C:\\Comps\\.\\Lib", true}, // the long form resolves the path
         {"C:\\Comps\\Lib", "C:\\Comps\\Other\\..\\Lib", true},
-        {"C:\\Missing\\Lib", "c:\\missing\\LIB", true},    // names that do not exist compare as written
+        {"C:\\Missing\\Lib", "c:\\missing\\LIB", true}, // names that do not exist compare as written
         {"C:\\Missing\\.\\Lib", "C:\\Missing\\Lib", false},
         {"C:\\users\\ana\\Júlia", "C:\\USERS\\ANA\\JÚLIA", true},
-        {"C:\\Missing\\Ação", "c:\\missing\\AÇÃO", true},  // case beyond ASCII, also for missing folders
+        {"C:\\Missing\\Ação", "c:\\missing\\AÇÃO", true}, // case beyond ASCII, also for missing folders
         {"$(BDS)\\lib", "$(bds)\\LIB", true},
         {"C:\\Comps\\Lib", "C:\\Comps\\Lib2", false},
-        {"C:\\Comps\\Lib", "C:\\Comps\\Lib\\", true},      // one trailing backslash names the same folder
-        {"C:\\Tarvix\\D37", "c:\\tarvix\\d37\\", true},    // ... also for a folder that does not exist yet
-        {"C:\\", "c:\\", true},                          // a drive root keeps its backslash
+        {"C:\\Comps\\Lib", "C:\\Comps\\Lib\\", true},   // one trailing backslash names the same folder
+        {"C:\\Tarvix\\D37", "c:\\tarvix\\d37\\", true}, // ... also for a folder that does not exist yet
+        {"C:\\", "c:\\", true},                         // a drive root keeps its backslash
         {"C:\\Comps", "C:\\Comps\\Lib\\", false},
         {"", "", true},
     };

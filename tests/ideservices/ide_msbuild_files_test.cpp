@@ -20,10 +20,12 @@ namespace {
 const char* const kFramework = "C:\\windows\\Microsoft.NET\\Framework\\";
 const char* const kUserDir = "users\\ana\\AppData\\Roaming\\Embarcadero\\BDS\\37.0\\";
 
-std::string Host(std::string_view windowsBelowC) {
+std::string Host(std::string_view windowsBelowC)
+{
     std::string r(windowsBelowC);
     for (char& c : r)
-        if (c == '\\') c = '/';
+        if (c == '\\')
+            c = '/';
     return r;
 }
 
@@ -31,11 +33,11 @@ class MsBuildFiles : public ::testing::Test {
 protected:
     MsBuildFiles() : System((Prepare(), Prefix.path())), Scope(System) {}
 
-    void Prepare() {
-        Prefix.writeHive("system.reg",
-                         "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion] 1700000000\n"
-                         "\"ProgramFilesDir\"=\"C:\\\\Program Files\"\n"
-                         "\"ProgramFilesDir (x86)\"=\"C:\\\\Program Files (x86)\"\n");
+    void Prepare()
+    {
+        Prefix.writeHive("system.reg", "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion] 1700000000\n"
+                                       "\"ProgramFilesDir\"=\"C:\\\\Program Files\"\n"
+                                       "\"ProgramFilesDir (x86)\"=\"C:\\\\Program Files (x86)\"\n");
         // Three runtimes; the oldest has no MSBuild.exe.
         Prefix.mkdirC("windows/Microsoft.NET/Framework/v2.0.50727");
         Prefix.writeC("windows/Microsoft.NET/Framework/v3.5/MSBuild.exe", "MZ");
@@ -43,7 +45,8 @@ protected:
     }
 
     // Writes a file below C:\ and returns its Windows path.
-    std::string WriteC(std::string_view belowC, std::string_view bytes) {
+    std::string WriteC(std::string_view belowC, std::string_view bytes)
+    {
         Prefix.writeC(Host(belowC), bytes);
         return "C:\\" + std::string(belowC);
     }
@@ -55,7 +58,8 @@ protected:
     platform::ScopedCurrentSystem Scope;
 };
 
-TEST_F(MsBuildFiles, InitSetsReservedAndEnvironmentProperties) {
+TEST_F(MsBuildFiles, InitSetsReservedAndEnvironmentProperties)
+{
     const std::string file = WriteC(std::string(kUserDir) + "EnvOptions.proj", test::MsBuildProject(""));
     ::setenv("TARVIX_MSBUILD_ROOT", "C:\\IDE", 1);
     ::setenv("TARVIX_MSBUILD_BIN", "%TARVIX_MSBUILD_ROOT%\\bin", 1);
@@ -86,7 +90,8 @@ TEST_F(MsBuildFiles, InitSetsReservedAndEnvironmentProperties) {
     const TIdeMsBuildPropertyList& env = parser.Properties().EnvironmentProperties();
     EXPECT_EQ(env.Values("TARVIX_MSBUILD_BIN"), "C:\\IDE\\bin");
     EXPECT_EQ(env.Values("SystemRoot"), "C:\\windows");
-    for (int i = 0; i < env.Count(); ++i) EXPECT_FALSE(env.Names(i).empty());
+    for (int i = 0; i < env.Count(); ++i)
+        EXPECT_FALSE(env.Names(i).empty());
 
     // A working folder, when set, is the startup folder.
     parser.SetWorkingDirectory("D:\\work\\");
@@ -94,7 +99,8 @@ TEST_F(MsBuildFiles, InitSetsReservedAndEnvironmentProperties) {
     EXPECT_EQ(r.Values("MSBuildStartupDirectory"), "D:\\work");
 }
 
-TEST_F(MsBuildFiles, WithoutMsBuildExeTheReservedPropertiesCannotBeSet) {
+TEST_F(MsBuildFiles, WithoutMsBuildExeTheReservedPropertiesCannotBeSet)
+{
     const std::string file = WriteC("p.proj", test::MsBuildProject(""));
     std::filesystem::remove(Prefix.driveC() / "windows/Microsoft.NET/Framework/v3.5/MSBuild.exe");
     std::filesystem::remove(Prefix.driveC() / "windows/Microsoft.NET/Framework/v4.0.30319/MSBuild.exe");
@@ -110,7 +116,8 @@ TEST_F(MsBuildFiles, WithoutMsBuildExeTheReservedPropertiesCannotBeSet) {
     EXPECT_THROW(parser.InitReservedProperties(), EIdeMsBuildError);
 }
 
-TEST_F(MsBuildFiles, ImportsResolveAgainstTheirOwnFileAndSeeTheirOwnThisFile) {
+TEST_F(MsBuildFiles, ImportsResolveAgainstTheirOwnFileAndSeeTheirOwnThisFile)
+{
     const std::string main = WriteC("proj\\app\\Main.proj", test::MsBuildProject(R"x(
   <PropertyGroup><Before>$(MSBuildThisFile)</Before></PropertyGroup>
   <Import Project="..\common\.\Shared.props"/>
@@ -134,7 +141,8 @@ TEST_F(MsBuildFiles, ImportsResolveAgainstTheirOwnFileAndSeeTheirOwnThisFile) {
     EXPECT_EQ(parser.CurrentFileName(), main);
 }
 
-TEST_F(MsBuildFiles, AMissingImportRaisesTheFileError) {
+TEST_F(MsBuildFiles, AMissingImportRaisesTheFileError)
+{
     const std::string main = WriteC("proj\\Main.proj", test::MsBuildProject("<Import Project=\"Missing.props\"/>"));
     TIdeMsBuildParser parser(main);
     try {
@@ -146,7 +154,8 @@ TEST_F(MsBuildFiles, AMissingImportRaisesTheFileError) {
     EXPECT_THROW(TIdeMsBuildParser("C:\\proj\\Nowhere.proj"), platform::FileError);
 }
 
-TEST_F(MsBuildFiles, ExistsLooksRelativeToTheFileBeingEvaluated) {
+TEST_F(MsBuildFiles, ExistsLooksRelativeToTheFileBeingEvaluated)
+{
     WriteC("proj\\lib\\unit.dcu", "x");
     const std::string main = WriteC("proj\\Main.proj", test::MsBuildProject(""));
     TIdeMsBuildParser parser(main);
@@ -161,7 +170,8 @@ TEST_F(MsBuildFiles, ExistsLooksRelativeToTheFileBeingEvaluated) {
         EXPECT_EQ(parser.ParseCondition(c.condition), c.expected) << c.condition;
 }
 
-TEST_F(MsBuildFiles, RegistryPropertiesAreReadFromTheRegistry) {
+TEST_F(MsBuildFiles, RegistryPropertiesAreReadFromTheRegistry)
+{
     Prefix.writeHive("system.reg",
                      "[Software\\\\Embarcadero\\\\BDS\\\\37.0] 1700000000\n"
                      "@=\"default text\"\n"
@@ -184,7 +194,8 @@ TEST_F(MsBuildFiles, RegistryPropertiesAreReadFromTheRegistry) {
     EXPECT_THROW(parser.EvaluateString("$(registry:HKEY_CURRENT_USER\\Software\\Nothing@X)"), EIdeMsBuildError);
 }
 
-TEST_F(MsBuildFiles, AnAnsiFileIsReadInTheSystemCodePageAndWrittenBackSo) {
+TEST_F(MsBuildFiles, AnAnsiFileIsReadInTheSystemCodePageAndWrittenBackSo)
+{
     const std::string bytes = "<Project><PropertyGroup><P>S\xE3o Paulo</P></PropertyGroup></Project>";
     const std::string file = WriteC("ansi.proj", bytes);
     TIdeMsBuildParser parser(file);
@@ -198,7 +209,8 @@ TEST_F(MsBuildFiles, AnAnsiFileIsReadInTheSystemCodePageAndWrittenBackSo) {
 
 // --- Save with backup ---
 
-TEST_F(MsBuildFiles, SaveWithBackupReplacesTheFileAndRemovesTheCopy) {
+TEST_F(MsBuildFiles, SaveWithBackupReplacesTheFileAndRemovesTheCopy)
+{
     const std::string file = WriteC("opts\\EnvOptions.proj", "old");
     WriteC("opts\\EnvOptions.proj.bak", "stale copy of an earlier run");
     std::string seenBak;
@@ -212,7 +224,8 @@ TEST_F(MsBuildFiles, SaveWithBackupReplacesTheFileAndRemovesTheCopy) {
     EXPECT_FALSE(ExistsC("opts\\EnvOptions.proj.bak"));
 }
 
-TEST_F(MsBuildFiles, AFailedSaveLeavesTheOldFileAndNoCopy) {
+TEST_F(MsBuildFiles, AFailedSaveLeavesTheOldFileAndNoCopy)
+{
     const std::string old = test::MsBuildProject("<PropertyGroup><P>old</P></PropertyGroup>");
     const std::string file = WriteC("opts\\EnvOptions.proj", old);
     EXPECT_THROW(SaveWithBackup(file,
@@ -232,7 +245,8 @@ TEST_F(MsBuildFiles, AFailedSaveLeavesTheOldFileAndNoCopy) {
     EXPECT_FALSE(ExistsC("opts\\EnvOptions.proj.bak"));
 }
 
-TEST_F(MsBuildFiles, NothingIsWrittenWhenThePreviousFileCannotBeSetAside) {
+TEST_F(MsBuildFiles, NothingIsWrittenWhenThePreviousFileCannotBeSetAside)
+{
     const std::string file = WriteC("opts\\EnvOptions.proj", "old");
     Prefix.mkdirC("opts/EnvOptions.proj.bak/in the way"); // a folder where the copy should go
     bool saved = false;
@@ -241,7 +255,8 @@ TEST_F(MsBuildFiles, NothingIsWrittenWhenThePreviousFileCannotBeSetAside) {
     EXPECT_EQ(ReadC("opts\\EnvOptions.proj"), "old");
 }
 
-TEST_F(MsBuildFiles, ANewFileIsWrittenWithoutCopyAndRemovedWhenTheSaveFails) {
+TEST_F(MsBuildFiles, ANewFileIsWrittenWithoutCopyAndRemovedWhenTheSaveFails)
+{
     const std::string file = "C:\\opts\\New.proj";
     Prefix.mkdirC("opts");
     SaveWithBackup(file, [&] { platform::current().files().writeFile(file, "first"); });
@@ -260,23 +275,24 @@ TEST_F(MsBuildFiles, ANewFileIsWrittenWithoutCopyAndRemovedWhenTheSaveFails) {
 
 // --- Reading and writing options the way the installation does ---
 
-const std::string kEnvOptions = test::MsBuildProject(
-    "<PropertyGroup><AutoSave>1</AutoSave></PropertyGroup>"
-    "<PropertyGroup Condition=\"'$(Platform)'=='Win32'\">"
-    "<DelphiLibraryPath>$(BDSLIB)\\$(Platform)\\release;$(BDS)\\Imports</DelphiLibraryPath>"
-    "<DelphiDCPOutput>$(BDSCOMMONDIR)\\Dcp</DelphiDCPOutput></PropertyGroup>"
-    "<PropertyGroup Condition=\"'$(Platform)'=='Win64'\">"
-    "<DelphiLibraryPath>$(BDSLIB)\\$(Platform)\\release</DelphiLibraryPath></PropertyGroup>");
+const std::string kEnvOptions =
+    test::MsBuildProject("<PropertyGroup><AutoSave>1</AutoSave></PropertyGroup>"
+                         "<PropertyGroup Condition=\"'$(Platform)'=='Win32'\">"
+                         "<DelphiLibraryPath>$(BDSLIB)\\$(Platform)\\release;$(BDS)\\Imports</DelphiLibraryPath>"
+                         "<DelphiDCPOutput>$(BDSCOMMONDIR)\\Dcp</DelphiDCPOutput></PropertyGroup>"
+                         "<PropertyGroup Condition=\"'$(Platform)'=='Win64'\">"
+                         "<DelphiLibraryPath>$(BDSLIB)\\$(Platform)\\release</DelphiLibraryPath></PropertyGroup>");
 
 // environment.proj, which the IDE writes beside it, defines the IDE's variables.
-const std::string kEnvironmentProj = test::MsBuildProject(
-    "<PropertyGroup><BDSLIB>$(BDS)\\lib</BDSLIB>"
-    "<BDSCOMMONDIR>C:\\users\\Public\\Documents\\Embarcadero\\Studio\\37.0</BDSCOMMONDIR>"
-    "<DelphiBrowsingPath>$(BDS)\\source\\rtl</DelphiBrowsingPath></PropertyGroup>");
+const std::string kEnvironmentProj =
+    test::MsBuildProject("<PropertyGroup><BDSLIB>$(BDS)\\lib</BDSLIB>"
+                         "<BDSCOMMONDIR>C:\\users\\Public\\Documents\\Embarcadero\\Studio\\37.0</BDSCOMMONDIR>"
+                         "<DelphiBrowsingPath>$(BDS)\\source\\rtl</DelphiBrowsingPath></PropertyGroup>");
 
 class EnvOptions : public MsBuildFiles {
 protected:
-    EnvOptions() {
+    EnvOptions()
+    {
         // The installer's own process knows BDS from elsewhere; the installation's value is the one to use.
         ::setenv("BDS", "C:\\Elsewhere", 1);
         ::setenv("TARVIX_MSBUILD_KEEP", "host", 1);
@@ -287,14 +303,16 @@ protected:
                                      {"BDSCOMMONDIR", "C:\\users\\Public\\Documents\\Embarcadero\\Studio\\37.0"}};
         File.PlatformName = "Win32";
     }
-    ~EnvOptions() override {
+    ~EnvOptions() override
+    {
         ::unsetenv("BDS");
         ::unsetenv("TARVIX_MSBUILD_KEEP");
     }
     TIdeEnvOptionsFile File;
 };
 
-TEST_F(EnvOptions, ReadGivesEvaluatedAndRawValuesForThePlatform) {
+TEST_F(EnvOptions, ReadGivesEvaluatedAndRawValuesForThePlatform)
+{
     // BDS is in the process environment too; the installation's value replaces it.
     EXPECT_EQ(ReadMsBuildEnvOption(File, "DelphiLibraryPath", false), "C:\\IDE\\lib\\Win32\\release;C:\\IDE\\Imports");
     EXPECT_EQ(ReadMsBuildEnvOption(File, "DelphiLibraryPath", true), "$(BDSLIB)\\$(Platform)\\release;$(BDS)\\Imports");
@@ -307,7 +325,8 @@ TEST_F(EnvOptions, ReadGivesEvaluatedAndRawValuesForThePlatform) {
     EXPECT_EQ(ReadMsBuildEnvOption(File, "DelphiLibraryPath", false), "");
 }
 
-TEST_F(EnvOptions, ReadMergesOnlyVariablesTheProcessHas) {
+TEST_F(EnvOptions, ReadMergesOnlyVariablesTheProcessHas)
+{
     File.EnvironmentVariables.push_back({"OnlyInInstallation", "x"});
     File.EnvironmentVariables.push_back({"TARVIX_MSBUILD_KEEP", ""});
     WriteC(std::string(kUserDir) + "environment.proj",
@@ -316,14 +335,16 @@ TEST_F(EnvOptions, ReadMergesOnlyVariablesTheProcessHas) {
     EXPECT_EQ(ReadMsBuildEnvOption(File, "Probe", false), "[][host]");
 }
 
-TEST_F(EnvOptions, APropertyOfEnvironmentProjHasAValueButNoRawText) {
+TEST_F(EnvOptions, APropertyOfEnvironmentProjHasAValueButNoRawText)
+{
     EXPECT_EQ(ReadMsBuildEnvOption(File, "DelphiBrowsingPath", false), "C:\\IDE\\source\\rtl");
     EXPECT_EQ(ReadMsBuildEnvOption(File, "DelphiBrowsingPath", true), "");
     File.EnvironmentProjFileName = "C:\\nowhere\\environment.proj"; // a missing environment.proj is not imported
     EXPECT_EQ(ReadMsBuildEnvOption(File, "DelphiBrowsingPath", false), "");
 }
 
-TEST_F(EnvOptions, WriteChangesTheActiveElementAndRewritesTheFile) {
+TEST_F(EnvOptions, WriteChangesTheActiveElementAndRewritesTheFile)
+{
     WriteMsBuildEnvOption(File, "DelphiLibraryPath",
                           "$(BDSLIB)\\$(Platform)\\release;$(BDS)\\Imports;C:\\Morvane\\TarvixComps\\D37");
     WriteMsBuildEnvOption(File, "DelphiBrowsingPath", "$(BDS)\\source\\rtl;C:\\Morvane\\TarvixComps\\D37");

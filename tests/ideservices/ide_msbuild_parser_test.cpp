@@ -17,9 +17,11 @@ const std::string kPlatformGroups = MsBuildProject(
     "<PropertyGroup><DelphiLibraryPath>A</DelphiLibraryPath></PropertyGroup>"
     "<PropertyGroup Condition=\"'$(Platform)'=='Win32'\"><DelphiLibraryPath>B</DelphiLibraryPath></PropertyGroup>");
 
-std::unique_ptr<TIdeMsBuildParser> ParsedFor(const std::string& xml, const std::string& platform) {
+std::unique_ptr<TIdeMsBuildParser> ParsedFor(const std::string& xml, const std::string& platform)
+{
     auto parser = MsBuildFromText(xml);
-    if (!platform.empty()) parser->Properties().GlobalProperties().SetValues("Platform", platform);
+    if (!platform.empty())
+        parser->Properties().GlobalProperties().SetValues("Platform", platform);
     parser->Parse();
     return parser;
 }
@@ -31,7 +33,8 @@ struct PlatformCase {
 
 class PlatformGroups : public ::testing::TestWithParam<PlatformCase> {};
 
-TEST_P(PlatformGroups, TheGroupActiveForThePlatformGivesEvaluatedAndRawValue) {
+TEST_P(PlatformGroups, TheGroupActiveForThePlatformGivesEvaluatedAndRawValue)
+{
     auto parser = ParsedFor(kPlatformGroups, GetParam().platform);
     EXPECT_EQ(parser->Properties().Values("DelphiLibraryPath"), GetParam().expected);
     EXPECT_EQ(parser->GetRawValue("delphilibrarypath"), GetParam().expected);
@@ -42,7 +45,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, PlatformGroups,
                                            // the comparison is exact: "win32" is another platform
                                            PlatformCase{"win32", "A"}, PlatformCase{"", "A"}));
 
-TEST(RawValues, SetRawValueChangesTheElementActiveForThePlatform) {
+TEST(RawValues, SetRawValueChangesTheElementActiveForThePlatform)
+{
     auto parser = ParsedFor(kPlatformGroups, "Win32");
     parser->SetRawValue("DelphiLibraryPath", "B;C:\\Lib");
     pugi::xml_node root = parser->Xml().document_element();
@@ -58,17 +62,19 @@ TEST(RawValues, SetRawValueChangesTheElementActiveForThePlatform) {
     EXPECT_STREQ(win64->Xml().document_element().child("PropertyGroup").child("DelphiLibraryPath").text().get(), "X");
 }
 
-TEST(RawValues, RawTextKeepsReferencesAndEntitiesAreDecoded) {
-    auto parser = ParsedFor(
-        MsBuildProject("<PropertyGroup><BDSLIB>C:\\IDE\\lib</BDSLIB>"
-                       "<DelphiLibraryPath>$(BDSLIB)\\$(Platform)\\release;a&amp;b&#59;c</DelphiLibraryPath>"
-                       "</PropertyGroup>"),
-        "Win32");
+TEST(RawValues, RawTextKeepsReferencesAndEntitiesAreDecoded)
+{
+    auto parser =
+        ParsedFor(MsBuildProject("<PropertyGroup><BDSLIB>C:\\IDE\\lib</BDSLIB>"
+                                 "<DelphiLibraryPath>$(BDSLIB)\\$(Platform)\\release;a&amp;b&#59;c</DelphiLibraryPath>"
+                                 "</PropertyGroup>"),
+                  "Win32");
     EXPECT_EQ(parser->GetRawValue("DelphiLibraryPath"), "$(BDSLIB)\\$(Platform)\\release;a&b;c");
     EXPECT_EQ(parser->Properties().Values("DelphiLibraryPath"), "C:\\IDE\\lib\\Win32\\release;a&b;c");
 }
 
-TEST(RawValues, PropertiesWithoutAnElementOfTheMainFileHaveNoRawValue) {
+TEST(RawValues, PropertiesWithoutAnElementOfTheMainFileHaveNoRawValue)
+{
     auto parser = MsBuildFromText(MsBuildProject("<PropertyGroup><InFile>x</InFile></PropertyGroup>"));
     parser->Properties().ReservedProperties().Add("MSBuildNodeCount", "1");
     parser->Properties().GlobalProperties().Add("Platform", "Win32");
@@ -81,7 +87,8 @@ TEST(RawValues, PropertiesWithoutAnElementOfTheMainFileHaveNoRawValue) {
     EXPECT_EQ(parser->GetRawValue("InFile"), "x");
 }
 
-TEST(RawValues, AnEmptyPropertyIsRemovedSoSetRawValueAppendsANewElement) {
+TEST(RawValues, AnEmptyPropertyIsRemovedSoSetRawValueAppendsANewElement)
+{
     auto parser = ParsedFor(MsBuildProject("<PropertyGroup><Other>1</Other></PropertyGroup>"
                                            "<PropertyGroup><P>value</P><P></P></PropertyGroup>"),
                             "Win32");
@@ -98,7 +105,8 @@ TEST(RawValues, AnEmptyPropertyIsRemovedSoSetRawValueAppendsANewElement) {
     EXPECT_TRUE(second.last_child().text().empty());
 }
 
-TEST(RawValues, ALaterDefinitionInTheMainFileTakesOverTheAttachment) {
+TEST(RawValues, ALaterDefinitionInTheMainFileTakesOverTheAttachment)
+{
     auto parser = ParsedFor(MsBuildProject("<PropertyGroup><P>one</P></PropertyGroup>"
                                            "<PropertyGroup Condition=\"false\"><P>skipped</P></PropertyGroup>"
                                            "<PropertyGroup><P Condition=\"'a'=='b'\">not this</P><P>two</P>"
@@ -109,7 +117,8 @@ TEST(RawValues, ALaterDefinitionInTheMainFileTakesOverTheAttachment) {
     EXPECT_STREQ(parser->Xml().document_element().last_child().last_child().text().get(), "three");
 }
 
-TEST(RawValues, SettingEmptyRawTextLeavesAnEmptyElement) {
+TEST(RawValues, SettingEmptyRawTextLeavesAnEmptyElement)
+{
     auto parser = ParsedFor(MsBuildProject("<PropertyGroup><P>one<!--note--></P></PropertyGroup>"), "");
     parser->SetRawValue("P", "");
     pugi::xml_node p = parser->Xml().document_element().child("PropertyGroup").child("P");
@@ -118,7 +127,8 @@ TEST(RawValues, SettingEmptyRawTextLeavesAnEmptyElement) {
     EXPECT_FALSE(p.first_child().next_sibling());
 }
 
-TEST(RawValues, SetRawValueNeedsAPropertyGroupAndAUsableName) {
+TEST(RawValues, SetRawValueNeedsAPropertyGroupAndAUsableName)
+{
     auto noGroup = ParsedFor(MsBuildProject("<ItemGroup/>"), "");
     try {
         noGroup->SetRawValue("DelphiLibraryPath", "x");
@@ -133,7 +143,8 @@ TEST(RawValues, SetRawValueNeedsAPropertyGroupAndAUsableName) {
     EXPECT_FALSE(parser->Xml().document_element().child("PropertyGroup").first_child());
 }
 
-TEST(RawValues, TheFirstPropertyGroupIsTheFirstOfTheMainFileWhateverItsCondition) {
+TEST(RawValues, TheFirstPropertyGroupIsTheFirstOfTheMainFileWhateverItsCondition)
+{
     auto parser = ParsedFor(MsBuildProject("<Choose><When Condition=\"true\"><PropertyGroup><A>1</A></PropertyGroup>"
                                            "</When></Choose>"
                                            "<PropertyGroup Condition=\"'$(Platform)'=='Win64'\"/>"
@@ -145,10 +156,11 @@ TEST(RawValues, TheFirstPropertyGroupIsTheFirstOfTheMainFileWhateverItsCondition
     EXPECT_STREQ(groups.child("New").text().get(), "v");
 }
 
-TEST(Evaluation, ReferencesToEnvironmentAndUndefinedProperties) {
-    auto parser = MsBuildFromText(MsBuildProject(
-        "<PropertyGroup><Lib>$(BDS)\\lib</Lib><None>[$(NotDefinedAnywhere)]</None><Hex>0x1F</Hex>"
-        "<HexRef>$(HexText)</HexRef><Text>0xGG</Text></PropertyGroup>"));
+TEST(Evaluation, ReferencesToEnvironmentAndUndefinedProperties)
+{
+    auto parser = MsBuildFromText(
+        MsBuildProject("<PropertyGroup><Lib>$(BDS)\\lib</Lib><None>[$(NotDefinedAnywhere)]</None><Hex>0x1F</Hex>"
+                       "<HexRef>$(HexText)</HexRef><Text>0xGG</Text></PropertyGroup>"));
     parser->Properties().EnvironmentProperties().Add("BDS", "C:\\Program Files (x86)\\Embarcadero\\Studio\\37.0");
     parser->Properties().EnvironmentProperties().Add("HexText", "0x10");
     parser->Parse();
@@ -159,13 +171,15 @@ TEST(Evaluation, ReferencesToEnvironmentAndUndefinedProperties) {
     EXPECT_EQ(parser->Properties().Values("Text"), "0xGG");
 }
 
-TEST(Evaluation, PropertiesBuildOnEarlierDefinitions) {
+TEST(Evaluation, PropertiesBuildOnEarlierDefinitions)
+{
     auto parser = ParsedFor(MsBuildProject("<PropertyGroup><P>a</P><P>$(P);b</P><P>$(p);c</P></PropertyGroup>"), "");
     EXPECT_EQ(parser->Properties().Values("P"), "a;b;c");
     EXPECT_EQ(parser->GetRawValue("P"), "$(p);c");
 }
 
-TEST(Evaluation, AFileValueOverridesTheEnvironmentButNotAGlobal) {
+TEST(Evaluation, AFileValueOverridesTheEnvironmentButNotAGlobal)
+{
     auto parser = MsBuildFromText(MsBuildProject("<PropertyGroup><BDS>D:\\Mine</BDS><Platform>Win64</Platform>"
                                                  "</PropertyGroup>"));
     parser->Properties().EnvironmentProperties().Add("BDS", "C:\\IDE");
@@ -183,11 +197,12 @@ struct ExpandCase {
 
 class Expansion : public ::testing::TestWithParam<ExpandCase> {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         parser = MsBuildFromText(MsBuildProject(""));
         auto& env = parser->Properties().EnvironmentProperties();
         env.Add("A", "1");
-        env.Add("B", "$(A)2");   // a value that holds a reference is expanded too
+        env.Add("B", "$(A)2"); // a value that holds a reference is expanded too
         env.Add("Name", "A");
         env.Add("Paren", "x)y");
         env.Add("Weird.Name-1", "w");
@@ -195,27 +210,28 @@ protected:
     std::unique_ptr<TIdeMsBuildParser> parser;
 };
 
-TEST_P(Expansion, Expands) {
+TEST_P(Expansion, Expands)
+{
     EXPECT_EQ(parser->EvaluateString(GetParam().text), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Expansion,
-    ::testing::Values(ExpandCase{"plain text", "plain text"}, ExpandCase{"$(A)", "1"},
-                      ExpandCase{"$(a)-$(A)-$(a)", "1-1-1"}, ExpandCase{"$(B)", "12"},
-                      ExpandCase{"$($(Name))", "1"},             // the inner reference goes first
-                      ExpandCase{"$(Paren)", "x)y"},             // values are not scanned for the closing ")"
-                      ExpandCase{"$(Weird.Name-1)", "w"}, ExpandCase{"$()", ""}, ExpandCase{"$(Missing)", ""},
-                      ExpandCase{"$(A", "$(A"},                  // no ")": left alone
-                      ExpandCase{"$(A) $(", "1 $("},
-                      ExpandCase{"$(A.Replace('1', ')'))z", "z"}, // a property function: ignored
-                      ExpandCase{"$([System.IO.Path]::Combine('a','b'))", ""},
-                      ExpandCase{"[@(Compile)]", "[]"},           // item lists are empty
-                      ExpandCase{"@(A->'%(FullPath)')", ""}, ExpandCase{"0x$(A)F", "31"},
-                      ExpandCase{"0xFFFFFFFFFFFFFFFF", "-1"}, ExpandCase{"0x", "0x"},
-                      ExpandCase{"0X1F", "0X1F"}));
+INSTANTIATE_TEST_SUITE_P(Cases, Expansion,
+                         ::testing::Values(ExpandCase{"plain text", "plain text"}, ExpandCase{"$(A)", "1"},
+                                           ExpandCase{"$(a)-$(A)-$(a)", "1-1-1"}, ExpandCase{"$(B)", "12"},
+                                           ExpandCase{"$($(Name))", "1"}, // the inner reference goes first
+                                           ExpandCase{"$(Paren)", "x)y"}, // values are not scanned for the closing ")"
+                                           ExpandCase{"$(Weird.Name-1)", "w"}, ExpandCase{"$()", ""},
+                                           ExpandCase{"$(Missing)", ""}, ExpandCase{"$(A", "$(A"}, // no ")": left alone
+                                           ExpandCase{"$(A) $(", "1 $("},
+                                           ExpandCase{"$(A.Replace('1', ')'))z", "z"}, // a property function: ignored
+                                           ExpandCase{"$([System.IO.Path]::Combine('a','b'))", ""},
+                                           ExpandCase{"[@(Compile)]", "[]"}, // item lists are empty
+                                           ExpandCase{"@(A->'%(FullPath)')", ""}, ExpandCase{"0x$(A)F", "31"},
+                                           ExpandCase{"0xFFFFFFFFFFFFFFFF", "-1"}, ExpandCase{"0x", "0x"},
+                                           ExpandCase{"0X1F", "0X1F"}));
 
-TEST(Evaluation, FunctionPropertiesRaiseWhenNotIgnored) {
+TEST(Evaluation, FunctionPropertiesRaiseWhenNotIgnored)
+{
     auto parser = MsBuildFromText(MsBuildProject(""));
     parser->SetIgnoreFunctionProperties(false);
     try {
@@ -231,7 +247,8 @@ TEST(Evaluation, FunctionPropertiesRaiseWhenNotIgnored) {
     EXPECT_EQ(parser->EvaluateString("a$(X.Trim())"), "a<X.Trim()>");
 }
 
-TEST(Evaluation, SelfReferencingExpansionStopsWithAnError) {
+TEST(Evaluation, SelfReferencingExpansionStopsWithAnError)
+{
     for (const char* value : {"$(Loop)", "x$(Loop)", "$(Loop)$(Loop)", "$(Other)"}) {
         auto parser = MsBuildFromText(MsBuildProject(""));
         parser->Properties().EnvironmentProperties().Add("Loop", value);
@@ -247,7 +264,8 @@ TEST(Evaluation, SelfReferencingExpansionStopsWithAnError) {
     }
 }
 
-TEST(Evaluation, ManyDistinctReferencesAreNotMistakenForALoop) {
+TEST(Evaluation, ManyDistinctReferencesAreNotMistakenForALoop)
+{
     auto parser = MsBuildFromText(MsBuildProject(""));
     std::string text, expected;
     for (int i = 0; i < 500; ++i) {
@@ -258,7 +276,8 @@ TEST(Evaluation, ManyDistinctReferencesAreNotMistakenForALoop) {
     EXPECT_EQ(parser->EvaluateString(text), expected);
 }
 
-TEST(Evaluation, RegistryPropertiesNameAKnownRootKey) {
+TEST(Evaluation, RegistryPropertiesNameAKnownRootKey)
+{
     auto parser = MsBuildFromText(MsBuildProject(""));
     try {
         parser->EvaluateString("$(registry:HKEY_NOWHERE\\Software\\X@Value)");
@@ -279,7 +298,8 @@ TEST(Evaluation, RegistryPropertiesNameAKnownRootKey) {
     EXPECT_EQ(asked, (std::vector<std::string>{"HKCU|Software\\Key|", "HKEY_LOCAL_MACHINE|Software\\A B|Version"}));
 }
 
-TEST(Choose, OnlyTheFirstWhenThatHoldsApplies) {
+TEST(Choose, OnlyTheFirstWhenThatHoldsApplies)
+{
     auto parser = ParsedFor(MsBuildProject(R"(
         <Choose>
           <When Condition="'$(Platform)'=='Win32'"><PropertyGroup><P>first</P><First>1</First></PropertyGroup></When>
@@ -291,7 +311,8 @@ TEST(Choose, OnlyTheFirstWhenThatHoldsApplies) {
     EXPECT_EQ(parser->Properties().Values("Second"), "");
 }
 
-TEST(Choose, LaterWhenConditionsAreNotEvaluated) {
+TEST(Choose, LaterWhenConditionsAreNotEvaluated)
+{
     // A condition that would raise is never read once a block has applied.
     auto parser = ParsedFor(MsBuildProject(R"(<Choose><When Condition="true"><PropertyGroup><P>1</P></PropertyGroup>
         </When><When Condition="'a' &lt; 'b'"/></Choose>)"),
@@ -299,7 +320,8 @@ TEST(Choose, LaterWhenConditionsAreNotEvaluated) {
     EXPECT_EQ(parser->Properties().Values("P"), "1");
 }
 
-TEST(Choose, OtherwiseAppliesWhenNoWhenHolds) {
+TEST(Choose, OtherwiseAppliesWhenNoWhenHolds)
+{
     auto parser = ParsedFor(MsBuildProject(R"(
         <Choose>
           <When Condition="'$(Platform)'=='Win32'"><PropertyGroup><P>win32</P></PropertyGroup></When>
@@ -316,7 +338,8 @@ TEST(Choose, OtherwiseAppliesWhenNoWhenHolds) {
     EXPECT_EQ(parser->Properties().Values("Nested"), "yes");
 }
 
-TEST(Project, RootAttributesAndSkippedElements) {
+TEST(Project, RootAttributesAndSkippedElements)
+{
     std::vector<std::string> reported;
     auto parser = MsBuildFromText(R"xml(<?xml version="1.0" encoding="utf-8"?>
 <!-- options -->
@@ -344,7 +367,8 @@ TEST(Project, RootAttributesAndSkippedElements) {
     EXPECT_EQ(parser->Properties().Values("V"), "12");
 }
 
-TEST(Project, ExtraImportsAreInsertedFirstInOrder) {
+TEST(Project, ExtraImportsAreInsertedFirstInOrder)
+{
     auto parser = TIdeMsBuildParser::FromBytes(test::kEnvOptionsName, MsBuildProject("<PropertyGroup/>"),
                                                {"C:\\a.proj", "C:\\b&c.proj"}, TIdeXmlEncoding::seAuto, 65001);
     pugi::xml_node root = parser->Xml().document_element();
@@ -355,7 +379,8 @@ TEST(Project, ExtraImportsAreInsertedFirstInOrder) {
     EXPECT_STREQ(first.next_sibling().next_sibling().name(), "PropertyGroup");
 }
 
-TEST(Project, ImportsCanBeSuppliedByTheImportEvent) {
+TEST(Project, ImportsCanBeSuppliedByTheImportEvent)
+{
     auto parser = MsBuildFromText(MsBuildProject(
         "<PropertyGroup><Dir>Sub</Dir></PropertyGroup>"
         "<Import Project=\"$(Dir)\\..\\Common\\env.proj\"/>"
@@ -382,9 +407,9 @@ TEST(Project, ImportsCanBeSuppliedByTheImportEvent) {
         return kept.back().get();
     };
     parser->Parse();
-    EXPECT_EQ(asked, (std::vector<std::string>{
-                         "C:\\users\\ana\\AppData\\Roaming\\Embarcadero\\BDS\\37.0\\Common\\env.proj",
-                         "C:\\second.proj"}));
+    EXPECT_EQ(asked,
+              (std::vector<std::string>{"C:\\users\\ana\\AppData\\Roaming\\Embarcadero\\BDS\\37.0\\Common\\env.proj",
+                                        "C:\\second.proj"}));
     EXPECT_EQ(parser->Properties().Values("Main"), "yes/2");
     // Only elements of the main file carry raw values; the first group is the main file's.
     EXPECT_EQ(parser->GetRawValue("FromImport"), "");
@@ -393,7 +418,8 @@ TEST(Project, ImportsCanBeSuppliedByTheImportEvent) {
     EXPECT_EQ(parser->CurrentFileName(), test::kEnvOptionsName);
 }
 
-TEST(Project, AnImportOfItselfIsRefused) {
+TEST(Project, AnImportOfItselfIsRefused)
+{
     auto parser = MsBuildFromText(MsBuildProject("<Import Project=\"loop.proj\"/>"), "C:\\p\\loop.proj");
     pugi::xml_document same;
     same.load_string(MsBuildProject("<Import Project=\"loop.proj\"/>").c_str());
@@ -409,7 +435,8 @@ TEST(Project, AnImportOfItselfIsRefused) {
     }
 }
 
-TEST(Project, MergeEnvironmentPropertiesReplacesOnlyKnownNamesWithValues) {
+TEST(Project, MergeEnvironmentPropertiesReplacesOnlyKnownNamesWithValues)
+{
     auto parser = MsBuildFromText(MsBuildProject(""));
     auto& env = parser->Properties().EnvironmentProperties();
     env.Add("BDS", "C:\\Old");
@@ -427,7 +454,8 @@ struct ErrorCase {
 
 class ElementErrors : public ::testing::TestWithParam<ErrorCase> {};
 
-TEST_P(ElementErrors, Raise) {
+TEST_P(ElementErrors, Raise)
+{
     auto parser = MsBuildFromText(GetParam().xml);
     parser->Properties().ReservedProperties().Add("MSBuildProjectName", "EnvOptions");
     try {
@@ -456,7 +484,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "Unknown element \"Q\""},
         ErrorCase{"PropertyCData", MsBuildProject("<PropertyGroup><P><![CDATA[x]]></P></PropertyGroup>"),
                   "Unsupported child type \"CData\" in element \"P\""},
-        ErrorCase{"Reserved", MsBuildProject("<PropertyGroup><MSBuildProjectName>x</MSBuildProjectName></PropertyGroup>"),
+        ErrorCase{"Reserved",
+                  MsBuildProject("<PropertyGroup><MSBuildProjectName>x</MSBuildProjectName></PropertyGroup>"),
                   "Attempt to override or to delete a reserved MsBuild property"},
         ErrorCase{"ChooseAttribute", MsBuildProject("<Choose Condition=\"true\"/>"), "Unknown property \"Condition\""},
         ErrorCase{"WhenWithout", MsBuildProject("<Choose><When/></Choose>"), "Condition is not unique"},
@@ -466,7 +495,8 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"Otherwise", MsBuildProject("<Choose><Otherwise/><Otherwise/></Choose>"), "Multiple otherwise"},
         ErrorCase{"ChooseChild", MsBuildProject("<Choose><PropertyGroup/></Choose>"),
                   "Unknown element \"PropertyGroup\""},
-        ErrorCase{"WhenChild", MsBuildProject("<Choose><When Condition=\"true\"><Import Project=\"x\"/></When></Choose>"),
+        ErrorCase{"WhenChild",
+                  MsBuildProject("<Choose><When Condition=\"true\"><Import Project=\"x\"/></When></Choose>"),
                   "Unknown element \"Import\""},
         ErrorCase{"ImportAttribute", MsBuildProject("<Import Project=\"x\" Sdk=\"y\"/>"), "Unknown property \"Sdk\""},
         ErrorCase{"ImportGroupChild", MsBuildProject("<ImportGroup><PropertyGroup/></ImportGroup>"),
@@ -477,18 +507,21 @@ INSTANTIATE_TEST_SUITE_P(
                   "Invalid condition: end of string in condition \"@(Compile\""}),
     [](const ::testing::TestParamInfo<ErrorCase>& c) { return std::string(c.param.name); });
 
-TEST(Project, ElementNamesCompareWithExactCase) {
+TEST(Project, ElementNamesCompareWithExactCase)
+{
     EXPECT_THROW(MsBuildFromText(MsBuildProject("<propertygroup/>"))->Parse(), EIdeMsBuildError);
     EXPECT_THROW(MsBuildFromText(MsBuildProject("<PropertyGroup condition=\"true\"/>"))->Parse(), EIdeMsBuildError);
 }
 
-TEST(Project, AFalseGroupIsNotCheckedFurther) {
-    auto parser = ParsedFor(MsBuildProject("<PropertyGroup Condition=\"false\"><P Bad=\"x\"><Q/></P></PropertyGroup>"),
-                            "");
+TEST(Project, AFalseGroupIsNotCheckedFurther)
+{
+    auto parser =
+        ParsedFor(MsBuildProject("<PropertyGroup Condition=\"false\"><P Bad=\"x\"><Q/></P></PropertyGroup>"), "");
     EXPECT_EQ(parser->Properties().Count(), 0);
 }
 
-TEST(Project, MalformedXmlNamesFileLineAndColumn) {
+TEST(Project, MalformedXmlNamesFileLineAndColumn)
+{
     try {
         MsBuildFromText("<Project>\n  <PropertyGroup>\n  </Property>\n</Project>", "C:\\x.proj");
         FAIL();

@@ -10,7 +10,8 @@ namespace {
 // One property of each layer, all named "Shared" in different case, plus one private name per layer.
 class LayeredProperties : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         P.ReservedProperties().Add("MSBuildNodeCount", "1");
         P.ReservedProperties().Add("SHARED", "reserved");
         P.GlobalProperties().Add("Platform", "Win32");
@@ -24,17 +25,20 @@ protected:
     TIdeMsBuildProperties P;
 };
 
-TEST_F(LayeredProperties, CombinedListRunsThroughTheLayersInOrder) {
+TEST_F(LayeredProperties, CombinedListRunsThroughTheLayersInOrder)
+{
     ASSERT_EQ(P.Count(), 9);
     std::vector<std::string> names;
-    for (int i = 0; i < P.Count(); ++i) names.push_back(P.Names(i));
+    for (int i = 0; i < P.Count(); ++i)
+        names.push_back(P.Names(i));
     EXPECT_EQ(names, (std::vector<std::string>{"MSBuildNodeCount", "SHARED", "Platform", "Shared", "First", "shared",
                                                "Last", "BDS", "sHARED"}));
     EXPECT_EQ(P.ValueFromIndex(7), "C:\\IDE");
     EXPECT_THROW(P.Names(9), std::out_of_range);
 }
 
-TEST_F(LayeredProperties, LookupIgnoresCaseAndTheEarlierLayerHidesTheLater) {
+TEST_F(LayeredProperties, LookupIgnoresCaseAndTheEarlierLayerHidesTheLater)
+{
     EXPECT_EQ(P.IndexOfName("shared"), 1);
     EXPECT_EQ(P.Values("Shared"), "reserved");
     EXPECT_EQ(P.Values("PLATFORM"), "Win32");
@@ -50,7 +54,8 @@ TEST_F(LayeredProperties, LookupIgnoresCaseAndTheEarlierLayerHidesTheLater) {
     EXPECT_EQ(P.Values("shared"), "environment");
 }
 
-TEST_F(LayeredProperties, ReservedPropertiesCannotBeChangedOrDeleted) {
+TEST_F(LayeredProperties, ReservedPropertiesCannotBeChangedOrDeleted)
+{
     for (const char* value : {"2", ""}) {
         try {
             P.SetValues("msbuildnodecount", value);
@@ -63,7 +68,8 @@ TEST_F(LayeredProperties, ReservedPropertiesCannotBeChangedOrDeleted) {
     EXPECT_EQ(P.Values("MSBuildNodeCount"), "1");
 }
 
-TEST_F(LayeredProperties, GlobalPropertiesKeepTheirValueSilently) {
+TEST_F(LayeredProperties, GlobalPropertiesKeepTheirValueSilently)
+{
     P.SetValues("platform", "Win64");
     P.SetValues("Platform", "");
     P.Delete(2);
@@ -71,7 +77,8 @@ TEST_F(LayeredProperties, GlobalPropertiesKeepTheirValueSilently) {
     EXPECT_EQ(P.GlobalProperties().Count(), 2);
 }
 
-TEST_F(LayeredProperties, CustomPropertiesChangeInPlaceAndKeepTheirElement) {
+TEST_F(LayeredProperties, CustomPropertiesChangeInPlaceAndKeepTheirElement)
+{
     pugi::xml_document doc;
     pugi::xml_node element = doc.append_child("First");
     P.CustomProperties().SetObjects(0, element);
@@ -82,7 +89,8 @@ TEST_F(LayeredProperties, CustomPropertiesChangeInPlaceAndKeepTheirElement) {
     EXPECT_EQ(P.CustomProperties().Count(), 3);
 }
 
-TEST_F(LayeredProperties, AnEmptyValueDeletesAndAnEmptyPropertyIsUndefined) {
+TEST_F(LayeredProperties, AnEmptyValueDeletesAndAnEmptyPropertyIsUndefined)
+{
     P.SetValues("First", "");
     EXPECT_EQ(P.CustomProperties().IndexOfName("First"), -1);
     EXPECT_EQ(P.IndexOfName("First"), -1);
@@ -91,7 +99,8 @@ TEST_F(LayeredProperties, AnEmptyValueDeletesAndAnEmptyPropertyIsUndefined) {
     EXPECT_EQ(P.CustomProperties().Count(), 2);
 }
 
-TEST_F(LayeredProperties, SettingAnEnvironmentPropertyAddsACustomEntryThatHidesIt) {
+TEST_F(LayeredProperties, SettingAnEnvironmentPropertyAddsACustomEntryThatHidesIt)
+{
     P.SetValues("bds", "D:\\Other");
     EXPECT_EQ(P.Values("BDS"), "D:\\Other");
     ASSERT_EQ(P.CustomProperties().Count(), 4);
@@ -102,21 +111,24 @@ TEST_F(LayeredProperties, SettingAnEnvironmentPropertyAddsACustomEntryThatHidesI
     EXPECT_EQ(P.Values("BDS"), "C:\\IDE");
 }
 
-TEST_F(LayeredProperties, AnEmptyValueDeletesAnEnvironmentProperty) {
+TEST_F(LayeredProperties, AnEmptyValueDeletesAnEnvironmentProperty)
+{
     P.SetValues("BDS", "");
     EXPECT_EQ(P.EnvironmentProperties().IndexOfName("BDS"), -1);
     EXPECT_EQ(P.CustomProperties().Count(), 3);
     EXPECT_EQ(P.Values("BDS"), "");
 }
 
-TEST_F(LayeredProperties, ANewNameGoesToTheCustomLayer) {
+TEST_F(LayeredProperties, ANewNameGoesToTheCustomLayer)
+{
     P.SetValues("DelphiLibraryPath", "C:\\Lib");
     EXPECT_EQ(P.CustomProperties().Names(3), "DelphiLibraryPath");
     EXPECT_EQ(P.IndexOfName("delphilibrarypath"), 7);
     EXPECT_EQ(P.Count(), 10);
 }
 
-TEST(PropertyList, AssignKeepsEntriesWithEmptyValues) {
+TEST(PropertyList, AssignKeepsEntriesWithEmptyValues)
+{
     TIdeMsBuildPropertyList list;
     list.Assign({{"BDS", "C:\\IDE"}, {"EMPTY", ""}});
     EXPECT_EQ(list.Count(), 2);

@@ -10,10 +10,12 @@
 namespace tarvix {
 namespace {
 
-std::string CrLf(std::string_view text) {
+std::string CrLf(std::string_view text)
+{
     std::string r;
     for (char c : text) {
-        if (c == '\n') r += '\r';
+        if (c == '\n')
+            r += '\r';
         r += c;
     }
     return r;
@@ -47,7 +49,8 @@ const std::string kEnvOptions = CrLf(R"(<Project xmlns="http://schemas.microsoft
 </Project>
 )");
 
-std::unique_ptr<TIdeMsBuildParser> ParseEnvOptions(const std::string& bytes, const std::string& platform = "Win32") {
+std::unique_ptr<TIdeMsBuildParser> ParseEnvOptions(const std::string& bytes, const std::string& platform = "Win32")
+{
     auto parser = test::MsBuildFromText(bytes);
     auto& env = parser->Properties().EnvironmentProperties();
     env.Add("BDS", "C:\\Program Files (x86)\\Embarcadero\\Studio\\37.0");
@@ -58,13 +61,15 @@ std::unique_ptr<TIdeMsBuildParser> ParseEnvOptions(const std::string& bytes, con
     return parser;
 }
 
-TEST(Layout, AnUnchangedFileIsWrittenBackByteForByte) {
+TEST(Layout, AnUnchangedFileIsWrittenBackByteForByte)
+{
     auto parser = ParseEnvOptions(kBom + "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n" + kEnvOptions);
     // The declaration line is not written; the byte-order mark is.
     EXPECT_EQ(parser->SaveToBytes(), kBom + kEnvOptions);
 }
 
-TEST(Layout, ChangingOnePathChangesExactlyThatLine) {
+TEST(Layout, ChangingOnePathChangesExactlyThatLine)
+{
     auto parser = ParseEnvOptions(kBom + kEnvOptions);
     EXPECT_EQ(parser->Properties().Values("DelphiLibraryPath"),
               "C:\\Program Files (x86)\\Embarcadero\\Studio\\37.0\\lib\\Win32\\release;"
@@ -91,7 +96,8 @@ TEST(Layout, ChangingOnePathChangesExactlyThatLine) {
     EXPECT_EQ(parser->SaveToBytes(), kBom + expected);
 }
 
-TEST(Layout, AnyInputIsRewrittenInTheIdeLayout) {
+TEST(Layout, AnyInputIsRewrittenInTheIdeLayout)
+{
     const std::string input =
         "<?xml version='1.0' encoding='UTF-8'?>\n"
         "<!-- top -->\n"
@@ -127,40 +133,44 @@ TEST(Layout, AnyInputIsRewrittenInTheIdeLayout) {
     EXPECT_EQ(parser->GetRawValue("Apos"), "it's AB &unknown; a > b");
 }
 
-TEST(Layout, LineBreaksInsideTextBecomeCrLf) {
+TEST(Layout, LineBreaksInsideTextBecomeCrLf)
+{
     auto parser = test::MsBuildFromText(test::MsBuildProject("<PropertyGroup><P>a\r\nb\nc</P></PropertyGroup>"));
     parser->Parse();
     EXPECT_EQ(parser->GetRawValue("P"), "a\nb\nc");
     EXPECT_NE(parser->SaveToBytes().find("<P>a\r\nb\r\nc</P>\r\n"), std::string::npos);
 }
 
-TEST(Entities, DecodeAndEncode) {
+TEST(Entities, DecodeAndEncode)
+{
     struct Case {
         const char* in;
         const char* decoded;
     };
-    for (const Case& c : {Case{"a&amp;b", "a&b"}, Case{"&lt;&gt;&quot;&apos;", "<>\"'"}, Case{"&#65;&#x42;&#X43;", "ABC"},
-                          Case{"&#233;", "\xC3\xA9"}, Case{"&#x1F600;", "\xF0\x9F\x98\x80"}, Case{"& alone", "& alone"},
-                          Case{"&nbsp;", "&nbsp;"}, Case{"&#;&#x;&#0;&#xZZ;", "&#;&#x;&#0;&#xZZ;"},
-                          Case{"&amp", "&amp"}, Case{"&amp;amp;", "&amp;"}})
+    for (const Case& c :
+         {Case{"a&amp;b", "a&b"}, Case{"&lt;&gt;&quot;&apos;", "<>\"'"}, Case{"&#65;&#x42;&#X43;", "ABC"},
+          Case{"&#233;", "\xC3\xA9"}, Case{"&#x1F600;", "\xF0\x9F\x98\x80"}, Case{"& alone", "& alone"},
+          Case{"&nbsp;", "&nbsp;"}, Case{"&#;&#x;&#0;&#xZZ;", "&#;&#x;&#0;&#xZZ;"}, Case{"&amp", "&amp"},
+          Case{"&amp;amp;", "&amp;"}})
         EXPECT_EQ(ide::DecodeXmlEntities(c.in), c.decoded) << c.in;
     EXPECT_EQ(ide::EncodeXmlText("a&b<c>d\"e'f"), "a&amp;b&lt;c&gt;d\"e'f");
 }
 
-TEST(Encodings, EncodingNamesToCodePages) {
+TEST(Encodings, EncodingNamesToCodePages)
+{
     struct Case {
         const char* name;
         uint32_t codePage;
     };
     for (const Case& c : {Case{"utf-8", 65001}, Case{"UTF-8", 65001}, Case{"utf-16", 1200}, Case{"UTF-16BE", 1201},
                           Case{"windows-1252", 1252}, Case{"Windows-1251", 1251}, Case{"iso-8859-1", 28591},
-                          Case{"ISO-8859-15", 28605}, Case{"us-ascii", 20127}, Case{"cp437", 437},
-                          Case{"ibm850", 850}, Case{"shift_jis", 932}, Case{"klingon", 0}, Case{"windows-", 0},
-                          Case{"iso-8859-99", 0}})
+                          Case{"ISO-8859-15", 28605}, Case{"us-ascii", 20127}, Case{"cp437", 437}, Case{"ibm850", 850},
+                          Case{"shift_jis", 932}, Case{"klingon", 0}, Case{"windows-", 0}, Case{"iso-8859-99", 0}})
         EXPECT_EQ(ide::CodePageFromEncodingName(c.name), c.codePage) << c.name;
 }
 
-TEST(Encodings, DeclaredEncodingIsFoundInTheDeclarationOnly) {
+TEST(Encodings, DeclaredEncodingIsFoundInTheDeclarationOnly)
+{
     EXPECT_EQ(ide::DeclaredEncoding("<?xml version=\"1.0\" encoding=\"windows-1252\"?><a/>"), "windows-1252");
     EXPECT_EQ(ide::DeclaredEncoding("\r\n<?xml version='1.0' encoding = 'utf-16' standalone='yes'?>"), "utf-16");
     EXPECT_EQ(ide::DeclaredEncoding("<?xml version=\"1.0\"?><a encoding=\"x\"/>"), "");
@@ -185,17 +195,21 @@ class Encodings : public ::testing::TestWithParam<EncodingCase> {};
 
 const std::string kBody = "<Project><PropertyGroup><P>caf\xC3\xA9</P></PropertyGroup></Project>";
 
-std::string Utf16Le(std::string_view utf8) {
+std::string Utf16Le(std::string_view utf8)
+{
     return platform::utf16leBytes(platform::utf8ToUtf16(utf8));
 }
 
-std::string Utf16Be(std::string_view utf8) {
+std::string Utf16Be(std::string_view utf8)
+{
     std::string le = Utf16Le(utf8);
-    for (std::size_t i = 0; i + 1 < le.size(); i += 2) std::swap(le[i], le[i + 1]);
+    for (std::size_t i = 0; i + 1 < le.size(); i += 2)
+        std::swap(le[i], le[i + 1]);
     return le;
 }
 
-TEST_P(Encodings, TextIsReadAndTheSaveEncodingChosen) {
+TEST_P(Encodings, TextIsReadAndTheSaveEncodingChosen)
+{
     const EncodingCase& c = GetParam();
     TIdeXmlTextInfo info =
         ide::DecodeXmlBytes(c.bytes, TIdeXmlEncoding::seAuto, 0, c.askAnsi ? kAnsi1252 : kNoAnsi, "f.proj");
@@ -224,11 +238,12 @@ INSTANTIATE_TEST_SUITE_P(
         EncodingCase{"AnsiUndeclared", "<Project><PropertyGroup><P>caf\xE9</P></PropertyGroup></Project>", 1252, 1252,
                      true},
         // The declaration names the encoding to write; the mark decides how the file is read.
-        EncodingCase{"BomAndOtherDeclaration", "\xFF\xFE" + Utf16Le("<?xml version=\"1.0\" encoding=\"utf-8\"?>" + kBody),
-                     1200, 65001, false}),
+        EncodingCase{"BomAndOtherDeclaration",
+                     "\xFF\xFE" + Utf16Le("<?xml version=\"1.0\" encoding=\"utf-8\"?>" + kBody), 1200, 65001, false}),
     [](const ::testing::TestParamInfo<EncodingCase>& c) { return std::string(c.param.name); });
 
-TEST(Encodings, UnknownEncodingNamesAreRefused) {
+TEST(Encodings, UnknownEncodingNamesAreRefused)
+{
     try {
         ide::DecodeXmlBytes("<?xml version=\"1.0\" encoding=\"klingon\"?><a/>", TIdeXmlEncoding::seAuto, 0, kNoAnsi,
                             "C:\\f.proj");
@@ -238,7 +253,8 @@ TEST(Encodings, UnknownEncodingNamesAreRefused) {
     }
 }
 
-TEST(Encodings, AFileIsWrittenBackInItsEncoding) {
+TEST(Encodings, AFileIsWrittenBackInItsEncoding)
+{
     struct Case {
         std::string input;
         std::string output; // of the same document, with P changed to "café!"

@@ -75,7 +75,10 @@ TEST(PackageSourceFacts, DirectivesAtTheStartOfALineInTheirOwnSpelling)
     const std::vector<Case> cases = {
         {"a description keeps its quotes", {"{$DESCRIPTION 'My Components'}"}, false, "", "'My Components'"},
         {"trailing blanks do not count", {"{$DESCRIPTION 'My Components'}  \t"}, false, "", "'My Components'"},
-        {"a description in UTF-8", {"{$DESCRIPTION 'Componentes A\xC3\xA7\xC3\xA3o'}"}, false, "",
+        {"a description in UTF-8",
+         {"{$DESCRIPTION 'Componentes A\xC3\xA7\xC3\xA3o'}"},
+         false,
+         "",
          "'Componentes A\xC3\xA7\xC3\xA3o'"},
         {"the last character goes whole", {"{$DESCRIPTION 'P\xC3\xA9"}, false, "", "'P"},
         {"a library suffix loses its quotes", {"{$LIBSUFFIX '270'}"}, false, "270", ""},
@@ -83,16 +86,30 @@ TEST(PackageSourceFacts, DirectivesAtTheStartOfALineInTheirOwnSpelling)
         {"run-only", {"{$RUNONLY}"}, true, "", ""},
         {"run-only with more on the line", {"{$RUNONLY} {$IMPLICITBUILD OFF}"}, true, "", ""},
         {"later lines win",
-         {"{$DESCRIPTION 'First'}", "{$LIBSUFFIX '1'}", "{$DESCRIPTION 'Second'}", "{$LIBSUFFIX '2'}"}, false, "2",
+         {"{$DESCRIPTION 'First'}", "{$LIBSUFFIX '1'}", "{$DESCRIPTION 'Second'}", "{$LIBSUFFIX '2'}"},
+         false,
+         "2",
          "'Second'"},
-        {"all three", {"package Pkg;", "{$RUNONLY}", "{$LIBSUFFIX '370'}", "{$DESCRIPTION 'Run time'}", "end."}, true,
-         "370", "'Run time'"},
-        {"lower-case directives are not recognised", {"{$description 'x'}", "{$LibSuffix '270'}", "{$runonly}"},
-         false, "", ""},
-        {"indented directives are not recognised", {" {$DESCRIPTION 'x'}", "\t{$LIBSUFFIX '270'}", "  {$RUNONLY}"},
-         false, "", ""},
-        {"other forms are not recognised", {"{$LIBSUFFIX AUTO}", "{$DESCRIPTION x}", "{$RUNONLY ON}", "{$D 'x'}"},
-         false, "", ""},
+        {"all three",
+         {"package Pkg;", "{$RUNONLY}", "{$LIBSUFFIX '370'}", "{$DESCRIPTION 'Run time'}", "end."},
+         true,
+         "370",
+         "'Run time'"},
+        {"lower-case directives are not recognised",
+         {"{$description 'x'}", "{$LibSuffix '270'}", "{$runonly}"},
+         false,
+         "",
+         ""},
+        {"indented directives are not recognised",
+         {" {$DESCRIPTION 'x'}", "\t{$LIBSUFFIX '270'}", "  {$RUNONLY}"},
+         false,
+         "",
+         ""},
+        {"other forms are not recognised",
+         {"{$LIBSUFFIX AUTO}", "{$DESCRIPTION x}", "{$RUNONLY ON}", "{$D 'x'}"},
+         false,
+         "",
+         ""},
         {"nothing", {}, false, "", ""},
     };
     for (const Case& c : cases) {
@@ -148,8 +165,8 @@ TEST(PackageBinaryPath, TheBplOfAPackageSourceInTheOutputFolder)
     for (const Case& c : cases)
         EXPECT_EQ(PackageBinaryPath(c.output, c.project), c.expected) << c.output << " " << c.project;
 
-    for (const char* project : {"C:\\Src\\Prog.dpr", "C:\\Src\\Pkg.bpk", "C:\\Src\\Prog.bpr", "C:\\Src\\Unit.pas",
-                                "C:\\Src\\Pkg"}) {
+    for (const char* project :
+         {"C:\\Src\\Prog.dpr", "C:\\Src\\Pkg.bpk", "C:\\Src\\Prog.bpr", "C:\\Src\\Unit.pas", "C:\\Src\\Pkg"}) {
         SCOPED_TRACE(project);
         EXPECT_EQ(MessageOf<EIdeCompilerUtilsException>([&] { PackageBinaryPath("C:\\Bpl", project); }),
                   ide::ExtractFileExt(project) + " not a known project extension");
@@ -186,7 +203,8 @@ public:
     {
         const std::string path = std::string(kFolder) + "\\" + name + ".dpk";
         s_.prefix().writeFile(path, PackageSource(name, directives, missingUnits));
-        s_.prefix().writeFile(std::string(kFolder) + "\\KqAbout.pas", "unit KqAbout;\r\ninterface\r\nimplementation\r\nend.\r\n");
+        s_.prefix().writeFile(std::string(kFolder) + "\\KqAbout.pas",
+                              "unit KqAbout;\r\ninterface\r\nimplementation\r\nend.\r\n");
         return path;
     }
     bool install(const std::string& package, const std::string& bplFolder = {})
@@ -307,7 +325,10 @@ TEST(InstallPackage, TheRegisteredNameAndDescription)
         {"the description with its quotes", {"{$DESCRIPTION 'My Components'}"}, false, "Pkg.bpl", "'My Components'"},
         {"no description: the BPL's name", {}, false, "Pkg.bpl", "Pkg"},
         {"a library suffix", {"{$LIBSUFFIX '270'}"}, false, "Pkg270.bpl", "Pkg270"},
-        {"a BPL folder with its trailing backslash", {"{$DESCRIPTION 'My Components'}"}, true, "Pkg.bpl",
+        {"a BPL folder with its trailing backslash",
+         {"{$DESCRIPTION 'My Components'}"},
+         true,
+         "Pkg.bpl",
          "'My Components'"},
     };
     for (const Case& c : cases) {
@@ -349,11 +370,13 @@ TEST(InstallPackage, ADisabledEntryForTheSameBplIsEnabledAgain)
         {"in other letter case", {{platform::asciiLowerCase(common) + "\\bpl\\pkg.bpl", "Pkg"}}, {}},
         {"both", {{"$(BDSCOMMONDIR)\\BPL\\PKG.BPL", "Pkg"}}, {}},
         {"other packages stay disabled",
-         {{"$(BDSCOMMONDIR)\\Bpl\\Pkg.bpl", "Pkg"}, {"$(BDSCOMMONDIR)\\Bpl\\Pkg270.bpl", "Pkg270"},
+         {{"$(BDSCOMMONDIR)\\Bpl\\Pkg.bpl", "Pkg"},
+          {"$(BDSCOMMONDIR)\\Bpl\\Pkg270.bpl", "Pkg270"},
           {"$(BDS)\\bin\\dclstd370.bpl", "Standard"}},
          {"$(BDS)\\bin\\dclstd370.bpl", "$(BDSCOMMONDIR)\\Bpl\\Pkg270.bpl"}},
         {"only the first of two entries for it goes",
-         {{"$(BDSCOMMONDIR)\\Bpl\\Pkg.bpl", "Pkg"}, {common + "\\Bpl\\Pkg.bpl", "Pkg"}}, {common + "\\Bpl\\Pkg.bpl"}},
+         {{"$(BDSCOMMONDIR)\\Bpl\\Pkg.bpl", "Pkg"}, {common + "\\Bpl\\Pkg.bpl", "Pkg"}},
+         {common + "\\Bpl\\Pkg.bpl"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -398,16 +421,30 @@ TEST(InstallPackage, RefusesWhatIsNoDelphiPackageSource)
         Lines lines;
     };
     const std::vector<Case> cases = {
-        {"install a unit", [&] { d.InstallPackage("C:\\Src\\Unit.pas", bpl, dcp); }, ".pas not a known package extension", {}},
-        {"install a name without extension", [&] { d.InstallPackage("C:\\Src\\Pkg", bpl, dcp); },
-         " not a known package extension", {}},
-        {"install a C++Builder package", [&] { d.InstallPackage("C:\\Src\\Pkg.bpk", bpl, dcp); },
-         "InstallCppPackage is not supported by this installation", {}},
-        {"compile a unit", [&] { d.CompilePackage("C:\\Src\\Unit.pas", bpl, dcp); }, ".pas not a known package extension", {}},
-        {"compile a C++Builder package", [&] { d.CompilePackage("C:\\Src\\Pkg.BPK", bpl, dcp, "-B"); },
-         "CompileCppPackage is not supported by this installation", {}},
-        {"build a unit as a Delphi package", [&] { d.CompilePascalPackage("C:\\Src\\Unit.pas", bpl, dcp); },
-         "C:\\Src\\Unit.pas not a Delphi package source file", {"Compiling package C:\\Src\\Unit.pas"}},
+        {"install a unit",
+         [&] { d.InstallPackage("C:\\Src\\Unit.pas", bpl, dcp); },
+         ".pas not a known package extension",
+         {}},
+        {"install a name without extension",
+         [&] { d.InstallPackage("C:\\Src\\Pkg", bpl, dcp); },
+         " not a known package extension",
+         {}},
+        {"install a C++Builder package",
+         [&] { d.InstallPackage("C:\\Src\\Pkg.bpk", bpl, dcp); },
+         "InstallCppPackage is not supported by this installation",
+         {}},
+        {"compile a unit",
+         [&] { d.CompilePackage("C:\\Src\\Unit.pas", bpl, dcp); },
+         ".pas not a known package extension",
+         {}},
+        {"compile a C++Builder package",
+         [&] { d.CompilePackage("C:\\Src\\Pkg.BPK", bpl, dcp, "-B"); },
+         "CompileCppPackage is not supported by this installation",
+         {}},
+        {"build a unit as a Delphi package",
+         [&] { d.CompilePascalPackage("C:\\Src\\Unit.pas", bpl, dcp); },
+         "C:\\Src\\Unit.pas not a Delphi package source file",
+         {"Compiling package C:\\Src\\Unit.pas"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -457,11 +494,10 @@ TEST(RegisterPackage, TheBdsReleasesFromThreeCleanTheCacheFirst)
             expected.insert(expected.begin(), {"Cleaning package cache for Pkg70.bpl", "Cleaning ok"});
         EXPECT_EQ(lines, expected);
         EXPECT_EQ(platform::current().registry().keyExists(RegRoot::CurrentUser,
-                                                            s.ide().machineKey + "\\Package Cache\\Pkg70.bpl"),
+                                                           s.ide().machineKey + "\\Package Cache\\Pkg70.bpl"),
                   !c.cleans);
-        auto known = platform::current().registry().openKey(RegRoot::CurrentUser,
-                                                            s.ide().machineKey + "\\Known Packages", KeyAccess::Read,
-                                                            false);
+        auto known = platform::current().registry().openKey(
+            RegRoot::CurrentUser, s.ide().machineKey + "\\Known Packages", KeyAccess::Read, false);
         ASSERT_NE(known, nullptr);
         EXPECT_EQ(known->readString("C:\\Bpl\\Pkg70.bpl"), "Pkg70");
 

@@ -53,7 +53,9 @@ public:
         std::filesystem::create_directories(folder_);
         const std::string d = folder_.string();
         std::string script = "#!/bin/sh\n"
-                             "d='" + d + "'\n"
+                             "d='" +
+                             d +
+                             "'\n"
                              "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$d/arguments\"\n"
                              "pwd -P > \"$d/current-folder\"\n";
         if (copyCurrentFolder)

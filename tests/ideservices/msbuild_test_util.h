@@ -9,10 +9,12 @@
 
 namespace tarvix::test {
 
-inline constexpr const char* kEnvOptionsName = "C:\\users\\ana\\AppData\\Roaming\\Embarcadero\\BDS\\37.0\\EnvOptions.proj";
+inline constexpr const char* kEnvOptionsName =
+    "C:\\users\\ana\\AppData\\Roaming\\Embarcadero\\BDS\\37.0\\EnvOptions.proj";
 
 // A Project element with the MSBuild namespace around `inner`.
-inline std::string MsBuildProject(std::string_view inner) {
+inline std::string MsBuildProject(std::string_view inner)
+{
     return "<Project xmlns=\"http://schemas.microsoft.com/developer/msbuild/2003\">" + std::string(inner) +
            "</Project>";
 }
@@ -20,7 +22,8 @@ inline std::string MsBuildProject(std::string_view inner) {
 // A parser on a document given as text; text without byte-order mark or declaration is read as UTF-8, so
 // nothing asks the system for its code page.
 inline std::unique_ptr<TIdeMsBuildParser> MsBuildFromText(std::string_view xml,
-                                                          const std::string& fileName = kEnvOptionsName) {
+                                                          const std::string& fileName = kEnvOptionsName)
+{
     return TIdeMsBuildParser::FromBytes(fileName, xml, {}, TIdeXmlEncoding::seAuto, 65001);
 }
 

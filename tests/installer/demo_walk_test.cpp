@@ -51,8 +51,7 @@ TEST(DemoWalk, AnInstallerWithoutAPayloadEndsTheWalkWithOne)
     const std::string report = testing::internal::GetCapturedStdout();
 
     EXPECT_EQ(result, 1) << report;
-    EXPECT_NE(report.find("demo: the wizard closed before the registration step ended"), std::string::npos)
-        << report;
+    EXPECT_NE(report.find("demo: the wizard closed before the registration step ended"), std::string::npos) << report;
 }
 
 } // namespace

@@ -50,10 +50,7 @@ struct CopyBench {
 
     void Unpack(const std::string& name, std::string_view bytes) { sandbox.write("Temp\\4711\\" + name, bytes); }
     std::string Dest(const std::string& name) const { return sandbox.read("Morvane\\TarvixComps\\D37\\" + name); }
-    bool DestExists(const std::string& name) const
-    {
-        return sandbox.exists("Morvane\\TarvixComps\\D37\\" + name);
-    }
+    bool DestExists(const std::string& name) const { return sandbox.exists("Morvane\\TarvixComps\\D37\\" + name); }
     TFimCopia Copiar() { return CopiarArquivos(state, window, pagina, finder); }
 
     CopyBench(const CopyBench&) = delete;

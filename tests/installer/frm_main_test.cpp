@@ -33,8 +33,7 @@ using test::ModalDialogHelper;
 using test::WaitFor;
 using test::WizardBench;
 
-const char* const Pages[] = {"NpgBemVindo", "NpgContrato", "NpgCaminho", "NpgConfirmar", "NpgCopiar",
-                             "NpgRegistrar"};
+const char* const Pages[] = {"NpgBemVindo", "NpgContrato", "NpgCaminho", "NpgConfirmar", "NpgCopiar", "NpgRegistrar"};
 
 class Wizard {
 public:
@@ -115,13 +114,20 @@ TEST(MainWindowForm, ControlsSitWhereTheFormPutsThem)
     };
     // Controls of the folder page: the page begins at y 78.
     const Place places[] = {
-        {"PanFundo", {0, 0, 630, 458}},       {"PanImagem", {0, 0, 630, 75}},
-        {"ImgBase", {0, 0, 630, 75}},         {"LabInfo", {24, 18, 0, 0}},
-        {"LabAviso", {34, 37, 0, 0}},         {"ImgLogo", {381, 12, 240, 50}},
-        {"PanTeste", {0, 75, 630, 3}},        {"NoteEtapas", {0, 78, 630, 335}},
-        {"PanSeparador", {0, 413, 630, 1}},   {"BtnVoltar", {350, 425, 85, 23}},
-        {"BtnAvancar", {441, 425, 85, 23}},   {"BtnCancelar", {532, 425, 85, 23}},
-        {"LabPasta", {30, 78 + 143, 0, 0}},   {"LabCaminho", {30, 78 + 168, 479, 0}},
+        {"PanFundo", {0, 0, 630, 458}},
+        {"PanImagem", {0, 0, 630, 75}},
+        {"ImgBase", {0, 0, 630, 75}},
+        {"LabInfo", {24, 18, 0, 0}},
+        {"LabAviso", {34, 37, 0, 0}},
+        {"ImgLogo", {381, 12, 240, 50}},
+        {"PanTeste", {0, 75, 630, 3}},
+        {"NoteEtapas", {0, 78, 630, 335}},
+        {"PanSeparador", {0, 413, 630, 1}},
+        {"BtnVoltar", {350, 425, 85, 23}},
+        {"BtnAvancar", {441, 425, 85, 23}},
+        {"BtnCancelar", {532, 425, 85, 23}},
+        {"LabPasta", {30, 78 + 143, 0, 0}},
+        {"LabCaminho", {30, 78 + 168, 479, 0}},
         {"BtnAlterar", {515, 78 + 165, 85, 23}},
     };
     for (const Place& p : places) {
@@ -183,8 +189,9 @@ TEST(MainWindowForm, TextsFontsColoursAndPictures)
                     .endsWith("\n\nÉ extremamente recomendado que todas as instâncias do Delphi sejam encerradas "
                               "antes de continuar o processo de instalação."));
     EXPECT_EQ(Control<QLabel>(w, "LabCaminhoInfo")->text().count("\n\n"), 2);
-    EXPECT_TRUE(Control<QLabel>(w, "LabConfirmar")->text().startsWith(
-        "O assistente está pronto para iniciar a instalação.\n\nCaso queira rever"));
+    EXPECT_TRUE(Control<QLabel>(w, "LabConfirmar")
+                    ->text()
+                    .startsWith("O assistente está pronto para iniciar a instalação.\n\nCaso queira rever"));
     // The copyright line got the current year in its placeholder.
     EXPECT_EQ(Control<QLabel>(w, "LabCopyright")->text(),
               QString("Copyright © %1 Morvane. Todos os direitos reservados.").arg(Year(Now())));
@@ -292,8 +299,7 @@ TEST(MainWindow, StartUpPreparesTheWelcomePage)
     EXPECT_FALSE(wizard.Back()->isEnabled());
     EXPECT_TRUE(wizard.Next()->isEnabled());
     EXPECT_EQ(wizard.Window().focusWidget(), wizard.Next());
-    EXPECT_EQ(Control<QLabel>(w, "LabVersao")->text(),
-              "\n\nPackage: Edição de Teste para Delphi 13 - Florence.\n\n");
+    EXPECT_EQ(Control<QLabel>(w, "LabVersao")->text(), "\n\nPackage: Edição de Teste para Delphi 13 - Florence.\n\n");
     EXPECT_EQ(Control<QLabel>(w, "LabVersao")->textFormat(), Qt::PlainText);
     // No remembered folder: the default one, and the change button stays enabled.
     EXPECT_EQ(wizard.Folder(), "C:\\Morvane\\TarvixComps\\D37");
@@ -368,7 +374,8 @@ TEST(MainWindow, TheChangeButtonTakesTheFolderChosenInTheFolderDialog)
     EXPECT_EQ(wizard.Window().focusWidget(), wizard.Next());
 
     // Now the destination exists: the dialog opens on it, and Cancel changes nothing.
-    answers.pressButton("BtnCancelar", [&](QWidget* dialog) { preset = Control<QLineEdit>(*dialog, "EdtCaminho")->text(); });
+    answers.pressButton("BtnCancelar",
+                        [&](QWidget* dialog) { preset = Control<QLineEdit>(*dialog, "EdtCaminho")->text(); });
     wizard.Back()->setFocus();
     wizard.Change()->click();
     ASSERT_EQ(answers.seen().size(), 2u);
@@ -496,7 +503,9 @@ TEST(MainWindow, StartUpFailuresCloseTheWindowWithoutAQuestion)
     WizardBench::Options unknownVersion;
     unknownVersion.version = 30;
     const Case cases[] = {
-        {"a damaged payload", {}, true,
+        {"a damaged payload",
+         {},
+         true,
          "Não foi possível extrair os arquivos de instalação.||<b>Mensagem de erro:<b>|Não foi possível extrair o "
          "conteúdo do arquivo <b>comps.pkg<b>."},
         {"no Delphi 13 installed", noIde, false,
@@ -547,8 +556,12 @@ TEST(FileLabel, APathIsShortenedToTheWidthOfTheLabelInItsFont)
         return metrics.horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
     };
     const std::string path = "C:\\Morvane\\TarvixComps\\D37\\KqAlpha.dcu";
-    const std::string steps[] = {path, "C:\\...\\TarvixComps\\D37\\KqAlpha.dcu", "C:\\...\\D37\\KqAlpha.dcu",
-                                 "C:\\...\\KqAlpha.dcu", "...\\KqAlpha.dcu", "KqAlpha.dcu"};
+    const std::string steps[] = {path,
+                                 "C:\\...\\TarvixComps\\D37\\KqAlpha.dcu",
+                                 "C:\\...\\D37\\KqAlpha.dcu",
+                                 "C:\\...\\KqAlpha.dcu",
+                                 "...\\KqAlpha.dcu",
+                                 "KqAlpha.dcu"};
     for (const std::string& step : steps) {
         // A label exactly as wide as the step, and one a pixel narrower than the step before it.
         label.setFixedWidth(measure(step));
@@ -603,8 +616,8 @@ TEST(MainWindow, InstalarCopiesTheFilesRewritesThePackageAndRegistersIt)
     // The label shows the last file's path, shortened to its width when needed.
     const QString last = label->text();
     EXPECT_TRUE(last.endsWith("KqBeta.dfm")) << last.toStdString();
-    EXPECT_LE(label->fontMetrics().horizontalAdvance(last), std::max(label->width(),
-              label->fontMetrics().horizontalAdvance("KqBeta.dfm")));
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(last),
+              std::max(label->width(), label->fontMetrics().horizontalAdvance("KqBeta.dfm")));
 
     const auto dest = bench.Host("C:\\Morvane\\TarvixComps\\D37");
     for (const auto& [name, bytes] : test::SmallEdition()) {
@@ -693,9 +706,10 @@ TEST(MainWindow, AFailedCompileIsShownRegistersNothingAndLeavesFechar)
 {
     // A compiler that reports a missing unit the way the IDE's does.
     test::TempDir tools;
-    const auto compiler = tools.write("dcc32.sh", "#!/bin/sh\n"
-                                                  "printf '%s(10) Fatal: F1026 File not found: \\047KqGamma.dcu\\047\\r\\n' \"$1\"\n"
-                                                  "exit 1\n");
+    const auto compiler =
+        tools.write("dcc32.sh", "#!/bin/sh\n"
+                                "printf '%s(10) Fatal: F1026 File not found: \\047KqGamma.dcu\\047\\r\\n' \"$1\"\n"
+                                "exit 1\n");
     std::filesystem::permissions(compiler, std::filesystem::perms::owner_all);
     WizardBench::Options options;
     options.compiler = compiler;
@@ -711,8 +725,9 @@ TEST(MainWindow, AFailedCompileIsShownRegistersNothingAndLeavesFechar)
     EXPECT_EQ(answers.seen()[0].title, "Erro");
     EXPECT_TRUE(answers.seen()[0].text.contains("<b>TarvixLib370.dpk<b>")) << answers.seen()[0].text.toStdString();
     const QString log = Control<QPlainTextEdit>(wizard.Window(), "MemRegistro")->toPlainText();
-    EXPECT_TRUE(log.contains("C:\\Morvane\\TarvixComps\\D37\\TarvixLib370.dpk(10) Fatal: F1026 File not found: 'KqGamma.dcu'\n"
-                             "Compilation failure\nInstallation of package finished"))
+    EXPECT_TRUE(
+        log.contains("C:\\Morvane\\TarvixComps\\D37\\TarvixLib370.dpk(10) Fatal: F1026 File not found: 'KqGamma.dcu'\n"
+                     "Compilation failure\nInstallation of package finished"))
         << log.toStdString();
 
     // Nothing is registered, nothing remembered; the wizard is finished all the same.

@@ -114,10 +114,24 @@ TEST_F(RegistrationStep, Delphi13GetsTheInstallersOptionsAndNoConfigurationFile)
     // order of the table; the build's own options (the default -U, -LN, -LE) are gone.
     const std::vector<std::string> expected = {
         "C:\\Tarvix\\D37\\TarvixLib370.dpk",
-        "--no-config", "-B", "-$O-", "-$W+", "-$Y-", "-M", "-Q", "-H-", "-W-",
+        "--no-config",
+        "-B",
+        "-$O-",
+        "-$W+",
+        "-$Y-",
+        "-M",
+        "-Q",
+        "-H-",
+        "-W-",
         std::string(NamespacesD17),
-        "-U" + lib, "-U" + search, "-UC:\\Tarvix\\D37", "-I" + search, "-R" + search,
-        "-NOC:\\Tarvix\\D37", "-LE" + bpl, "-LN" + dcp,
+        "-U" + lib,
+        "-U" + search,
+        "-UC:\\Tarvix\\D37",
+        "-I" + search,
+        "-R" + search,
+        "-NOC:\\Tarvix\\D37",
+        "-LE" + bpl,
+        "-LN" + dcp,
     };
     EXPECT_EQ(tool_.arguments(), expected);
     EXPECT_FALSE(bench.sandbox().exists("C:\\Tarvix\\D37\\TarvixLib370.cfg"));
@@ -181,8 +195,9 @@ TEST_F(RegistrationStep, TheNamespaceEntryFollowsTheRelease)
             EXPECT_EQ(options[plain].rfind("-U\"", 0), 0u) << c.versionKey << ": " << options[plain];
         else
             EXPECT_EQ(options[plain], c.entry) << c.versionKey;
-        EXPECT_EQ(std::count_if(options.begin(), options.end(), [](const std::string& o) { return o.starts_with("-NS"); }),
-                  c.entry.empty() ? 0 : 1)
+        EXPECT_EQ(
+            std::count_if(options.begin(), options.end(), [](const std::string& o) { return o.starts_with("-NS"); }),
+            c.entry.empty() ? 0 : 1)
             << c.versionKey;
     }
 }

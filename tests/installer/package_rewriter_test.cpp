@@ -18,10 +18,9 @@ std::string PackageSource(std::string_view nl = "\r\n")
 {
     std::string s;
     for (std::string_view line :
-         {"package TarvixLib370;", "", "{$R *.res}", "{$IFDEF IMPLICITBUILDING}", "{$ALIGN 8}",
-          "{$IMAGEBASE $400000}", "{$DEFINE DEBUG}", "{$ENDIF IMPLICITBUILDING}",
-          "{$DESCRIPTION 'Tarvix Library - Components'}", "{$IMPLICITBUILD OFF}", "", "requires", "  rtl,",
-          "  vcl,", "  designide;", "", "contains", "", "end."}) {
+         {"package TarvixLib370;", "", "{$R *.res}", "{$IFDEF IMPLICITBUILDING}", "{$ALIGN 8}", "{$IMAGEBASE $400000}",
+          "{$DEFINE DEBUG}", "{$ENDIF IMPLICITBUILDING}", "{$DESCRIPTION 'Tarvix Library - Components'}",
+          "{$IMPLICITBUILD OFF}", "", "requires", "  rtl,", "  vcl,", "  designide;", "", "contains", "", "end."}) {
         s += line;
         s += nl;
     }
@@ -46,10 +45,7 @@ std::string Rewritten(const std::vector<std::string>& resources, const std::vect
 class PackageRewriter : public ::testing::Test {
 protected:
     // Writes the files (name → bytes) into C:\Dest and rewrites C:\Dest\TarvixLib370.dpk.
-    void Run(std::string_view files)
-    {
-        AtualizarPackage("C:\\Dest\\TarvixLib370.dpk", files, finder);
-    }
+    void Run(std::string_view files) { AtualizarPackage("C:\\Dest\\TarvixLib370.dpk", files, finder); }
     void Put(std::string_view name, std::string_view bytes = "x")
     {
         sandbox.write("Dest\\" + std::string(name), bytes);
@@ -99,17 +95,28 @@ TEST_F(PackageRewriter, OnlyListedUnitsPresentInTheFolderAreUsed)
     };
     const std::vector<Case> cases = {
         {"no listed unit present: the clause stays empty", {"Other.dcu"}, "|KqAlpha|", {}, {}},
-        {"a resource of an unlisted unit gets no line", {"Stray.dcr", "KqAlpha.dcu"}, "|KqAlpha|", {},
-         {"  KqAlpha;"}},
+        {"a resource of an unlisted unit gets no line", {"Stray.dcr", "KqAlpha.dcu"}, "|KqAlpha|", {}, {"  KqAlpha;"}},
         {"membership is case-sensitive", {"kqalpha.dcr", "KqAlpha.dcu"}, "|KqAlpha|", {}, {"  KqAlpha;"}},
         {"a resource without its unit still links", {"KqAlpha.dcr"}, "|KqAlpha|", {"{$R 'KqAlpha.dcr'}"}, {}},
-        {"the empty tokens around the list are no units", {".pas", ".dcu", "KqAlpha.dcu"}, "|KqAlpha|", {},
+        {"the empty tokens around the list are no units",
+         {".pas", ".dcu", "KqAlpha.dcu"},
+         "|KqAlpha|",
+         {},
          {"  KqAlpha;"}},
-        {"a unit name that is part of another is no member", {"Kq.dcr", "KqAlpha.dcu"}, "|KqAlpha|", {},
+        {"a unit name that is part of another is no member",
+         {"Kq.dcr", "KqAlpha.dcu"},
+         "|KqAlpha|",
+         {},
          {"  KqAlpha;"}},
-        {"resources in subfolders are not searched", {"Sub\\KqAlpha.dcr", "KqAlpha.dcu"}, "|KqAlpha|", {},
+        {"resources in subfolders are not searched",
+         {"Sub\\KqAlpha.dcr", "KqAlpha.dcu"},
+         "|KqAlpha|",
+         {},
          {"  KqAlpha;"}},
-        {"apostrophes are doubled inside the quotes", {"Kq'Q.dcr", "Kq'Q.pas"}, "|Kq'Q|", {"{$R 'Kq''Q.dcr'}"},
+        {"apostrophes are doubled inside the quotes",
+         {"Kq'Q.dcr", "Kq'Q.pas"},
+         "|Kq'Q|",
+         {"{$R 'Kq''Q.dcr'}"},
          {"  Kq'Q in 'Kq''Q.pas';"}},
         {"an empty list adds nothing", {"KqAlpha.dcr", "KqAlpha.dcu"}, "", {}, {}},
     };
@@ -236,14 +243,12 @@ TEST_F(PackageRewriter, ErrorsReachTheCaller)
 
     // A package source that cannot be replaced (read-only): the error names it, and the file stays as it was.
     Put("TarvixLib370.dpk", PackageSource());
-    ASSERT_TRUE(sandbox.system().files().setAttributes("C:\\Dest\\TarvixLib370.dpk",
-                                                        platform::FileAttr::ReadOnly));
+    ASSERT_TRUE(sandbox.system().files().setAttributes("C:\\Dest\\TarvixLib370.dpk", platform::FileAttr::ReadOnly));
     try {
         Run("|KqAlpha|");
         ADD_FAILURE() << "no error";
     } catch (const platform::FileError& e) {
-        EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"C:\\Dest\\TarvixLib370.dpk\".", 0), 0u)
-            << e.what();
+        EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"C:\\Dest\\TarvixLib370.dpk\".", 0), 0u) << e.what();
     }
     EXPECT_EQ(Package(), PackageSource());
 }

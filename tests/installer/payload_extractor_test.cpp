@@ -35,7 +35,6 @@ TSorteioPasta Draws(std::deque<int32_t> numbers)
     });
 }
 
-
 // ---------------------------------------------------------------------------------------------------------------
 // Splitting the archive
 
@@ -47,10 +46,7 @@ protected:
         sandbox.writeC("work/comps.pkg", archive);
         return ExtrairPacote("C:\\work\\comps.pkg", "C:\\work", names);
     }
-    std::string Read(std::string_view name) const
-    {
-        return sandbox.readC("work/" + std::string(name));
-    }
+    std::string Read(std::string_view name) const { return sandbox.readC("work/" + std::string(name)); }
     bool Exists(std::string_view name) const { return fs::exists(sandbox.driveC() / "work" / name); }
 
     PayloadSandbox sandbox;
@@ -86,8 +82,8 @@ TEST_F(ExtrairPacoteTest, EmptyDataMakesAnEmptyListedFile)
 
 TEST_F(ExtrairPacoteTest, RepeatedNameIsListedTwiceAndTheLaterRecordWins)
 {
-    ASSERT_TRUE(Split(Record("KqTwice.dcu", "first, longer") + Record("KqOther.dcu", "o") +
-                      Record("KqTwice.dcu", "second")));
+    ASSERT_TRUE(
+        Split(Record("KqTwice.dcu", "first, longer") + Record("KqOther.dcu", "o") + Record("KqTwice.dcu", "second")));
     EXPECT_THAT(names, ElementsAre("KqTwice.dcu", "KqOther.dcu", "KqTwice.dcu"));
     EXPECT_EQ(Read("KqTwice.dcu"), "second");
 }
@@ -161,12 +157,45 @@ TEST(ExtrairPacoteCodePage, HighBytesAreDecodedInTheAnsiCodePage)
 TEST_F(ExtrairPacoteTest, NamesThatAreNotBareFileNamesEndTheSplit)
 {
     const std::string refused[] = {
-        "..\\KqEvil.dcu", "../KqEvil.dcu", "..", ".", "sub\\KqA.dcu", "sub/KqA.dcu", "\\KqRoot.dcu",
-        "C:KqDrive.dcu", "C:\\KqDrive.dcu", "Z:\\tmp\\KqHost.dcu", "KqA.dcu:stream",
-        "CON", "con", "PRN.dcu", "AUX.res", "NUL.txt", "nul.tar.gz", "COM1", "com9.dcu", "LPT1", "Lpt5.dfm", "COM0",
-        "CON .dcu", "CONIN$", "conout$.x", "COM\xB9.dcu", // COM¹ in code page 1252
-        "Kq<A.dcu", "Kq>A.dcu", "Kq\"A.dcu", "Kq|A.dcu", "Kq?A.dcu", "Kq*A.dcu", "Kq\x01" "A.dcu", "Kq\tA.dcu",
-        "\x1F", "KqDot.", "KqSpace ", "KqDots...",
+        "..\\KqEvil.dcu",
+        "../KqEvil.dcu",
+        "..",
+        ".",
+        "sub\\KqA.dcu",
+        "sub/KqA.dcu",
+        "\\KqRoot.dcu",
+        "C:KqDrive.dcu",
+        "C:\\KqDrive.dcu",
+        "Z:\\tmp\\KqHost.dcu",
+        "KqA.dcu:stream",
+        "CON",
+        "con",
+        "PRN.dcu",
+        "AUX.res",
+        "NUL.txt",
+        "nul.tar.gz",
+        "COM1",
+        "com9.dcu",
+        "LPT1",
+        "Lpt5.dfm",
+        "COM0",
+        "CON .dcu",
+        "CONIN$",
+        "conout$.x",
+        "COM\xB9.dcu", // COM¹ in code page 1252
+        "Kq<A.dcu",
+        "Kq>A.dcu",
+        "Kq\"A.dcu",
+        "Kq|A.dcu",
+        "Kq?A.dcu",
+        "Kq*A.dcu",
+        "Kq\x01"
+        "A.dcu",
+        "Kq\tA.dcu",
+        "\x1F",
+        "KqDot.",
+        "KqSpace ",
+        "KqDots...",
     };
     for (const auto& name : refused) {
         const auto before = sandbox.treeOfC();
@@ -257,7 +286,8 @@ TEST(CriarPastaTempTest, GivesUpWhenEveryDrawIsTaken)
         CriarPastaTemp(always42);
         FAIL() << "no error";
     } catch (const EExtracao& e) {
-        EXPECT_STREQ(e.what(), "Cannot create folder \"C:\\temp\\42\". Cannot create a file when that file already exists.");
+        EXPECT_STREQ(e.what(),
+                     "Cannot create folder \"C:\\temp\\42\". Cannot create a file when that file already exists.");
     }
     EXPECT_EQ(drawn, TentativasPastaTemp);
 }

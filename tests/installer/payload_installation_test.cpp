@@ -89,8 +89,8 @@ TEST_F(ExtrairInstalacaoTest, UnpacksArchiveAndDescriptorAndSplitsTheArchive)
     std::set<std::string> inWork;
     for (const auto& entry : fs::directory_iterator(Work()))
         inWork.insert(entry.path().filename().string());
-    EXPECT_EQ(inWork, (std::set<std::string>{"comps.pkg", "instalar.inf", "KqAlpha.dcu", "KqAlpha.dcr",
-                                              "TarvixLib370.dpk"}));
+    EXPECT_EQ(inWork,
+              (std::set<std::string>{"comps.pkg", "instalar.inf", "KqAlpha.dcu", "KqAlpha.dcr", "TarvixLib370.dpk"}));
 }
 
 // The payload is found from the end of the file only: the image before it may be anything, even empty, and may
@@ -122,12 +122,12 @@ TEST_F(ExtrairInstalacaoTest, FailuresShowTheMessageAndCloseTheWindow)
         {"archive size 0", image + archive + Descriptor + RawTrailer(0, static_cast<int32_t>(Descriptor.size())),
          PackageMessage},
         {"descriptor size 0", image + archive + RawTrailer(static_cast<int32_t>(archive.size()), 0), PackageMessage},
-        {"negative archive size", image + archive + Descriptor + RawTrailer(-5, static_cast<int32_t>(Descriptor.size())),
-         PackageMessage},
-        {"negative descriptor size", image + archive + Descriptor + RawTrailer(static_cast<int32_t>(archive.size()), -1),
-         PackageMessage},
-        {"sizes beyond the file's start", archive + Descriptor + RawTrailer(1000, static_cast<int32_t>(Descriptor.size())),
-         PackageMessage},
+        {"negative archive size",
+         image + archive + Descriptor + RawTrailer(-5, static_cast<int32_t>(Descriptor.size())), PackageMessage},
+        {"negative descriptor size",
+         image + archive + Descriptor + RawTrailer(static_cast<int32_t>(archive.size()), -1), PackageMessage},
+        {"sizes beyond the file's start",
+         archive + Descriptor + RawTrailer(1000, static_cast<int32_t>(Descriptor.size())), PackageMessage},
         {"largest sizes", image + RawTrailer(2'147'483'647, 2'147'483'647), PackageMessage},
         {"shorter than a trailer", "MZ", PackageMessage},
         {"empty file", "", PackageMessage},
@@ -157,8 +157,9 @@ TEST_F(ExtrairInstalacaoTest, MissingExecutableShowsTheSystemsText)
 {
     TSorteioPasta draws([] { return 9; });
     EXPECT_FALSE(ExtrairInstalacao(state, window, draws, "C:\\absent.exe"));
-    EXPECT_THAT(window.messages, ElementsAre(FailureText(
-                                     "Cannot open file \"C:\\absent.exe\". The system cannot find the file specified.")));
+    EXPECT_THAT(
+        window.messages,
+        ElementsAre(FailureText("Cannot open file \"C:\\absent.exe\". The system cannot find the file specified.")));
     EXPECT_TRUE(state.Finalizado);
     EXPECT_EQ(window.closes, 1);
 }
@@ -181,7 +182,10 @@ TEST_F(ExtrairInstalacaoTest, UnusableTemporaryFolderFailsBeforeAnythingIsWritte
 class ShrinkingFiles : public test::ForwardingFileSystem {
 public:
     ShrinkingFiles(platform::FileSystem& inner, std::string exe, int64_t readableUpTo)
-        : ForwardingFileSystem(inner), exe_(std::move(exe)), readableUpTo_(readableUpTo) {}
+        : ForwardingFileSystem(inner),
+          exe_(std::move(exe)),
+          readableUpTo_(readableUpTo)
+    {}
 
     std::unique_ptr<platform::File> open(std::string_view path, platform::FileMode mode,
                                          platform::FileShare share = platform::FileShare::DenyWrite) override

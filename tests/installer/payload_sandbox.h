@@ -109,7 +109,7 @@ public:
     int MsgConfirmation(const std::string& markup) override { return record("confirmation", markup); }
     void PostClose() override { ++closes; }
 
-    std::function<void()> OnError; // runs while the error box would be shown
+    std::function<void()> OnError;     // runs while the error box would be shown
     std::vector<std::string> messages; // "error: <markup>", ...
     int closes = 0;
 

@@ -32,7 +32,8 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string Destination = "C:\\Morvane\\TarvixComps\\D37";
-const std::string UnitWithAccents = "KqA\xC3\xA7\xC3\xBA" "car"; // "KqAçúcar": ç and ú differ between 1252 and 437
+const std::string UnitWithAccents = "KqA\xC3\xA7\xC3\xBA"
+                                    "car"; // "KqAçúcar": ç and ú differ between 1252 and 437
 const char* const LibraryValues[] = {"Search Path", "Browsing Path", "Debug DCU Path"};
 
 // Blocks until the prefix's wineserver (if one runs) has written the hives and gone.
@@ -179,8 +180,7 @@ TEST(RegistrationInterop, TheWizardCompilesThroughWineAndWineReadsTheRegistratio
     EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::string& line) {
         return line.rfind("Tarvix simulated Delphi compiler", 0) == 0;
     })) << text;
-    EXPECT_TRUE(logged("Compiling " + UnitWithAccents + " (" + Destination + "\\" + UnitWithAccents + ".dcu)"))
-        << text;
+    EXPECT_TRUE(logged("Compiling " + UnitWithAccents + " (" + Destination + "\\" + UnitWithAccents + ".dcu)")) << text;
     EXPECT_TRUE(logged("Compilation success")) << text;
     EXPECT_TRUE(logged("Registration ok")) << text;
 

@@ -70,10 +70,10 @@ TEST_F(DescriptorDiscoveryTest, NoInstallationOfTheVersionFailsTheStep)
     LocalizarDelphi(state, window, instalacoes);
     EXPECT_EQ(state.IndiceDelphi, -1);
     EXPECT_TRUE(state.Finalizado);
-    EXPECT_EQ(window.calls,
-              (std::vector<std::string>{
-                  "error: O <b>Delphi 12 - Athens<b> parece não estar corretamente instalado neste computador.",
-                  "close"}));
+    EXPECT_EQ(
+        window.calls,
+        (std::vector<std::string>{
+            "error: O <b>Delphi 12 - Athens<b> parece não estar corretamente instalado neste computador.", "close"}));
 }
 
 } // namespace

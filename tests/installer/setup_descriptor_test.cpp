@@ -108,7 +108,7 @@ TEST_F(SetupDescriptorTest, VersionNotationsAndTheInstallationTheySelect)
         int32_t index;
     };
     const Case cases[] = {
-        {"37", 37, 3},     {"0x25", 37, 3}, {"0X25", 37, 3}, {"$25", 37, 3}, {"  37  ", 37, 3},
+        {"37", 37, 3},     {"0x25", 37, 3}, {"0X25", 37, 3},  {"$25", 37, 3}, {"  37  ", 37, 3},
         {"\"37\"", 37, 3}, {"29", 29, 2},   {"37abc", 0, -1}, {"", 0, -1},    {"-37", -37, -1},
     };
     for (const auto& c : cases) {
@@ -133,8 +133,8 @@ TEST_F(SetupDescriptorTest, SourceIsAnIntegerReadAsBoolean)
         bool source;
     };
     const Case cases[] = {
-        {"Source=0", false}, {"Source=1", true},     {"Source=-1", true},  {"Source=yes", false},
-        {"Source=", false},  {"Source=$10", true},   {"Source=0x0", false}, {"Source=True", false},
+        {"Source=0", false}, {"Source=1", true},    {"Source=-1", true},   {"Source=yes", false},
+        {"Source=", false},  {"Source=$10", true},  {"Source=0x0", false}, {"Source=True", false},
         {"", false},         {"source = 2 ", true},
     };
     for (const auto& c : cases) {
@@ -297,10 +297,10 @@ TEST_F(LocalizarDelphiTest, NoMatchFailsTheStep)
         LocalizarDelphi(state, window, c.installations);
         EXPECT_EQ(state.IndiceDelphi, -1);
         EXPECT_TRUE(state.Finalizado);
-        EXPECT_EQ(window.calls,
-                  (std::vector<std::string>{"error: O <b>" + c.name +
-                                                "<b> parece não estar corretamente instalado neste computador.",
-                                            "close"}));
+        EXPECT_EQ(
+            window.calls,
+            (std::vector<std::string>{
+                "error: O <b>" + c.name + "<b> parece não estar corretamente instalado neste computador.", "close"}));
     }
 }
 

@@ -57,10 +57,9 @@ std::string ExpectedPackage(const fs::path& edition, const std::string& files)
             std::find(units.begin(), units.end(), name.stem().string()) != units.end())
             resources.push_back(name.stem().string());
     }
-    std::sort(resources.begin(), resources.end(),
-              [](const std::string& a, const std::string& b) {
-                  return platform::asciiLowerCase(a) < platform::asciiLowerCase(b);
-              });
+    std::sort(resources.begin(), resources.end(), [](const std::string& a, const std::string& b) {
+        return platform::asciiLowerCase(a) < platform::asciiLowerCase(b);
+    });
 
     std::string resourceLines = "{$R *.res}";
     for (const std::string& r : resources)
@@ -84,10 +83,10 @@ std::string ExpectedPackage(const fs::path& edition, const std::string& files)
 // The registry values and paths the installer writes, read back the way the IDE reads them.
 struct Registered {
     std::map<std::string, std::string> knownPackages;
-    std::map<std::string, std::string> library; // HKCU\...\37.0\Library\Win32
+    std::map<std::string, std::string> library;    // HKCU\...\37.0\Library\Win32
     std::map<std::string, std::string> envOptions; // the three path properties, raw
-    std::string remembered;                         // "Caminho D37"
-    bool cacheKey = false;                          // Package Cache\TarvixLib370.bpl
+    std::string remembered;                        // "Caminho D37"
+    bool cacheKey = false;                         // Package Cache\TarvixLib370.bpl
 };
 
 const char* const IdeKey = "SOFTWARE\\Embarcadero\\BDS\\37.0";
@@ -95,9 +94,8 @@ const char* const IdeKey = "SOFTWARE\\Embarcadero\\BDS\\37.0";
 std::map<std::string, std::string> Values(const std::string& key)
 {
     std::map<std::string, std::string> values;
-    auto k = platform::current().registry().openKey(platform::RegRoot::CurrentUser, key,
-                                                    platform::KeyAccess::Read | platform::KeyAccess::Wow64_32Key,
-                                                    false);
+    auto k = platform::current().registry().openKey(
+        platform::RegRoot::CurrentUser, key, platform::KeyAccess::Read | platform::KeyAccess::Wow64_32Key, false);
     if (k)
         for (const std::string& name : k->valueNames())
             values[name] = k->value(name)->asString();
@@ -109,9 +107,9 @@ Registered ReadRegistered()
     Registered r;
     r.knownPackages = Values(std::string(IdeKey) + "\\Known Packages");
     r.library = Values(std::string(IdeKey) + "\\Library\\Win32");
-    r.cacheKey = platform::current().registry().keyExists(
-        platform::RegRoot::CurrentUser, std::string(IdeKey) + "\\Package Cache\\TarvixLib370.bpl",
-        platform::KeyAccess::Read | platform::KeyAccess::Wow64_32Key);
+    r.cacheKey = platform::current().registry().keyExists(platform::RegRoot::CurrentUser,
+                                                          std::string(IdeKey) + "\\Package Cache\\TarvixLib370.bpl",
+                                                          platform::KeyAccess::Read | platform::KeyAccess::Wow64_32Key);
     TIdeBorRADToolInstallations installations;
     auto* ide = dynamic_cast<TIdeBDSInstallation*>(installations.Installations(0));
     for (const char* name : {"DelphiLibraryPath", "DelphiBrowsingPath", "DelphiDebugDCUPath"})

@@ -105,8 +105,8 @@ TEST(HostProcess, StartFailuresCarryTheWindowsErrorCode)
     const Case cases[] = {
         {"tarvix-no-such-program-anywhere", WinError::FileNotFound},
         {(temp.path() / "missing").string(), WinError::FileNotFound},
-        {plain.string(), WinError::AccessDenied},  // not executable
-        {script.string(), WinError::BadExeFormat}, // executable bit, but no format the system can run
+        {plain.string(), WinError::AccessDenied},       // not executable
+        {script.string(), WinError::BadExeFormat},      // executable bit, but no format the system can run
         {temp.path().string(), WinError::AccessDenied}, // a folder
     };
     for (const Case& c : cases) {

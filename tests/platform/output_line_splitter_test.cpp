@@ -62,9 +62,15 @@ TEST(OutputLineSplitter, RawKeepsProgressLinesWithoutTheirBreak)
 TEST(OutputLineSplitter, DecodesTheCodePageAlsoAcrossPieces)
 {
     // "Açúcar" in the OEM code page 850: ç is 0x87, ú is 0xA3.
-    EXPECT_EQ(Split({"KqA\x87\xA3" "car.dcu\r\n"}, false, 850), Lines{"KqAçúcar.dcu"});
+    EXPECT_EQ(Split({"KqA\x87\xA3"
+                     "car.dcu\r\n"},
+                    false, 850),
+              Lines{"KqAçúcar.dcu"});
     // A UTF-8 character and a Shift-JIS one cut between two reads are decoded once both halves are there.
-    EXPECT_EQ(Split({"a\xC3", "\xA7" "b\n"}, false, codepage::Utf8), Lines{"açb"});
+    EXPECT_EQ(Split({"a\xC3", "\xA7"
+                              "b\n"},
+                    false, codepage::Utf8),
+              Lines{"açb"});
     EXPECT_EQ(Split({"\x93", "\xFA\n"}, false, 932), Lines{"日"});
     // A cut character that never gets its second half becomes a replacement character.
     EXPECT_EQ(Split({"x\xC3"}, false, codepage::Utf8), Lines{"x\xEF\xBF\xBD"});

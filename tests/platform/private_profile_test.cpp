@@ -141,7 +141,11 @@ TEST(PrivateProfileText, EncodingsByByteOrderMark)
     EXPECT_EQ(utf16ToUtf8(decodeProfileText("K=\xC0\xE1\xFF", 1251)), "K=Абя");
     EXPECT_EQ(utf16ToUtf8(decodeProfileText("K=\xC0\xE1\xFF", 1252)), "K=Àáÿ");
     // A stray last byte of a UTF-16 file is no character.
-    EXPECT_EQ(decodeProfileText(std::string("\xFF\xFE" "A\0B", 4), 1252), u"A");
+    EXPECT_EQ(decodeProfileText(std::string("\xFF\xFE"
+                                            "A\0B",
+                                            4),
+                                1252),
+              u"A");
 }
 
 TEST(PrivateProfileInt, Syntax)

@@ -69,10 +69,14 @@ TEST(RegRootNames, FullAndShortNamesWithoutRegardToCase)
     EXPECT_EQ(rootName(RegRoot::LocalMachine), "HKEY_LOCAL_MACHINE");
     EXPECT_EQ(rootName(RegRoot::DynData), "HKEY_DYN_DATA");
     const std::pair<const char*, RegRoot> names[] = {
-        {"HKEY_CLASSES_ROOT", RegRoot::ClassesRoot}, {"hkcu", RegRoot::CurrentUser},
-        {"HKLM", RegRoot::LocalMachine},             {"Hkey_Users", RegRoot::Users},
-        {"HKU", RegRoot::Users},                     {"HKEY_PERFORMANCE_DATA", RegRoot::PerformanceData},
-        {"HKCC", RegRoot::CurrentConfig},            {"HKEY_DYN_DATA", RegRoot::DynData},
+        {"HKEY_CLASSES_ROOT", RegRoot::ClassesRoot},
+        {"hkcu", RegRoot::CurrentUser},
+        {"HKLM", RegRoot::LocalMachine},
+        {"Hkey_Users", RegRoot::Users},
+        {"HKU", RegRoot::Users},
+        {"HKEY_PERFORMANCE_DATA", RegRoot::PerformanceData},
+        {"HKCC", RegRoot::CurrentConfig},
+        {"HKEY_DYN_DATA", RegRoot::DynData},
     };
     for (const auto& [name, root] : names) {
         ASSERT_TRUE(rootFromName(name).has_value()) << name;
@@ -142,8 +146,7 @@ TEST(RegistryView32, ScopedModeIsPerThreadAndRestoredOnException)
         std::thread([&] { other = Registry::threadView32(); }).join();
         EXPECT_FALSE(other);
         throw std::runtime_error("leave the scope");
-    } catch (const std::runtime_error&) {
-    }
+    } catch (const std::runtime_error&) {}
     EXPECT_FALSE(Registry::threadView32());
     EXPECT_FALSE(Registry::setThreadView32(true));
     EXPECT_TRUE(Registry::setThreadView32(false));

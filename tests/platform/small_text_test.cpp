@@ -31,7 +31,7 @@ TEST(SmallText, OneTrailingBackslash)
         {"C:\\Tarvix\\D37", "C:\\Tarvix\\D37\\", "C:\\Tarvix\\D37"},
         {"C:\\Tarvix\\D37\\", "C:\\Tarvix\\D37\\", "C:\\Tarvix\\D37"},
         {"C:\\Tarvix\\\\", "C:\\Tarvix\\\\", "C:\\Tarvix\\"}, // one only
-        {"C:\\", "C:\\", "C:\\"},                           // a drive root keeps it
+        {"C:\\", "C:\\", "C:\\"},                             // a drive root keeps it
         {"", "\\", ""},
     };
     for (const Case& c : cases) {

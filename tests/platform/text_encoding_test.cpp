@@ -12,7 +12,9 @@ TEST(Utf16, LengthCountsCodeUnits)
     EXPECT_EQ(utf16Length("abc"), 3u);
     EXPECT_EQ(utf16Length("Instalação"), 10u);
     EXPECT_EQ(utf16Length("\xF0\x9F\x98\x80"), 2u); // U+1F600 takes a surrogate pair
-    EXPECT_EQ(utf16Length("a\xFF" "b"), 3u);        // an invalid byte is one U+FFFD
+    EXPECT_EQ(utf16Length("a\xFF"
+                          "b"),
+              3u); // an invalid byte is one U+FFFD
 }
 
 TEST(Utf16, RoundTripsSurrogatePairsAndKeepsUnpairedSurrogates)
@@ -25,7 +27,8 @@ TEST(Utf16, RoundTripsSurrogatePairsAndKeepsUnpairedSurrogates)
     // A lone high surrogate, as a Windows file name may carry it, survives both ways.
     const std::u16string lone{u'a', char16_t(0xD83D), u'b'};
     const std::string encoded = utf16ToUtf8(lone);
-    EXPECT_EQ(encoded, "a\xED\xA0\xBD" "b");
+    EXPECT_EQ(encoded, "a\xED\xA0\xBD"
+                       "b");
     EXPECT_EQ(utf8ToUtf16(encoded), lone);
     // A low surrogate before a high one is no pair.
     const std::u16string reversed{char16_t(0xDE00), char16_t(0xD83D)};
@@ -39,11 +42,13 @@ TEST(Utf16, InvalidUtf8BecomesReplacementCharacters)
         std::u16string expected;
     };
     const Case cases[] = {
-        {"\xC3", u"\uFFFD"},                  // truncated two-byte sequence
-        {"\xC0\xAF", u"\uFFFD\uFFFD"},        // overlong form
-        {"\xE2\x82" "A", u"\uFFFDA"},         // truncated three-byte sequence, then a letter
+        {"\xC3", u"\uFFFD"},           // truncated two-byte sequence
+        {"\xC0\xAF", u"\uFFFD\uFFFD"}, // overlong form
+        {"\xE2\x82"
+         "A",
+         u"\uFFFDA"},                                      // truncated three-byte sequence, then a letter
         {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"}, // above U+10FFFF
-        {"\x80z", u"\uFFFDz"},                // stray continuation byte
+        {"\x80z", u"\uFFFDz"},                             // stray continuation byte
     };
     for (const auto& c : cases)
         EXPECT_EQ(utf8ToUtf16(c.input), c.expected) << c.input;
@@ -64,12 +69,16 @@ TEST(CodePages, RoundTripsTextTheCodePageHolds)
         std::string bytes;
     };
     const Case cases[] = {
-        {1252, "Instalação é fácil – “já”", "Instala\xE7\xE3o \xE9 f\xE1" "cil \x96 \x93j\xE1\x94"},
+        {1252, "Instalação é fácil – “já”",
+         "Instala\xE7\xE3o \xE9 f\xE1"
+         "cil \x96 \x93j\xE1\x94"},
         {437, "Olá │ ñ", "Ol\xA0 \xB3 \xA4"},
         {850, "Ação", "A\x87\xC6o"},
         {65001, "Ação ✓", "Ação ✓"},
         {1251, "Привет", "\xCF\xF0\xE8\xE2\xE5\xF2"},
-        {28591, "Ünïcode", "\xDCn\xEF" "code"},
+        {28591, "Ünïcode",
+         "\xDCn\xEF"
+         "code"},
         {1200, "Aé", std::string("A\0\xE9\0", 4)},
     };
     for (const auto& c : cases) {
@@ -87,9 +96,9 @@ TEST(CodePages, UnrepresentableCharactersBecomeQuestionMarks)
 
 TEST(CodePages, UndecodableBytesBecomeReplacementCharacters)
 {
-    EXPECT_EQ(decodeCodePage("a\x81z", 1252), "a\uFFFDz");     // a hole in the 1252 table
-    EXPECT_EQ(decodeCodePage("\x82\xA0", 932), "あ");            // a two-byte Shift-JIS character
-    EXPECT_EQ(decodeCodePage("ok\x82", 932), "ok\uFFFD");       // a lead byte cut off at the end
+    EXPECT_EQ(decodeCodePage("a\x81z", 1252), "a\uFFFDz"); // a hole in the 1252 table
+    EXPECT_EQ(decodeCodePage("\x82\xA0", 932), "あ");      // a two-byte Shift-JIS character
+    EXPECT_EQ(decodeCodePage("ok\x82", 932), "ok\uFFFD");  // a lead byte cut off at the end
     EXPECT_EQ(decodeCodePage("a\xFF", 65001), "a\uFFFD");
 }
 

@@ -48,9 +48,18 @@ TEST(WindowsCommandLine, SplitsByTheRuntimeRules)
 
 TEST(WindowsCommandLine, QuotedArgumentsSplitBackToThemselves)
 {
-    const Args arguments = {"C:\\Program Files\\bin\\dcc32.exe", "plain", "", "with space", "tab\there",
-                            "quote\"inside", "trailing\\", "spaced trailing\\", "\\\\server\\share\\",
-                            "back\\\\\"quote", "-U\"C:\\A;C:\\B\"", "\"\""};
+    const Args arguments = {"C:\\Program Files\\bin\\dcc32.exe",
+                            "plain",
+                            "",
+                            "with space",
+                            "tab\there",
+                            "quote\"inside",
+                            "trailing\\",
+                            "spaced trailing\\",
+                            "\\\\server\\share\\",
+                            "back\\\\\"quote",
+                            "-U\"C:\\A;C:\\B\"",
+                            "\"\""};
     const std::string line = joinWindowsCommandLine(arguments);
     EXPECT_EQ(splitWindowsCommandLine(line), arguments) << line;
 

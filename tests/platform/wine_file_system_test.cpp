@@ -2,8 +2,8 @@
 
 #include <chrono>
 #include <fcntl.h>
-#include <sys/wait.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gmock/gmock.h>
@@ -118,8 +118,8 @@ TEST_F(WineFiles, PathsWindowsRefusesOrCannotReach)
         uint32_t code;
     };
     const Case cases[] = {
-        {"Q:\\x", WinError::PathNotFound}, // no such drive
-        {"", WinError::PathNotFound},     // empty
+        {"Q:\\x", WinError::PathNotFound},  // no such drive
+        {"", WinError::PathNotFound},       // empty
         {"C:\\a|b", WinError::InvalidName}, // a character Windows refuses
         {"C:\\what?\\x", WinError::InvalidName},
         {"\\\\server\\share\\x", WinError::BadNetPath},
@@ -303,9 +303,8 @@ TEST_F(WineFiles, LongPathNamesSpellEveryComponentAsStored)
     EXPECT_EQ(files.longPathName("c:"), "C:\\");
     EXPECT_EQ(files.longPathName("c:\\program files\\missing.dcu"), "");
     EXPECT_EQ(files.longPathName("Q:\\x"), "");
-    inFolder(prefix.driveC() / "Program Files", [&] {
-        EXPECT_EQ(files.longPathName("morvane\\KQALPHA.dcu"), "C:\\Program Files\\Morvane\\KqAlpha.DCU");
-    });
+    inFolder(prefix.driveC() / "Program Files",
+             [&] { EXPECT_EQ(files.longPathName("morvane\\KQALPHA.dcu"), "C:\\Program Files\\Morvane\\KqAlpha.DCU"); });
 }
 
 // --- Changes -------------------------------------------------------------------------------------------------
@@ -373,8 +372,8 @@ TEST_F(WineFiles, DeleteTreeResetsAttributesAndLeavesWhatCannotGo)
     const auto ro = prefix.writeC("work/123/sub/ro.dcu", "r");
     fs::permissions(ro, fs::perms::all, fs::perm_options::remove);
     fs::permissions(ro, fs::perms::owner_read);
-    fs::permissions(prefix.driveC() / "work/123/sub", fs::perms::owner_write | fs::perms::group_write |
-                                                            fs::perms::others_write,
+    fs::permissions(prefix.driveC() / "work/123/sub",
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
     prefix.writeC("outside.txt", "keep");
     fs::create_symlink(prefix.driveC() / "outside.txt", prefix.driveC() / "work/123/link");

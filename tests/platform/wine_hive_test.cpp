@@ -119,12 +119,11 @@ TEST(WineHiveParse, EscapesInNamesAndStrings)
 
 TEST(WineHiveParse, KeyNamesWithEscapesAndTheirOptions)
 {
-    const std::string text = kHead +
-                             "[Software\\\\Ord\\\\a\\[1\\]] 1796873438\n#time=1dd8856d31acd4a\n\"x\"=\"1\"\n\n"
-                             "[Software\\\\Chave \\xe7\\xe3o \"q\"\\\\a=b] 1796873180\n\"x=y\"=\"\\xe9\"\n\n"
-                             "[Software\\\\Wow6432Node\\\\Classes] 1796873100\n#time=1dd88560a0e85f4\n#link\n"
-                             "\"SymbolicLinkValue\"=hex(6):5c,00,52,00\n\n"
-                             "[Software\\\\Old] 1\n#class=\"Shell\"\n\n";
+    const std::string text = kHead + "[Software\\\\Ord\\\\a\\[1\\]] 1796873438\n#time=1dd8856d31acd4a\n\"x\"=\"1\"\n\n"
+                                     "[Software\\\\Chave \\xe7\\xe3o \"q\"\\\\a=b] 1796873180\n\"x=y\"=\"\\xe9\"\n\n"
+                                     "[Software\\\\Wow6432Node\\\\Classes] 1796873100\n#time=1dd88560a0e85f4\n#link\n"
+                                     "\"SymbolicLinkValue\"=hex(6):5c,00,52,00\n\n"
+                                     "[Software\\\\Old] 1\n#class=\"Shell\"\n\n";
     WineHive hive = WineHive::parse(text, "test.reg");
     EXPECT_EQ(hive.arch(), "win64");
     EXPECT_EQ(hive.relativeTo(), "REGISTRY\\Machine");
@@ -235,12 +234,20 @@ TEST(WineHiveWrite, ValuesAreWrittenAsWineWritesThem)
     };
     const Case cases[] = {
         {u"", RegValue::string("default"), "@=\"default\"\n"},
-        {u"A\u00e7a\u00ed \"q\" \\b", RegValue{RegType::Sz, u16(u"Ol\u00e1 mundo \u00e7\u00e3o \u2713 \U0001F600 \"x\" \\y") + "\0\0"s},
+        {u"A\u00e7a\u00ed \"q\" \\b",
+         RegValue{RegType::Sz, u16(u"Ol\u00e1 mundo \u00e7\u00e3o \u2713 \U0001F600 \"x\" \\y") + "\0\0"s},
          "\"A\\x00e7a\\xed \\\"q\\\" \\\\b\"=\"Ol\\xe1 mundo \\xe7\\xe3o \\x2713 \\xd83d\\xde00 \\\"x\\\" \\\\y\"\n"},
-        {u"ctl", RegValue{RegType::Sz, u16(u"\x01\a\b\t\n\v\f\r\x1b\x1f\x7f\x80\u00a0" u"A\0B[]\"\\1\n1\x01" u"7\x01" u"8\a0\u00e9f\u00e9g\uffff"s) + "\0\0"s},
-         "\"ctl\"=\"\\1\\a\\b\\t\\n\\v\\f\\r\\e\\37\x7f\\x80\\x00a0A\\0B[]\\\"\\\\1\\n1\\0017\\18\\a0\\x00e9f\\xe9g\\xffff\"\n"},
+        {u"ctl",
+         RegValue{RegType::Sz, u16(u"\x01\a\b\t\n\v\f\r\x1b\x1f\x7f\x80\u00a0"
+                                   u"A\0B[]\"\\1\n1\x01"
+                                   u"7\x01"
+                                   u"8\a0\u00e9f\u00e9g\uffff"s) +
+                                   "\0\0"s},
+         "\"ctl\"=\"\\1\\a\\b\\t\\n\\v\\f\\r\\e\\37\x7f\\x80\\x00a0A\\0B[]"
+         "\\\"\\\\1\\n1\\0017\\18\\a0\\x00e9f\\xe9g\\xffff\"\n"},
         {u"exp", RegValue::string("%PATH%;x", RegType::ExpandSz), "\"exp\"=str(2):\"%PATH%;x\"\n"},
-        {u"multi", RegValue::multiString({"one", "two", "tr\xc3\xaas"}), "\"multi\"=str(7):\"one\\0two\\0tr\\xeas\\0\"\n"},
+        {u"multi", RegValue::multiString({"one", "two", "tr\xc3\xaas"}),
+         "\"multi\"=str(7):\"one\\0two\\0tr\\xeas\\0\"\n"},
         {u"dw", RegValue::dword(10), "\"dw\"=dword:0000000a\n"},
         {u"emptybin", RegValue::binary(""), "\"emptybin\"=hex:\n"},
         {u"none", RegValue{RegType::None, "a\0b\0\0\0"s}, "\"none\"=hex(0):61,00,62,00,00,00\n"},
@@ -270,15 +277,14 @@ TEST(WineHiveWrite, ValuesAreWrittenAsWineWritesThem)
 
 TEST(WineHiveWrite, ChangesTouchOnlyTheirLinesAndTheKeyStamps)
 {
-    const std::string before = kHead +
-                               "[Control Panel\\\\Colors] 1796873105\n#time=1dd88560cea6360\n"
-                               "\"ActiveBorder\"=\"255 255 255\"\n\"Window\"=\"255 255 255\"\n\n"
-                               "[Software\\\\Wine\\\\Fonts] 1796873100\n#time=1dd885609ea0c10\n\"x\"=\"1\"\n\n";
+    const std::string before = kHead + "[Control Panel\\\\Colors] 1796873105\n#time=1dd88560cea6360\n"
+                                       "\"ActiveBorder\"=\"255 255 255\"\n\"Window\"=\"255 255 255\"\n\n"
+                                       "[Software\\\\Wine\\\\Fonts] 1796873100\n#time=1dd885609ea0c10\n\"x\"=\"1\"\n\n";
     WineHive hive = WineHive::parse(before, "test.reg");
     auto* colors = find(hive, {"control panel", "colors"});
     hive.setValue(colors, "activeborder", RegValue::string("0 0 0"), kNow); // keeps the stored case
-    hive.setValue(colors, "Menu", RegValue::string("1 2 3"), kNow);       // sorted among the others
-    hive.setValue(colors, "Zz", RegValue::dword(1), kNow);               // after the last one
+    hive.setValue(colors, "Menu", RegValue::string("1 2 3"), kNow);         // sorted among the others
+    hive.setValue(colors, "Zz", RegValue::dword(1), kNow);                  // after the last one
     EXPECT_EQ(hive.serialize(), kHead +
                                     "[Control Panel\\\\Colors] 1796873104\n#time=1dd88560c057e87\n"
                                     "\"ActiveBorder\"=\"0 0 0\"\n\"Menu\"=\"1 2 3\"\n\"Window\"=\"255 255 255\"\n"
@@ -289,43 +295,42 @@ TEST(WineHiveWrite, ChangesTouchOnlyTheirLinesAndTheKeyStamps)
 
 TEST(WineHiveWrite, NewKeysGoWhereWineWouldWriteThem)
 {
-    WineHive hive = WineHive::parse(kHead +
-                                        "[Software\\\\Ord] 5\n#time=5\n\"x\"=\"1\"\n\n"
-                                        "[Software\\\\Ord\\\\a_] 5\n\n"
-                                        "[Software\\\\Ord\\\\z] 5\n\n"
-                                        "[Software\\\\Ord Two] 5\n\n",
+    WineHive hive = WineHive::parse(kHead + "[Software\\\\Ord] 5\n#time=5\n\"x\"=\"1\"\n\n"
+                                            "[Software\\\\Ord\\\\a_] 5\n\n"
+                                            "[Software\\\\Ord\\\\z] 5\n\n"
+                                            "[Software\\\\Ord Two] 5\n\n",
                                     "test.reg");
     auto* ord = find(hive, {"Software", "Ord"});
     // Lower-case order puts "[" before "_" and "B" after it; a subkey comes before "Ord Two".
     hive.createChild(ord, "a[", kNow);
     hive.createChild(ord, "aB", kNow);
-    hive.createChild(ord, "\xc3\xa9" "2", kNow);
+    hive.createChild(ord,
+                     "\xc3\xa9"
+                     "2",
+                     kNow);
     auto* deep = hive.createKey(hive.root(), {"software", "New", "Deeper"}, kNow);
     EXPECT_EQ(deep, find(hive, {"Software", "new", "deeper"}));
     hive.setValue(deep, "v", RegValue::string("w"), kNow);
     EXPECT_EQ(hive.createChild(ord, "A[", kNow), find(hive, {"Software", "Ord", "a["}));
 
     const std::string stamp = " 1796873104\n#time=1dd88560c057e87\n";
-    EXPECT_EQ(hive.serialize(), kHead +
-                                    "[Software\\\\New\\\\Deeper]" + stamp + "\"v\"=\"w\"\n\n" +
-                                    "[Software\\\\Ord]" + stamp + "\"x\"=\"1\"\n\n" +
-                                    "[Software\\\\Ord\\\\a\\[]" + stamp + "\n" +
-                                    "[Software\\\\Ord\\\\a_] 5\n\n" +
-                                    "[Software\\\\Ord\\\\aB]" + stamp + "\n" +
-                                    "[Software\\\\Ord\\\\z] 5\n\n" +
-                                    "[Software\\\\Ord\\\\\\x00e92]" + stamp + "\n" +
-                                    "[Software\\\\Ord Two] 5\n\n");
-    EXPECT_EQ(hive.subKeyNames(ord), (std::vector<std::string>{"a[", "a_", "aB", "z", "\xc3\xa9" "2"}));
+    EXPECT_EQ(hive.serialize(), kHead + "[Software\\\\New\\\\Deeper]" + stamp + "\"v\"=\"w\"\n\n" +
+                                    "[Software\\\\Ord]" + stamp + "\"x\"=\"1\"\n\n" + "[Software\\\\Ord\\\\a\\[]" +
+                                    stamp + "\n" + "[Software\\\\Ord\\\\a_] 5\n\n" + "[Software\\\\Ord\\\\aB]" + stamp +
+                                    "\n" + "[Software\\\\Ord\\\\z] 5\n\n" + "[Software\\\\Ord\\\\\\x00e92]" + stamp +
+                                    "\n" + "[Software\\\\Ord Two] 5\n\n");
+    EXPECT_EQ(hive.subKeyNames(ord), (std::vector<std::string>{"a[", "a_", "aB", "z",
+                                                               "\xc3\xa9"
+                                                               "2"}));
 }
 
 TEST(WineHiveWrite, RemovingAKeyTakesItsSubtreeAndKeepsTheParent)
 {
-    WineHive hive = WineHive::parse(kHead +
-                                        "[A\\\\B] 1\n\"x\"=\"1\"\n\n"
-                                        "[A\\\\B\\\\C] 1\n\n"
-                                        "[A\\\\B\\\\C\\\\D] 1\n\"y\"=\"2\"\n\n"
-                                        "[A\\\\Bee] 1\n\n"
-                                        "[X\\\\Y] 1\n\n",
+    WineHive hive = WineHive::parse(kHead + "[A\\\\B] 1\n\"x\"=\"1\"\n\n"
+                                            "[A\\\\B\\\\C] 1\n\n"
+                                            "[A\\\\B\\\\C\\\\D] 1\n\"y\"=\"2\"\n\n"
+                                            "[A\\\\Bee] 1\n\n"
+                                            "[X\\\\Y] 1\n\n",
                                     "test.reg");
     EXPECT_TRUE(hive.removeChild(find(hive, {"a"}), "b", kNow));
     EXPECT_FALSE(hive.removeChild(find(hive, {"a"}), "b", kNow));

@@ -58,8 +58,7 @@ protected:
 
 TEST_F(WineProcessesTest, AHostProgramGetsTheSplitArgumentsThePrefixAndTheFolder)
 {
-    const Run r = run(R"("C:\Tools\Probe.exe" "C:\Pkg\P.dpk" -B -U"C:\A;C:\Program Files\B" -$O-)",
-                      "C:\\Work Folder");
+    const Run r = run(R"("C:\Tools\Probe.exe" "C:\Pkg\P.dpk" -B -U"C:\A;C:\Program Files\B" -$O-)", "C:\\Work Folder");
     EXPECT_TRUE(r.result.started);
     EXPECT_EQ(r.result.exitCode, 7u);
     ASSERT_EQ(r.lines.size(), 3u);

@@ -121,7 +121,8 @@ private:
         CommandResult boot = run("wine wineboot -i");
         waitForWineserver();
         if (!fs::exists(prefix_ / "system.reg") || !fs::exists(prefix_ / "user.reg")) {
-            error_ = "wine wineboot -i did not make a prefix (exit " + std::to_string(boot.status) + "): " + boot.output;
+            error_ =
+                "wine wineboot -i did not make a prefix (exit " + std::to_string(boot.status) + "): " + boot.output;
             return;
         }
         fs::create_directories(pristine_);
@@ -211,12 +212,14 @@ Export parseExport(const std::string& fileBytes)
             size_t p = 0;
             value = RegValue{RegType::Sz, bytesOf(quoted(data, p)) + "\0\0"s};
         } else if (data.rfind(u"dword:", 0) == 0) {
-            value = RegValue::dword(static_cast<uint32_t>(std::stoul(std::string(data.begin() + 6, data.end()), nullptr, 16)));
+            value = RegValue::dword(
+                static_cast<uint32_t>(std::stoul(std::string(data.begin() + 6, data.end()), nullptr, 16)));
         } else {
             size_t colon = data.find(u':');
             value.type = RegType::Binary;
             if (data.rfind(u"hex(", 0) == 0)
-                value.type = static_cast<uint32_t>(std::stoul(std::string(data.begin() + 4, data.begin() + colon - 1), nullptr, 16));
+                value.type = static_cast<uint32_t>(
+                    std::stoul(std::string(data.begin() + 4, data.begin() + colon - 1), nullptr, 16));
             std::string hex(data.begin() + colon + 1, data.end());
             while (!hex.empty() && hex.back() == '\\' && i + 1 < lines.size()) {
                 hex.pop_back();
@@ -289,8 +292,8 @@ TEST_F(WineRegistryInterop, UntouchedHivesSaveBackByteForByte)
     }
     WineRegistry reg(prefix());
     EXPECT_EQ(reg.arch(), "win64");
-    auto codepage = reg.openKey(RegRoot::LocalMachine, "System\\CurrentControlSet\\Control\\Nls\\Codepage",
-                                KeyAccess::Read, false);
+    auto codepage =
+        reg.openKey(RegRoot::LocalMachine, "System\\CurrentControlSet\\Control\\Nls\\Codepage", KeyAccess::Read, false);
     ASSERT_TRUE(codepage);
     EXPECT_EQ(codepage->readString("ACP"), "1252");
     EXPECT_EQ(codepage->readString("OEMCP"), "437");
@@ -308,7 +311,8 @@ TEST_F(WineRegistryInterop, UntouchedHivesSaveBackByteForByte)
 
 TEST_F(WineRegistryInterop, WineReadsExactlyWhatWeWrite)
 {
-    const std::string text = "A\xc3\xa7\xc3\xa3o \"entre aspas\" C:\\Morvane\\TarvixComps\\ \xe2\x9c\x93 \xf0\x9f\x98\x80";
+    const std::string text =
+        "A\xc3\xa7\xc3\xa3o \"entre aspas\" C:\\Morvane\\TarvixComps\\ \xe2\x9c\x93 \xf0\x9f\x98\x80";
     const RegValue binary = RegValue::binary(std::string("\x00\x01\x02\xfe\xff", 5) + std::string(60, '\x5a'));
     {
         WineRegistry reg(prefix());
@@ -324,7 +328,8 @@ TEST_F(WineRegistryInterop, WineReadsExactlyWhatWeWrite)
         EXPECT_TRUE(key->deleteValue("Doomed"));
         reg.openKey(RegRoot::CurrentUser, "Software\\Tarvix\\Interop\\Nested\\Deeper", KeyAccess::AllAccess, true)
             ->writeDword("Level", 3);
-        reg.openKey(RegRoot::CurrentUser, "Software\\Tarvix\\Gone\\Child", KeyAccess::AllAccess, true)->writeDword("x", 1);
+        reg.openKey(RegRoot::CurrentUser, "Software\\Tarvix\\Gone\\Child", KeyAccess::AllAccess, true)
+            ->writeDword("x", 1);
         EXPECT_TRUE(reg.deleteKey(RegRoot::CurrentUser, "Software\\Tarvix\\Gone"));
 
         // The 32-bit view of HKLM\Software.
@@ -405,10 +410,10 @@ TEST_F(WineRegistryInterop, WeReadWhatWineWrites)
 
     auto imported = reg.openKey(RegRoot::CurrentUser, "Software\\FromWine\\Import", KeyAccess::Read, false);
     ASSERT_TRUE(imported);
-    EXPECT_EQ(imported->readString("Nome \xc3\xa7"),
-              "Ol\xc3\xa1 \"mundo\" C:\\x \xe2\x9c\x93 \xf0\x9f\x98\x80");
+    EXPECT_EQ(imported->readString("Nome \xc3\xa7"), "Ol\xc3\xa1 \"mundo\" C:\\x \xe2\x9c\x93 \xf0\x9f\x98\x80");
 
-    auto key32 = reg.openKey(RegRoot::LocalMachine, "Software\\FromWine32", KeyAccess::Read | KeyAccess::Wow64_32Key, false);
+    auto key32 =
+        reg.openKey(RegRoot::LocalMachine, "Software\\FromWine32", KeyAccess::Read | KeyAccess::Wow64_32Key, false);
     ASSERT_TRUE(key32);
     EXPECT_EQ(key32->readString("Where"), "thirty-two");
     EXPECT_FALSE(reg.keyExists(RegRoot::LocalMachine, "Software\\FromWine32"));

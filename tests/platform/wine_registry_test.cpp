@@ -13,8 +13,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <fcntl.h>
+#include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -77,10 +77,7 @@ protected:
         dir.write("userdef.reg", kDefaultHive);
     }
     std::string hive(const char* name) const { return dir.read(name); }
-    bool hiveHas(const char* name, std::string_view text) const
-    {
-        return hive(name).find(text) != std::string::npos;
-    }
+    bool hiveHas(const char* name, std::string_view text) const { return hive(name).find(text) != std::string::npos; }
     std::optional<std::string> read(WineRegistry& reg, RegRoot root, std::string_view path, std::string_view name,
                                     uint32_t access = KeyAccess::Read)
     {
@@ -134,7 +131,8 @@ TEST_F(WineRegistryTest, PathsAndNamesIgnoreCaseAndKeepIt)
     makePrefix();
     WineRegistry reg(dir.path());
     uint32_t error = 99;
-    auto key = reg.openKey(RegRoot::LocalMachine, "\\SOFTWARE\\embarcadero\\Bds\\37.0\\", KeyAccess::Read, false, &error);
+    auto key =
+        reg.openKey(RegRoot::LocalMachine, "\\SOFTWARE\\embarcadero\\Bds\\37.0\\", KeyAccess::Read, false, &error);
     ASSERT_TRUE(key);
     EXPECT_EQ(error, WinError::Success);
     EXPECT_EQ(key->valueNames(), std::vector<std::string>{"RootDir"});
@@ -259,11 +257,13 @@ TEST_F(WineRegistryTest, ThirtyTwoBitViewOnAWin64Prefix)
     auto known = reg.openKey(RegRoot::CurrentUser, "Software\\Embarcadero\\BDS\\37.0\\Known Packages", r32, false);
     ASSERT_TRUE(known);
     EXPECT_EQ(known->valueNames(), std::vector<std::string>{"$(BDS)\\bin\\x.bpl"});
-    EXPECT_EQ(read(reg, RegRoot::LocalMachine, "System\\CurrentControlSet\\Control\\Nls\\Codepage", "ACP", r32), "1252");
+    EXPECT_EQ(read(reg, RegRoot::LocalMachine, "System\\CurrentControlSet\\Control\\Nls\\Codepage", "ACP", r32),
+              "1252");
 
     // Writes land in the redirected places.
     const uint32_t w32 = KeyAccess::AllAccess | KeyAccess::Wow64_32Key;
-    reg.openKey(RegRoot::LocalMachine, "SOFTWARE\\Morvane\\TarvixComps", w32, true)->writeString("Caminho D37", "C:\\X");
+    reg.openKey(RegRoot::LocalMachine, "SOFTWARE\\Morvane\\TarvixComps", w32, true)
+        ->writeString("Caminho D37", "C:\\X");
     // Existing keys keep their names, new ones get the names given.
     EXPECT_TRUE(hiveHas("system.reg", "[Software\\\\Wow6432Node\\\\Morvane\\\\TarvixComps] "));
     EXPECT_FALSE(reg.keyExists(RegRoot::LocalMachine, "Software\\Morvane"));
@@ -593,9 +593,8 @@ TEST_F(WineRegistryTest, WritesAreRefusedWhileTheWineserverRuns)
     const std::string server = serverFolder(dir.path());
     const fs::path legacy = fs::path("/tmp") / (".wine-" + std::to_string(getuid())) / server;
 
-    EXPECT_EQ(wineserverLockFiles(dir.path()),
-              (std::vector<fs::path>{tmpdir.path() / name / server / "lock", tmpFolder / server / "lock",
-                                     legacy / "lock"}));
+    EXPECT_EQ(wineserverLockFiles(dir.path()), (std::vector<fs::path>{tmpdir.path() / name / server / "lock",
+                                                                      tmpFolder / server / "lock", legacy / "lock"}));
     EXPECT_TRUE(wineserverLockFiles(dir / "missing").empty());
 
     WineRegistry reg(dir.path());

@@ -1,8 +1,8 @@
 #include "platform/wine/wine_shell.h"
 
 #include <csignal>
-#include <sys/stat.h>
 #include <cstdlib>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -101,8 +101,10 @@ TEST_F(WineShellTest, SpecialFoldersOfASparsePrefix)
     sandbox.writeHive("system.reg", R"hive([Software\\Microsoft\\Windows\\CurrentVersion] 1700000000
 "ProgramFilesDir"="C:\\Program Files"
 
-)hive", "win32");
-    sandbox.writeHive("user.reg", R"hive([Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders] 1700000000
+)hive",
+                      "win32");
+    sandbox.writeHive("user.reg",
+                      R"hive([Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders] 1700000000
 "AppData"=str(2):"%USERPROFILE%\\AppData\\Roaming"
 
 [Volatile Environment] 1700000000
@@ -157,13 +159,13 @@ TEST_F(WineShellTest, EnvironmentMergesTheHostWithThePrefix)
 
     EXPECT_EQ(shell.environmentVariable("Path"), "C:\\windows\\system32;C:\\windows");
     EXPECT_EQ(shell.environmentVariable("comspec"), "C:\\windows\\system32\\cmd.exe");
-    EXPECT_EQ(shell.environmentVariable("MYVAR"), "user");                       // the prefix wins
+    EXPECT_EQ(shell.environmentVariable("MYVAR"), "user"); // the prefix wins
     EXPECT_EQ(shell.environmentVariable("TEMP"), "C:\\users\\ana\\AppData\\Local\\Temp");
-    EXPECT_EQ(shell.environmentVariable("USERNAME"), "ana");                     // volatile values come last
+    EXPECT_EQ(shell.environmentVariable("USERNAME"), "ana"); // volatile values come last
     EXPECT_EQ(shell.environmentVariable("ProgramFiles(x86)"), "C:\\Program Files (x86)");
     EXPECT_EQ(shell.environmentVariable("ALLUSERSPROFILE"), "C:\\ProgramData");
     EXPECT_EQ(shell.environmentVariable("SystemDrive"), "C:");
-    EXPECT_EQ(shell.environmentVariable("tarvix_host_only"), "host");            // the host's, any case
+    EXPECT_EQ(shell.environmentVariable("tarvix_host_only"), "host"); // the host's, any case
     EXPECT_EQ(shell.environmentVariable("TARVIX_NOT_SET_ANYWHERE"), std::nullopt);
 
     const auto strings = shell.environmentStrings();
@@ -240,11 +242,10 @@ TEST_F(WineShellTest, DotNetFrameworkFoldersInVersionOrder)
     sandbox.writeC("windows/Microsoft.NET/Framework/v9.txt");
     sandbox.mkdirC("windows/Microsoft.NET/Framework/other");
     sandbox.mkdirC("windows/Microsoft.NET/Framework64/v4.0.30319");
-    EXPECT_THAT(shell.dotNetFrameworkFolders(),
-                ElementsAre("C:\\windows\\Microsoft.NET\\Framework\\v2.0.50727",
-                            "C:\\windows\\Microsoft.NET\\Framework\\v3.5",
-                            "C:\\windows\\Microsoft.NET\\Framework\\v4.0.30319",
-                            "C:\\windows\\Microsoft.NET\\Framework\\v10.0.1"));
+    EXPECT_THAT(shell.dotNetFrameworkFolders(), ElementsAre("C:\\windows\\Microsoft.NET\\Framework\\v2.0.50727",
+                                                            "C:\\windows\\Microsoft.NET\\Framework\\v3.5",
+                                                            "C:\\windows\\Microsoft.NET\\Framework\\v4.0.30319",
+                                                            "C:\\windows\\Microsoft.NET\\Framework\\v10.0.1"));
 }
 
 // --- Running programs ----------------------------------------------------------------------------------------
@@ -282,8 +283,7 @@ public:
     // bds.exe as a copy of sleep.
     FakeProgram(const fs::path& folder, const std::string& name, std::vector<std::string> environment)
         : FakeProgram("/bin/sleep", folder / name, {"30"}, std::move(environment))
-    {
-    }
+    {}
 
     ~FakeProgram() { stop(); }
 
@@ -320,8 +320,8 @@ TEST_F(WineShellTest, TheIdeWindowExistsWhileBdsRunsInThisPrefix)
     FakeProgram ide(sandbox.root(), "bds.exe", {"WINEPREFIX=" + sandbox.path().string() + "/"});
     EXPECT_TRUE(shell.windowExists("TAppBuilder"));
     EXPECT_TRUE(shell.windowExists("tappbuilder"));
-    EXPECT_FALSE(shell.windowExists("Delphi 13"));  // titles are unknown on the host
-    EXPECT_FALSE(shell.windowExists("TFrmMain"));   // and so are other classes
+    EXPECT_FALSE(shell.windowExists("Delphi 13")); // titles are unknown on the host
+    EXPECT_FALSE(shell.windowExists("TFrmMain"));  // and so are other classes
     ide.stop();
     EXPECT_FALSE(shell.windowExists("TAppBuilder"));
 }
@@ -405,7 +405,8 @@ TEST(WinePrefixSystem, DefaultPrefixFromTheEnvironment)
     unsetenv("WINEPREFIX");
     const char* home = std::getenv("HOME");
     ASSERT_NE(home, nullptr);
-    EXPECT_EQ(makeDefaultSystem()->description(), "Wine prefix " + (fs::path(home) / ".wine").lexically_normal().string());
+    EXPECT_EQ(makeDefaultSystem()->description(),
+              "Wine prefix " + (fs::path(home) / ".wine").lexically_normal().string());
     if (savedPrefix)
         setenv("WINEPREFIX", saved.c_str(), 1);
 }

@@ -7,9 +7,9 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QTest>
-#include <QtTest/qtestspontaneevent.h>
 #include <QWidget>
 #include <QWindow>
+#include <QtTest/qtestspontaneevent.h>
 
 #include <gtest/gtest.h>
 
@@ -77,8 +77,7 @@ int perCharacterAdvance(const QFont& font, const QString& text)
     return width;
 }
 
-ModalDialogHelper::ModalDialogHelper(std::chrono::milliseconds wait)
-    : wait_(wait)
+ModalDialogHelper::ModalDialogHelper(std::chrono::milliseconds wait) : wait_(wait)
 {
     qtApplication();
     timer_.setSingleShot(true);

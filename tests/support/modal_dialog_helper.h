@@ -52,7 +52,7 @@ struct ModalDialogSeen {
     QStringList buttons; // the captions of its buttons, in creation order
     QString className;
     QString objectName;
-    QString focusName;   // object name of the widget that had the focus
+    QString focusName; // object name of the widget that had the focus
 };
 
 class ModalDialogHelper {
@@ -108,8 +108,8 @@ private:
     std::vector<ModalDialogSeen> seen_;
     QStringList errors_;
     QTimer timer_;
-    QElapsedTimer waiting_;           // since the first queued answer began to wait
-    QPointer<QWidget> unanswered_;    // a modal window that appeared while nothing was queued
+    QElapsedTimer waiting_;        // since the first queued answer began to wait
+    QPointer<QWidget> unanswered_; // a modal window that appeared while nothing was queued
     QElapsedTimer unansweredSince_;
 };
 

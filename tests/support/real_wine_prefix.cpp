@@ -65,8 +65,7 @@ const fs::path& realWinePrefix()
         const int lock = ::open((base / "wine-prefix.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
         if (lock < 0)
             throw std::runtime_error("cannot open the lock file in " + base.string());
-        while (flock(lock, LOCK_EX) != 0 && errno == EINTR) {
-        }
+        while (flock(lock, LOCK_EX) != 0 && errno == EINTR) {}
         if (!fs::exists(ready)) {
             std::error_code ignored;
             fs::remove_all(dir, ignored); // a half-made prefix of an interrupted run

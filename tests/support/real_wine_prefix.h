@@ -23,7 +23,6 @@ struct WineRun {
 
 // Runs `wine <args>` in `prefix` (WINEPREFIX set, debug output off, the Mono and Gecko installers suppressed) and
 // waits for it. `wineserver -w` follows when `waitForServer`, so that the hives are written when it returns.
-WineRun runWine(const std::filesystem::path& prefix, const std::vector<std::string>& args,
-                bool waitForServer = false);
+WineRun runWine(const std::filesystem::path& prefix, const std::vector<std::string>& args, bool waitForServer = false);
 
 } // namespace tarvix::test

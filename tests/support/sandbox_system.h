@@ -19,8 +19,7 @@ public:
         : builder_(tools::PrefixBuilder::create(temp_ / "prefix", options)),
           system_(std::make_unique<platform::WinePrefix>(temp_ / "prefix")),
           current_(*system_)
-    {
-    }
+    {}
 
     // A minimal win64 prefix whose user is "ana".
     static tools::PrefixOptions defaultOptions()

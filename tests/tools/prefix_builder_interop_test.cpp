@@ -41,9 +41,9 @@ void expectWineSeesDelphi13(const fs::path& dir, const RegisteredIde& ide, bool 
         << "a 32-bit installer's key is not in the 64-bit view";
     EXPECT_EQ(regQuery(dir, {"HKLM\\Software\\Embarcadero\\BDS\\37.0\\Personalities", "/v", "Delphi.Win32", "/reg:32"}),
               "Delphi");
-    EXPECT_EQ(regQuery(dir, {"HKCU\\Software\\Embarcadero\\BDS\\37.0\\Library\\Win32", "/v", "Package DCP Output"},
-                       last),
-              "$(BDSCOMMONDIR)\\Dcp");
+    EXPECT_EQ(
+        regQuery(dir, {"HKCU\\Software\\Embarcadero\\BDS\\37.0\\Library\\Win32", "/v", "Package DCP Output"}, last),
+        "$(BDSCOMMONDIR)\\Dcp");
 }
 
 TEST(PrefixBuilderInterop, WineMakesThePrefixAndSeesTheRegisteredIde)

@@ -29,8 +29,8 @@ std::string readHost(const fs::path& p)
     return s.str();
 }
 
-std::optional<std::string> readString(PrefixBuilder& prefix, RegRoot root, std::string_view key,
-                                      std::string_view name, uint32_t view = 0)
+std::optional<std::string> readString(PrefixBuilder& prefix, RegRoot root, std::string_view key, std::string_view name,
+                                      uint32_t view = 0)
 {
     auto k = prefix.registry().openKey(root, key, KeyAccess::Read | view, false);
     if (!k)
@@ -90,7 +90,8 @@ TEST_F(PrefixBuilderTest, MinimalPrefixHasDrivesFoldersAndTheKeysTheInstallerRea
     const std::string shellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
     EXPECT_EQ(readString(prefix, RegRoot::CurrentUser, shellFolders, "AppData"), "C:\\users\\ana\\AppData\\Roaming");
     EXPECT_EQ(readString(prefix, RegRoot::CurrentUser, shellFolders, "Personal"), "C:\\users\\ana\\Documents");
-    EXPECT_EQ(readString(prefix, RegRoot::LocalMachine, shellFolders, "Common Documents"), "C:\\users\\Public\\Documents");
+    EXPECT_EQ(readString(prefix, RegRoot::LocalMachine, shellFolders, "Common Documents"),
+              "C:\\users\\Public\\Documents");
     EXPECT_EQ(readString(prefix, RegRoot::LocalMachine, shellFolders, "Common AppData"), "C:\\ProgramData");
     EXPECT_EQ(readString(prefix, RegRoot::CurrentUser, "Environment", "TEMP"), "C:\\users\\ana\\Temp");
     EXPECT_EQ(readString(prefix, RegRoot::CurrentUser, "Environment", "TMP"), "C:\\users\\ana\\Temp");
@@ -99,9 +100,9 @@ TEST_F(PrefixBuilderTest, MinimalPrefixHasDrivesFoldersAndTheKeysTheInstallerRea
               "1252");
     EXPECT_EQ(readString(prefix, RegRoot::LocalMachine, "System\\CurrentControlSet\\Control\\Nls\\Codepage", "OEMCP"),
               "437");
-    EXPECT_EQ(readString(prefix, RegRoot::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion",
-                         "ProgramFilesDir"),
-              "C:\\Program Files");
+    EXPECT_EQ(
+        readString(prefix, RegRoot::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir"),
+        "C:\\Program Files");
     EXPECT_EQ(readString(prefix, RegRoot::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion",
                          "ProgramFilesDir (x86)"),
               "C:\\Program Files (x86)");
@@ -141,8 +142,7 @@ TEST_F(PrefixBuilderTest, MinimalPrefixLoadsAsTheSystemTheInstallerWorksOn)
               std::vector<std::string>{std::string(PrefixBuilder::dotNetFrameworkFolder)});
     EXPECT_EQ(system.files().drives(), (std::vector<std::string>{"C:", "Z:"}));
     EXPECT_EQ(system.files().toHostPath("Z:\\etc"), "/etc");
-    EXPECT_TRUE(system.files().fileExists(
-        "C:\\Program Files (x86)\\Embarcadero\\Studio\\37.0\\bin\\bds.exe"));
+    EXPECT_TRUE(system.files().fileExists("C:\\Program Files (x86)\\Embarcadero\\Studio\\37.0\\bin\\bds.exe"));
     platform::ScopedRegistryView32 view;
     EXPECT_TRUE(system.registry().keyExists(RegRoot::LocalMachine, "\\SOFTWARE\\Embarcadero\\BDS\\37.0"));
 }
@@ -206,9 +206,9 @@ TEST_F(PrefixBuilderTest, Delphi13IsRegisteredWhereItsInstallerAndFirstStartPutI
     EXPECT_EQ(readString(prefix, RegRoot::LocalMachine, key, "RootDir", KeyAccess::Wow64_32Key), root + "\\");
     EXPECT_EQ(readString(prefix, RegRoot::LocalMachine, key, "App", KeyAccess::Wow64_32Key), ide.appFile);
     EXPECT_EQ(readString(prefix, RegRoot::LocalMachine, key, "Edition", KeyAccess::Wow64_32Key), "Professional");
-    EXPECT_EQ(readString(prefix, RegRoot::LocalMachine, key + "\\Personalities", "Delphi.Win32",
-                         KeyAccess::Wow64_32Key),
-              "Delphi");
+    EXPECT_EQ(
+        readString(prefix, RegRoot::LocalMachine, key + "\\Personalities", "Delphi.Win32", KeyAccess::Wow64_32Key),
+        "Delphi");
     {
         platform::ScopedRegistryView32 view;
         EXPECT_TRUE(prefix.registry().keyExists(RegRoot::LocalMachine, "\\SOFTWARE\\Embarcadero\\BDS\\37.0"));
@@ -260,8 +260,8 @@ TEST_F(PrefixBuilderTest, Delphi13IsRegisteredWhereItsInstallerAndFirstStartPutI
     EXPECT_EQ(conditions[1], "'$(Platform)'=='Win32'");
     EXPECT_EQ(conditions[2], "'$(Platform)'=='Win64'");
     const auto win32Group = projectNode.find_child_by_attribute("PropertyGroup", "Condition", "'$(Platform)'=='Win32'");
-    for (const char* name : {"DelphiLibraryPath", "DelphiBrowsingPath", "DelphiDebugDCUPath", "DelphiDLLOutputPath",
-                             "DelphiDCPOutput"})
+    for (const char* name :
+         {"DelphiLibraryPath", "DelphiBrowsingPath", "DelphiDebugDCUPath", "DelphiDLLOutputPath", "DelphiDCPOutput"})
         EXPECT_TRUE(win32Group.child(name)) << name;
     const std::string libraryPath = win32Group.child("DelphiLibraryPath").text().get();
     for (const char* reference : {"$(BDSLIB)", "$(BDS)\\", "$(BDSUSERDIR)", "$(BDSCOMMONDIR)"})
@@ -315,7 +315,7 @@ TEST_F(PrefixBuilderTest, OtherIdesAndVersionKeys)
     PrefixBuilder prefix = make();
     struct Case {
         IdeSetup setup;
-        std::string key;          // under HKLM, 32-bit view
+        std::string key; // under HKLM, 32-bit view
         std::string rootDir;
         std::string userLibraryKey; // HKCU key holding "Search Path"
         bool envOptions;
@@ -353,8 +353,8 @@ TEST_F(PrefixBuilderTest, OtherIdesAndVersionKeys)
     }
     // The per-user folders follow the release: RAD Studio 2007 (BDS 5) kept them under Borland.
     EXPECT_TRUE(prefix.files().fileExists(prefix.appDataFolder() + "\\Borland\\BDS\\5.0\\EnvOptions.proj"));
-    EXPECT_TRUE(readString(prefix, RegRoot::CurrentUser, "SOFTWARE\\Borland\\Delphi\\7.0\\Debugging",
-                           "Debug DCUs Path"));
+    EXPECT_TRUE(
+        readString(prefix, RegRoot::CurrentUser, "SOFTWARE\\Borland\\Delphi\\7.0\\Debugging", "Debug DCUs Path"));
     EXPECT_TRUE(prefix.files().fileExists(pf + "Borland\\CBuilder6\\bin\\bpr2mak.exe"));
     EXPECT_TRUE(prefix.files().fileExists(pf + "Borland\\Delphi7\\bin\\delphi32.exe"));
 }
@@ -378,9 +378,9 @@ TEST_F(PrefixBuilderTest, WritesGlobalsPersonalitiesToolsAndTheHostCompiler)
     EXPECT_EQ(ide.rootDir, "C:\\IDE");
     EXPECT_EQ(readString(prefix, RegRoot::LocalMachine, key, "RootDir", KeyAccess::Wow64_32Key), "C:\\IDE\\");
     EXPECT_EQ(readString(prefix, RegRoot::CurrentUser, key + "\\Globals", "Edition"), "Architect");
-    EXPECT_EQ(readString(prefix, RegRoot::LocalMachine, key + "\\Globals", "UpdatePackInstalled",
-                         KeyAccess::Wow64_32Key),
-              "2");
+    EXPECT_EQ(
+        readString(prefix, RegRoot::LocalMachine, key + "\\Globals", "UpdatePackInstalled", KeyAccess::Wow64_32Key),
+        "2");
     EXPECT_EQ(readString(prefix, RegRoot::CurrentUser, key + "\\Personalities", "BCB"), "C++Builder");
     EXPECT_EQ(readString(prefix, RegRoot::CurrentUser, key + "\\Environment Variables", "MYLIB"), "C:\\MyLib");
     EXPECT_TRUE(prefix.files().fileExists("C:\\IDE\\bin64\\bcc64x.exe"));

@@ -30,9 +30,8 @@ struct WineRun {
 
 std::vector<std::string> wineEnvironment(const fs::path& prefix)
 {
-    return platform::withEnvironment(platform::currentEnvironment(),
-                                     {"WINEPREFIX=" + prefix.string(), "WINEDEBUG=-all",
-                                      "WINEDLLOVERRIDES=mscoree,mshtml=", "DISPLAY"});
+    return platform::withEnvironment(platform::currentEnvironment(), {"WINEPREFIX=" + prefix.string(), "WINEDEBUG=-all",
+                                                                      "WINEDLLOVERRIDES=mscoree,mshtml=", "DISPLAY"});
 }
 
 // `wine <program> <arguments>` with its current folder in the prefix.
@@ -95,16 +94,17 @@ TEST(SimDcc32Interop, WineRunsTheWindowsBuild)
     const uint32_t ansi = system.shell().ansiCodePage();
     const uint32_t oem = system.shell().oemCodePage();
 
-    const std::string unit = "KqA\xC3\xA7\xC3\xBA" "car"; // "KqAçúcar"
+    const std::string unit = "KqA\xC3\xA7\xC3\xBA"
+                             "car"; // "KqAçúcar"
     const std::string folder = "C:\\Morvane\\TarvixComps\\D37";
     const std::string extra = "C:\\Morvane\\Lib Extra";
     const std::string bplFolder = ide.commonDir + "\\Bpl";
     const std::string dcpFolder = ide.commonDir + "\\Dcp";
-    prefix.writeFile(folder + "\\TarvixLib.dpk",
-                     platform::encodeCodePage(crlf({"package TarvixLib;", "{$LIBSUFFIX '370'}", "requires", "  rtl;",
-                                                    "contains", "  KqAbout,", "  KqAnimate in 'KqAnimate.pas',",
-                                                    "  " + unit + ";", "end."}),
-                                              ansi));
+    prefix.writeFile(
+        folder + "\\TarvixLib.dpk",
+        platform::encodeCodePage(crlf({"package TarvixLib;", "{$LIBSUFFIX '370'}", "requires", "  rtl;", "contains",
+                                       "  KqAbout,", "  KqAnimate in 'KqAnimate.pas',", "  " + unit + ";", "end."}),
+                                 ansi));
     prefix.writeFile(folder + "\\kqabout.DCU", "dcu");
     prefix.writeFile(folder + "\\KqAnimate.pas", "unit KqAnimate;\r\nend.\r\n");
     prefix.writeFile(extra + "\\" + unit + ".dcu", "dcu");

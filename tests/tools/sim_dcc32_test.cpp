@@ -131,9 +131,8 @@ FakeHost demoPackage()
 TEST(SimDcc32, SuccessfulRunPrintsTheCompilerMessagesInOrder)
 {
     FakeHost host;
-    host.addFile("C:\\Pkg\\Demo.dpk",
-                 crlf({"package Demo;", "contains", "  KqAbout,", "  KqAnimate in 'KqAnimate.pas',", "  KqLib;",
-                       "end."}));
+    host.addFile("C:\\Pkg\\Demo.dpk", crlf({"package Demo;", "contains", "  KqAbout,",
+                                            "  KqAnimate in 'KqAnimate.pas',", "  KqLib;", "end."}));
     host.addFile("C:\\Pkg\\KqAbout.dcu", "dcu");
     host.addFile("C:\\Pkg\\KqAnimate.pas", crlf({"unit KqAnimate;", "interface", "implementation", "end."}));
     host.addFile("C:\\Lib\\KqLib.dcu", "dcu");
@@ -143,13 +142,14 @@ TEST(SimDcc32, SuccessfulRunPrintsTheCompilerMessagesInOrder)
     const std::size_t bplSize = host.file("C:\\Pkg\\Demo.bpl").value_or("").size();
     const std::size_t dcpSize = host.file("C:\\Pkg\\Demo.dcp").value_or("").size();
     // 6 lines of the package source and 4 of the one unit read as source.
-    EXPECT_EQ(host.output(), Banner + crlf({
-                                          "Compiling KqAbout (C:\\Pkg\\KqAbout.dcu)",
-                                          "Compiling KqAnimate (C:\\Pkg\\KqAnimate.pas)",
-                                          "Compiling KqLib (C:\\Lib\\KqLib.dcu)",
-                                          "C:\\Pkg\\Demo.dpk(1) Warning: W1057 Implicit string cast from "
-                                          "'AnsiString' to 'string'",
-                                      }) +
+    EXPECT_EQ(host.output(), Banner +
+                                 crlf({
+                                     "Compiling KqAbout (C:\\Pkg\\KqAbout.dcu)",
+                                     "Compiling KqAnimate (C:\\Pkg\\KqAnimate.pas)",
+                                     "Compiling KqLib (C:\\Lib\\KqLib.dcu)",
+                                     "C:\\Pkg\\Demo.dpk(1) Warning: W1057 Implicit string cast from "
+                                     "'AnsiString' to 'string'",
+                                 }) +
                                  "2 lines\r5 lines\r7 lines\r10 lines\r" + "10 lines, 0.01 seconds, " +
                                  std::to_string(bplSize) + " bytes code, " + std::to_string(dcpSize) +
                                  " bytes data.\r\n");
@@ -218,7 +218,8 @@ TEST(SimDcc32, CommandLineAndConfigurationFile)
         {.name = "the last -LE wins",
          .arguments = {"-LEC:\\Out\\Dcp", "-UC:\\Lib\\B", "-LEC:\\Out\\Bpl", "Demo.dpk"},
          .bpl = "C:\\Out\\Bpl\\Demo.bpl"},
-        {.name = "options after the project", .arguments = {"Demo.dpk", "-UC:\\Lib\\B", "-LEC:\\Out\\Bpl"},
+        {.name = "options after the project",
+         .arguments = {"Demo.dpk", "-UC:\\Lib\\B", "-LEC:\\Out\\Bpl"},
          .bpl = "C:\\Out\\Bpl\\Demo.bpl"},
         {.name = "a project without extension", .arguments = {"-UC:\\Lib\\B", "Demo"}},
         {.name = "a quoted project", .arguments = {"-UC:\\Lib\\B", "\"C:\\Pkg\\Demo.dpk\""}},
@@ -228,9 +229,31 @@ TEST(SimDcc32, CommandLineAndConfigurationFile)
          .bpl = "C:\\Out\\Bpl\\Demo.bpl",
          .dcp = "C:\\Out\\Dcp\\Demo.dcp"},
         {.name = "options accepted without effect",
-         .arguments = {"-B", "-Q", "-M", "-H-", "-H+", "-W-", "-$O-", "-$W+", "-$Y-", "-$D0", "-NSVcl;System;Winapi",
-                       "-DDEBUG;RELEASE", "-I\"C:\\Inc\"", "-RC:\\Res", "-NOC:\\Obj", "-NUC:\\Dcu", "-NC:\\Dcu",
-                       "-LUrtl;vcl", "-K00400000", "-Zunknown", "--unknown", "-", "", "-UC:\\Lib\\B", "Demo.dpk",
+         .arguments = {"-B",
+                       "-Q",
+                       "-M",
+                       "-H-",
+                       "-H+",
+                       "-W-",
+                       "-$O-",
+                       "-$W+",
+                       "-$Y-",
+                       "-$D0",
+                       "-NSVcl;System;Winapi",
+                       "-DDEBUG;RELEASE",
+                       "-I\"C:\\Inc\"",
+                       "-RC:\\Res",
+                       "-NOC:\\Obj",
+                       "-NUC:\\Dcu",
+                       "-NC:\\Dcu",
+                       "-LUrtl;vcl",
+                       "-K00400000",
+                       "-Zunknown",
+                       "--unknown",
+                       "-",
+                       "",
+                       "-UC:\\Lib\\B",
+                       "Demo.dpk",
                        "Second.dpk"}},
 
         {.name = "the configuration file's options",
@@ -249,8 +272,10 @@ TEST(SimDcc32, CommandLineAndConfigurationFile)
          .arguments = {"--no-config", "Demo.dpk"},
          .config = crlf({"-UC:\\Lib\\B"}),
          .exitCode = SimDcc32Failure},
-        {.name = "--no-config after the project", .arguments = {"Demo.dpk", "--NO-CONFIG"},
-         .config = crlf({"-UC:\\Lib\\B"}), .exitCode = SimDcc32Failure},
+        {.name = "--no-config after the project",
+         .arguments = {"Demo.dpk", "--NO-CONFIG"},
+         .config = crlf({"-UC:\\Lib\\B"}),
+         .exitCode = SimDcc32Failure},
         {.name = "the command line wins over the configuration file",
          .arguments = {"-LEC:\\Out\\Bpl", "Demo.dpk"},
          .config = crlf({"-UC:\\Lib\\B", "-LEC:\\Out\\Dcp"}),
@@ -278,8 +303,11 @@ TEST(SimDcc32, CommandLineAndConfigurationFile)
 TEST(SimDcc32, ConfigurationFileInTheAnsiCodePage)
 {
     FakeHost host = demoPackage();
-    host.addFile("C:\\Bibliotecas\\A\xC3\xA7\xC3\xB5" "es\\KqLib.dcu", "dcu"); // "Ações"
-    host.addFile("C:\\Pkg\\Demo.cfg", "-UC:\\Bibliotecas\\A\xE7\xF5" "es\r\n"); // the same in code page 1252
+    host.addFile("C:\\Bibliotecas\\A\xC3\xA7\xC3\xB5"
+                 "es\\KqLib.dcu",
+                 "dcu"); // "Ações"
+    host.addFile("C:\\Pkg\\Demo.cfg", "-UC:\\Bibliotecas\\A\xE7\xF5"
+                                      "es\r\n"); // the same in code page 1252
     EXPECT_EQ(compile(host, {"Demo.dpk"}), SimDcc32Success) << host.output();
 }
 
@@ -366,7 +394,9 @@ TEST(SimDcc32, FindsTheContainedUnits)
          "KqAbout in 'Src\\KqAbout.pas'",
          {"C:\\Pkg\\Src\\KqAbout.pas", "C:\\Pkg\\KqAbout.dcu"},
          {"KqAbout (C:\\Pkg\\Src\\KqAbout.pas)"}},
-        {"an absolute in file", "KqAbout in 'C:\\Src\\KqAbout.pas'", {"C:\\Src\\KqAbout.pas"},
+        {"an absolute in file",
+         "KqAbout in 'C:\\Src\\KqAbout.pas'",
+         {"C:\\Src\\KqAbout.pas"},
          {"KqAbout (C:\\Src\\KqAbout.pas)"}},
         {"a missing in file falls back to the compiled unit",
          "KqAbout in 'KqAbout.pas'",
@@ -378,7 +408,9 @@ TEST(SimDcc32, FindsTheContainedUnits)
          "KqB, { KqMissing, } KqA (* KqMissing *), // KqMissing,\r\n  KqC in 'KqC.pas' {FormC}",
          {"C:\\Pkg\\KqA.dcu", "C:\\Pkg\\KqB.dcu", "C:\\Pkg\\KqC.pas"},
          {"KqB (C:\\Pkg\\KqB.dcu)", "KqA (C:\\Pkg\\KqA.dcu)", "KqC (C:\\Pkg\\KqC.pas)"}},
-        {"an apostrophe in the in file", "KqAbout in 'Kq''About.pas'", {"C:\\Pkg\\Kq'About.pas"},
+        {"an apostrophe in the in file",
+         "KqAbout in 'Kq''About.pas'",
+         {"C:\\Pkg\\Kq'About.pas"},
          {"KqAbout (C:\\Pkg\\Kq'About.pas)"}},
     };
     for (const UnitCase& c : cases) {
@@ -406,12 +438,11 @@ TEST(SimDcc32, MissingUnitIsAFatalErrorOnItsLine)
         const char* compiledBefore; // the "Compiling" lines before the error
     };
     const Case cases[] = {
-        {"one per line",
-         crlf({"package Demo;", "", "contains", "  KqAbout,", "  KqMissing,", "  KqLast;", "end."}), 5,
+        {"one per line", crlf({"package Demo;", "", "contains", "  KqAbout,", "  KqMissing,", "  KqLast;", "end."}), 5,
          "Compiling KqAbout (C:\\Pkg\\KqAbout.dcu)\r\n"},
         {"the first one", crlf({"package Demo;", "contains", "  KqMissing,", "  KqAbout;", "end."}), 3, ""},
-        {"with a missing in file",
-         crlf({"package Demo;", "contains", "  KqMissing in 'KqMissing.pas';", "end."}), 3, ""},
+        {"with a missing in file", crlf({"package Demo;", "contains", "  KqMissing in 'KqMissing.pas';", "end."}), 3,
+         ""},
         {"several on a line", crlf({"package Demo;", "contains KqAbout, KqMissing;", "end."}), 2,
          "Compiling KqAbout (C:\\Pkg\\KqAbout.dcu)\r\n"},
         {"after comments over several lines",
@@ -502,7 +533,8 @@ TEST(SimDcc32, OutputThatCannotBeCreatedIsAFatalErrorAndWritesNothing)
 // output with the OEM code page gets the names back.
 TEST(SimDcc32, NonAsciiNamesSurviveTheOemOutput)
 {
-    const std::string unit = "KqA\xC3\xA7\xC3\xBA" "car"; // "KqAçúcar"
+    const std::string unit = "KqA\xC3\xA7\xC3\xBA"
+                             "car"; // "KqAçúcar"
     for (const uint32_t oem : {437u, 850u}) {
         for (const bool utf8Source : {false, true}) {
             SCOPED_TRACE("OEM " + std::to_string(oem) + (utf8Source ? ", UTF-8 source" : ", ANSI source"));
@@ -512,11 +544,20 @@ TEST(SimDcc32, NonAsciiNamesSurviveTheOemOutput)
             host.addFile("C:\\Pkg\\Demo.dpk",
                          utf8Source ? "\xEF\xBB\xBF" + source : platform::encodeCodePage(source, 1252));
             host.addFile("C:\\Pkg\\KqAbout.dcu", "dcu");
-            host.addFile("C:\\A\xC3\xA7\xC3\xBA" "car\\" + unit + ".dcu", "dcu");
+            host.addFile("C:\\A\xC3\xA7\xC3\xBA"
+                         "car\\" +
+                             unit + ".dcu",
+                         "dcu");
 
-            ASSERT_EQ(compile(host, {"-UC:\\A\xC3\xA7\xC3\xBA" "car", "Demo.dpk"}), SimDcc32Success) << host.output();
-            EXPECT_THAT(platform::decodeCodePage(host.output(), oem),
-                        HasSubstr("Compiling " + unit + " (C:\\A\xC3\xA7\xC3\xBA" "car\\" + unit + ".dcu)\r\n"));
+            ASSERT_EQ(compile(host, {"-UC:\\A\xC3\xA7\xC3\xBA"
+                                     "car",
+                                     "Demo.dpk"}),
+                      SimDcc32Success)
+                << host.output();
+            EXPECT_THAT(platform::decodeCodePage(host.output(), oem), HasSubstr("Compiling " + unit +
+                                                                                " (C:\\A\xC3\xA7\xC3\xBA"
+                                                                                "car\\" +
+                                                                                unit + ".dcu)\r\n"));
             EXPECT_THAT(host.file("C:\\Pkg\\Demo.bpl").value_or(""), HasSubstr("contains " + unit + "\r\n"));
 
             host.addFile("C:\\Pkg\\Demo.dpk", platform::encodeCodePage(source, 1252));
@@ -543,8 +584,8 @@ ProgramRun runProgram(test::SandboxSystem& sandbox, const std::string& program,
     platform::HostProcessSpec spec;
     spec.argv = {program};
     spec.argv.insert(spec.argv.end(), arguments.begin(), arguments.end());
-    spec.environment = platform::withEnvironment(platform::currentEnvironment(),
-                                                 {"WINEPREFIX=" + sandbox.builder().dir().string()});
+    spec.environment =
+        platform::withEnvironment(platform::currentEnvironment(), {"WINEPREFIX=" + sandbox.builder().dir().string()});
     spec.workingDirectory = sandbox.builder().hostPath(windowsFolder).string();
     spec.input = platform::StreamMode::Null;
     spec.mergeError = true; // a complaint of the program shows in the failure message
@@ -568,18 +609,19 @@ TEST(SimDcc32Program, CompilesAPackageInASandboxPrefix)
     const RegisteredIde ide = sandbox.builder().registerIde(setup);
     ASSERT_FALSE(ide.dcc32File.empty());
 
-    const std::string unit = "KqA\xC3\xA7\xC3\xBA" "car";
+    const std::string unit = "KqA\xC3\xA7\xC3\xBA"
+                             "car";
     const std::string folder = "C:\\Morvane\\TarvixComps\\D37";
     const std::string bplFolder = ide.commonDir + "\\Bpl";
     const std::string dcpFolder = ide.commonDir + "\\Dcp";
     auto& prefix = sandbox.builder();
     const uint32_t ansi = sandbox.system().shell().ansiCodePage();
     const uint32_t oem = sandbox.system().shell().oemCodePage();
-    prefix.writeFile(folder + "\\TarvixLib370.dpk",
-                     platform::encodeCodePage(crlf({"package TarvixLib370;", "requires", "  rtl;",
-                                                    "contains", "  KqAbout,", "  KqAnimate in 'KqAnimate.pas',",
-                                                    "  " + unit + ";", "end."}),
-                                              ansi));
+    prefix.writeFile(
+        folder + "\\TarvixLib370.dpk",
+        platform::encodeCodePage(crlf({"package TarvixLib370;", "requires", "  rtl;", "contains", "  KqAbout,",
+                                       "  KqAnimate in 'KqAnimate.pas',", "  " + unit + ";", "end."}),
+                                 ansi));
     prefix.writeFile(folder + "\\kqabout.DCU", "dcu");
     prefix.writeFile(folder + "\\KQANIMATE.pas", "unit KqAnimate;\r\nend.\r\n");
     prefix.writeFile("C:\\Morvane\\Lib Extra\\" + unit + ".dcu", "dcu");
@@ -588,8 +630,8 @@ TEST(SimDcc32Program, CompilesAPackageInASandboxPrefix)
     prefix.makeFolder(dcpFolder);
     const std::string program = prefix.hostPath(ide.dcc32File).string();
 
-    const ProgramRun run = runProgram(sandbox, program, {"-B", "-LE" + bplFolder, "-LN" + dcpFolder, "TarvixLib370"},
-                                      folder);
+    const ProgramRun run =
+        runProgram(sandbox, program, {"-B", "-LE" + bplFolder, "-LN" + dcpFolder, "TarvixLib370"}, folder);
     EXPECT_EQ(run.exitCode, 0u) << run.output;
     const std::string output = platform::decodeCodePage(run.output, oem);
     EXPECT_THAT(output, StartsWith(Banner));

@@ -99,12 +99,16 @@ TEST_F(PackTest, RoundTripInTheGivenOrder)
     File("KqBeta.dcu", "beta unit");
     File("KqAlpha.dcu", std::string(5000, '\xA5'));
     File("KqAlpha.dcr", "");
-    File(platform::decodeCodePage("Op\xE7\xF5" "es.res", 1252), "options");
+    File(platform::decodeCodePage("Op\xE7\xF5"
+                                  "es.res",
+                                  1252),
+         "options");
     File("TarvixLib370.dpk", "package TarvixLib370;\r\n");
     File("README.txt", "not listed in the order, not packed");
     temp.write("order.txt", "KqBeta.dcu\r\nKqAlpha.dcu\nKqAlpha.dcr\n\nOpções.res\nTarvixLib370.dpk\n");
     options.orderFile = temp / "order.txt";
-    const std::vector<std::string> order = {"KqBeta.dcu", "KqAlpha.dcu", "KqAlpha.dcr", "Opções.res", "TarvixLib370.dpk"};
+    const std::vector<std::string> order = {"KqBeta.dcu", "KqAlpha.dcu", "KqAlpha.dcr", "Opções.res",
+                                            "TarvixLib370.dpk"};
 
     const Listing packed = Pack(options);
     EXPECT_THAT(Names(packed.records), ElementsAreArray(order));
@@ -165,7 +169,11 @@ TEST_F(PackTest, RefusalsLeaveNoOutput)
         {"missing executable", [](Workspace& t) { t.options.executable = t.temp / "absent.exe"; },
          "The setup executable"},
         {"missing folder", [](Workspace& t) { t.options.folder = t.temp / "absent"; }, "does not exist"},
-        {"empty folder", [](Workspace& t) { t.options.folder = t.temp / "empty"; fs::create_directory(t.options.folder); },
+        {"empty folder",
+         [](Workspace& t) {
+             t.options.folder = t.temp / "empty";
+             fs::create_directory(t.options.folder);
+         },
          "nothing to pack"},
         {"subfolder", [](Workspace& t) { fs::create_directory(t.library / "sub"); }, "records are bare files"},
         {"order names a missing file",
@@ -326,16 +334,17 @@ TEST(SampleEdition, ShapedLikeTheShippedPayload)
     std::map<std::string, int> byExtension;
     for (const auto& entry : fs::directory_iterator(SampleDir / "files"))
         ++byExtension[entry.path().extension().string()];
-    EXPECT_EQ(byExtension, (std::map<std::string, int>{{".dcu", 75}, {".dfm", 42}, {".dcr", 42}, {".res", 5}, {".dpk", 1}}));
+    EXPECT_EQ(byExtension,
+              (std::map<std::string, int>{{".dcu", 75}, {".dfm", 42}, {".dcr", 42}, {".res", 5}, {".dpk", 1}}));
 
     const std::string dpk = ReadAll(SampleDir / "files" / "TarvixLib370.dpk");
     EXPECT_EQ(dpk.rfind("package TarvixLib370;\r\n", 0), 0u);
-    for (const char* piece : {"\r\n{$R *.res}\r\n", "\r\n{$IFDEF IMPLICITBUILDING", "\r\n{$ENDIF IMPLICITBUILDING}\r\n",
-                              "{$ALIGN 8}", "{$ASSERTIONS ON}", "{$DEBUGINFO OFF}", "{$OPTIMIZATION OFF}",
-                              "{$IMAGEBASE $400000}", "{$DEFINE DEBUG}",
-                              "\r\n{$DESCRIPTION 'Tarvix Library - Components'}\r\n{$IMPLICITBUILD OFF}\r\n",
-                              "\r\nrequires\r\n  rtl,\r\n  vclx,\r\n  vcl,\r\n  dbrtl,\r\n  vcldb,\r\n  inet,\r\n  dsnap,\r\n"
-                              "  designide;\r\n"})
+    for (const char* piece :
+         {"\r\n{$R *.res}\r\n", "\r\n{$IFDEF IMPLICITBUILDING", "\r\n{$ENDIF IMPLICITBUILDING}\r\n", "{$ALIGN 8}",
+          "{$ASSERTIONS ON}", "{$DEBUGINFO OFF}", "{$OPTIMIZATION OFF}", "{$IMAGEBASE $400000}", "{$DEFINE DEBUG}",
+          "\r\n{$DESCRIPTION 'Tarvix Library - Components'}\r\n{$IMPLICITBUILD OFF}\r\n",
+          "\r\nrequires\r\n  rtl,\r\n  vclx,\r\n  vcl,\r\n  dbrtl,\r\n  vcldb,\r\n  inet,\r\n  dsnap,\r\n"
+          "  designide;\r\n"})
         EXPECT_THAT(dpk, HasSubstr(piece));
     EXPECT_THAT(dpk, testing::EndsWith("\r\ncontains\r\n\r\nend.\r\n"));
     EXPECT_EQ(dpk.find("contains"), dpk.rfind("contains")); // the rewriting replaces the first one
