@@ -18,4 +18,25 @@ std::vector<std::string> wineEnvironment(const std::filesystem::path& prefixDir,
     return withEnvironment(currentEnvironment(), changes);
 }
 
+int runWineCommand(const std::filesystem::path& prefixDir, const std::vector<std::string>& argv,
+                   const WineEnvironmentOptions& options, std::string* output)
+{
+    HostProcessSpec spec;
+    spec.argv = argv;
+    spec.environment = wineEnvironment(prefixDir, options);
+    spec.input = StreamMode::Null;
+    spec.error = StreamMode::Null;
+    spec.output = output ? StreamMode::Pipe : StreamMode::Null;
+    spec.readSize = 4096;
+    if (output)
+        spec.onOutput = [output](std::string_view bytes) { output->append(bytes); };
+    const HostProcessResult run = runHostProcess(spec);
+    return run.started ? static_cast<int>(run.exitCode) : -1;
+}
+
+void waitForWineserver(const std::filesystem::path& prefixDir, const WineEnvironmentOptions& options)
+{
+    runWineCommand(prefixDir, {"wineserver", "-w"}, options);
+}
+
 } // namespace tarvix::platform::wine

@@ -1,5 +1,6 @@
-// The environment of a program run by `wine` in a given prefix. Every wine run of the product, the tools and the
-// tests builds it here, so that they all pick the same prefix and the same quiet settings.
+// The environment of a program run by `wine` in a given prefix, and the runs of wine's own commands (wine,
+// wineserver, wineboot through wine) in it. Every wine run of the product, the tools and the tests goes through
+// here, so that they all pick the same prefix and the same quiet settings.
 #pragma once
 
 #include <filesystem>
@@ -22,5 +23,15 @@ struct WineEnvironmentOptions {
 // This process's environment with WINEPREFIX set to `prefixDir` and the options applied.
 std::vector<std::string> wineEnvironment(const std::filesystem::path& prefixDir,
                                          const WineEnvironmentOptions& options = {});
+
+// Runs one of wine's commands (`argv[0]` found on PATH) in the prefix, with standard input and error on /dev/null
+// and standard output collected into `output` when one is given (else dropped). Returns the exit code, -1 when
+// the command could not be started.
+int runWineCommand(const std::filesystem::path& prefixDir, const std::vector<std::string>& argv,
+                   const WineEnvironmentOptions& options = {}, std::string* output = nullptr);
+
+// Blocks until the prefix's wineserver has ended (`wineserver -w`), after which the hives hold what it had in
+// memory; returns at once when none runs.
+void waitForWineserver(const std::filesystem::path& prefixDir, const WineEnvironmentOptions& options = {});
 
 } // namespace tarvix::platform::wine

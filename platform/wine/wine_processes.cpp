@@ -94,15 +94,8 @@ ProcessResult WineProcesses::run(const ProcessRequest& request)
 
     const bool serverBefore = pe && wine::wineserverRunning(prefixDir_);
     const HostProcessResult run = runHostProcess(spec);
-    if (pe && run.started && !serverBefore) {
-        HostProcessSpec wait;
-        wait.argv = {"wineserver", "-w"};
-        wait.environment = spec.environment;
-        wait.input = StreamMode::Null;
-        wait.output = StreamMode::Null;
-        wait.error = StreamMode::Null;
-        runHostProcess(wait);
-    }
+    if (pe && run.started && !serverBefore)
+        wine::waitForWineserver(prefixDir_, envOptions);
 
     result.started = run.started;
     result.aborted = run.aborted;

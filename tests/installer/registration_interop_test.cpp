@@ -36,18 +36,6 @@ const std::string UnitWithAccents = "KqA\xC3\xA7\xC3\xBA"
                                     "car"; // "KqAçúcar": ç and ú differ between 1252 and 437
 const char* const LibraryValues[] = {"Search Path", "Browsing Path", "Debug DCU Path"};
 
-// Blocks until the prefix's wineserver (if one runs) has written the hives and gone.
-void WaitForWineserver(const fs::path& prefix)
-{
-    platform::HostProcessSpec wait;
-    wait.argv = {"wineserver", "-w"};
-    wait.environment = platform::wine::wineEnvironment(prefix);
-    wait.input = platform::StreamMode::Null;
-    wait.output = platform::StreamMode::Null;
-    wait.error = platform::StreamMode::Null;
-    platform::runHostProcess(wait);
-}
-
 // The values of one key as `wine reg query KEY [options]` lists them (name → data); empty when wine does not find
 // the key. Its lines are "    <name>    <type>    <data>". The wineserver stays up between queries; the last one
 // waits for it to go.
@@ -102,7 +90,7 @@ public:
     ~RealPrefixBench()
     {
         if (platform::wine::wineserverRunning(PrefixDir()))
-            WaitForWineserver(PrefixDir());
+            platform::wine::waitForWineserver(PrefixDir());
     }
 
     RealPrefixBench(const RealPrefixBench&) = delete;

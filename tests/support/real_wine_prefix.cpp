@@ -16,26 +16,6 @@ namespace tarvix::test {
 
 namespace {
 
-// Runs a program found on PATH with the given environment; returns its exit code and standard output.
-WineRun run(const std::vector<std::string>& args, const std::vector<std::string>& env)
-{
-    platform::HostProcessSpec spec;
-    spec.argv = args;
-    spec.environment = env;
-    spec.input = platform::StreamMode::Null;
-    spec.error = platform::StreamMode::Null;
-    WineRun result;
-    spec.onOutput = [&](std::string_view bytes) {
-        for (char c : bytes)
-            if (c != '\r')
-                result.output += c;
-    };
-    spec.readSize = 4096;
-    const platform::HostProcessResult ran = platform::runHostProcess(spec);
-    result.exitCode = ran.started ? static_cast<int>(ran.exitCode) : -1;
-    return result;
-}
-
 fs::path sharedLocation()
 {
     const fs::path base = fs::path(TARVIX_BINARY_DIR) / "interop";
@@ -47,12 +27,16 @@ fs::path sharedLocation()
 
 WineRun runWine(const fs::path& prefix, const std::vector<std::string>& args, bool waitForServer)
 {
-    const auto env = platform::wine::wineEnvironment(prefix, {.withoutMonoAndGecko = true, .withoutDisplay = true});
+    const platform::wine::WineEnvironmentOptions options{.withoutMonoAndGecko = true, .withoutDisplay = true};
     std::vector<std::string> argv{"wine"};
     argv.insert(argv.end(), args.begin(), args.end());
-    WineRun result = run(argv, env);
+    WineRun result;
+    std::string output;
+    result.exitCode = platform::wine::runWineCommand(prefix, argv, options, &output);
+    std::erase(output, '\r');
+    result.output = std::move(output);
     if (waitForServer)
-        run({"wineserver", "-w"}, env);
+        platform::wine::waitForWineserver(prefix, options);
     return result;
 }
 

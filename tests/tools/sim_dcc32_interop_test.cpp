@@ -9,6 +9,7 @@
 
 #include "platform/host_process.h"
 #include "platform/text_encoding.h"
+#include "platform/wine/wine_environment.h"
 #include "platform/wine/wine_prefix.h"
 #include "tests/support/real_wine_prefix.h"
 #include "tests/support/temp_dir.h"
@@ -28,12 +29,6 @@ struct WineRun {
     std::string output; // as written, carriage returns included
 };
 
-std::vector<std::string> wineEnvironment(const fs::path& prefix)
-{
-    return platform::withEnvironment(platform::currentEnvironment(), {"WINEPREFIX=" + prefix.string(), "WINEDEBUG=-all",
-                                                                      "WINEDLLOVERRIDES=mscoree,mshtml=", "DISPLAY"});
-}
-
 // `wine <program> <arguments>` with its current folder in the prefix.
 WineRun runInWine(PrefixBuilder& prefix, const std::string& program, const std::vector<std::string>& arguments,
                   const std::string& windowsFolder)
@@ -41,7 +36,8 @@ WineRun runInWine(PrefixBuilder& prefix, const std::string& program, const std::
     platform::HostProcessSpec spec;
     spec.argv = {"wine", program};
     spec.argv.insert(spec.argv.end(), arguments.begin(), arguments.end());
-    spec.environment = wineEnvironment(prefix.dir());
+    spec.environment =
+        platform::wine::wineEnvironment(prefix.dir(), {.withoutMonoAndGecko = true, .withoutDisplay = true});
     spec.workingDirectory = prefix.hostPath(windowsFolder).string();
     spec.input = platform::StreamMode::Null;
     spec.error = platform::StreamMode::Null;
@@ -49,16 +45,6 @@ WineRun runInWine(PrefixBuilder& prefix, const std::string& program, const std::
     spec.onOutput = [&](std::string_view bytes) { run.output += bytes; };
     run.exitCode = platform::runHostProcess(spec).exitCode;
     return run;
-}
-
-// Waits until the prefix's wineserver has gone, so that the prefix can be removed.
-void waitForWineserver(const fs::path& prefix)
-{
-    platform::HostProcessSpec spec;
-    spec.argv = {"wineserver", "-w"};
-    spec.environment = wineEnvironment(prefix);
-    spec.input = platform::StreamMode::Null;
-    platform::runHostProcess(spec);
 }
 
 std::string readHostFile(const fs::path& path)
@@ -139,7 +125,7 @@ TEST(SimDcc32Interop, WineRunsTheWindowsBuild)
     EXPECT_THAT(missing.output,
                 EndsWith(platform::encodeCodePage(
                     folder + "\\TarvixLib.dpk(8) Fatal: F1026 File not found: '" + unit + ".dcu'\r\n", oem)));
-    waitForWineserver(temp / "prefix");
+    platform::wine::waitForWineserver(temp / "prefix");
 }
 
 } // namespace
