@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPixmap>
@@ -17,9 +18,11 @@
 
 #include "components/ex_notebook.h"
 #include "components/kq_gauge.h"
+#include "components/kq_panel.h"
 #include "ideservices/ide_installation.h"
 #include "ideservices/ide_installations.h"
 #include "installer/file_deployment.h"
+#include "installer/frm_aguardar.h"
 #include "installer/frm_main.h"
 #include "installer/package_rewriter.h"
 #include "platform/system.h"
@@ -66,7 +69,22 @@ void TDemoAutoWalk::Iniciar()
 {
     QDir().mkpath(FPasta);
     Escrever(QStringLiteral("demo: walking the wizard by itself; pictures go to %1").arg(QDir(FPasta).absolutePath()));
+    qApp->installEventFilter(this);
     FTimer.start();
+}
+
+bool TDemoAutoWalk::eventFilter(QObject* watched, QEvent* event)
+{
+    // The main window has a panel of the same name: only the overlay's own counts.
+    if (event->type() == QEvent::Show && !FAguardandoFotografado && FrmAguardar &&
+        watched == static_cast<QObject*>(FrmAguardar->PanFundo())) {
+        if (FrmAguardar->PanFundo()->parentWidget() == &FJanela) {
+            FAguardandoFotografado = true;
+            Escrever(QStringLiteral("demo: the wait overlay is shown while the installation report is posted"));
+            Fotografar(QStringLiteral("6-registrar-finalizando"));
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 bool TDemoAutoWalk::NaPagina(const char* pagina) const

@@ -2,7 +2,8 @@
 // tarvix-setup-demo-walk (installer/demo_walk_main.cpp). It does what a user would do, through the window's
 // own controls: waits for the start-up sequence, presses Next on every page, ticks the agreement box, lets the
 // copy and the compile-and-register step run, acknowledges the outcome and presses "Fechar". It saves a picture
-// of every page (and of every message box it meets) as PNG into the folder and prints what it did and, at the
+// of every page (and of every message box it meets, and of the wait overlay while the installation report is
+// posted) as PNG into the folder and prints what it did and, at the
 // end, what was installed where: the destination folder's files, the rewritten package source, the registration
 // log and the registry values and library paths the installer wrote.
 #pragma once
@@ -28,6 +29,11 @@ public:
     // "Fechar", 1 otherwise (the outcome is printed).
     int Concluir();
 
+protected:
+    // Takes the picture of the wait overlay when its panel appears in the window: the report's posts block the
+    // event loop, so the poll cannot see it.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     enum class Fase { Inicio, BemVindo, Contrato, Caminho, Confirmar, Copiar, Registrar, Fechando, Fim };
 
@@ -49,6 +55,7 @@ private:
     bool FSucesso = false;
     int FResultado = 1;
     int FPassos = 0;
+    bool FAguardandoFotografado = false;
 };
 
 // The walk as what goes along with the installer's run (ExecutarInstalador): it starts once the window exists,

@@ -17,6 +17,8 @@
 #include "components/kq_msg_dlg.h"
 #include "ideservices/ide_installations.h"
 #include "installer/file_deployment.h"
+#include "installer/frm_aguardar.h"
+#include "installer/installation_report.h"
 #include "installer/package_registration.h"
 #include "installer/payload_extractor.h"
 #include "installer/setup_descriptor.h"
@@ -279,10 +281,38 @@ void TFrmMain::RegistrarPackage()
         FUi->MemRegistro->repaint();
     };
     pagina.Concluir = [this] { FUi->BtnCancelar->setText(QStringLiteral("Fechar")); };
-    // The installation report is sent from here (pagina.EnviarRelatorio) once the wizard has one.
+    pagina.EnviarRelatorio = [this](int erro) { EnviarRelatorio(erro); };
     FEtapaRegistro = std::make_unique<TEtapaRegistro>(FEstado, *this, std::move(pagina),
                                                       *Instalacoes->Installations(FEstado.IndiceDelphi), RegMan1);
     FEtapaRegistro->RegistrarPackage();
+}
+
+void TFrmMain::EnviarRelatorio(int erro)
+{
+    // The log as the user sees it, its lines joined by CR LF.
+    const QString log = FUi->MemRegistro->toPlainText().replace(u'\n', QStringLiteral("\r\n"));
+    TAmbienteRelatorio ambiente;
+    ambiente.MostrarAguardando = [this] {
+        MostrarAguardando(
+            this, QString::fromUtf8(MensagemFinalizando.data(), static_cast<qsizetype>(MensagemFinalizando.size())));
+    };
+    ambiente.FecharAguardando = [] { FecharAguardando(); };
+    ambiente.PostarPrimeiro = PostarPrimeiroTransporte;
+    ambiente.PostarSegundo = PostarSegundoTransporte;
+    ambiente.ExtrairBibliotecaSSL = [this] { ExtrairBibliotecaSSL(); };
+    ambiente.ApagarBibliotecaSSL = [this] { ApagarBibliotecaSSL(); };
+    tarvix::EnviarRelatorio(FEstado, erro, log.toStdString(), FEstado.Relatorio, ambiente);
+}
+
+void TFrmMain::ExtrairBibliotecaSSL()
+{
+    // This build's second transport links the system's OpenSSL, so the executable carries no archive of it.
+    tarvix::ExtrairBibliotecaSSL(FEstado.PastaTemp, std::nullopt);
+}
+
+void TFrmMain::ApagarBibliotecaSSL()
+{
+    tarvix::ApagarBibliotecaSSL(FEstado.PastaTemp);
 }
 
 void TFrmMain::BtnAvancarClick()

@@ -3,7 +3,7 @@
 // Cancel buttons. Its layout is the form description resources/frm_main.ui; this class is the wizard's
 // controller: the start-up sequence when the window is first shown, the page changes, the buttons, the close
 // confirmation and the deletion of the work folder on close. The steps themselves are Qt-free (payload,
-// descriptor, copy, package rewriting, compile and register) and reach the window through TWizardWindow.
+// descriptor, copy, package rewriting, compile and register, report) and reach the window through TWizardWindow.
 //
 // Lifetime rules that keep the steps off released objects: the copy step runs inside the page change that the
 // Next button causes and processes messages while it works, so the window can be closed under it. Closing only
@@ -90,6 +90,11 @@ private:
     void DefinirPastaDestino();
     void CopiarArquivos();
     void RegistrarPackage();
+    // The installation report with the registration step's error indicator, under the wait overlay; and the
+    // transport-security libraries of the second transport, in the work folder while it posts.
+    void EnviarRelatorio(int erro);
+    void ExtrairBibliotecaSSL();
+    void ApagarBibliotecaSSL();
 
     // The form keeps the names its description and the system gave it (the components LibFunc1 ... SelPasta1,
     // Instalacoes); the state added to it is named as the system names a form's fields, with F (FEstado behind

@@ -4,6 +4,8 @@
 #include "ideservices/ide_bds_versions.h"
 #include "platform/private_profile.h"
 
+#include <optional>
+
 namespace tarvix {
 
 namespace {
@@ -30,6 +32,15 @@ void LerConfiguracao(TWizardState& state)
     state.Files = texto(kComponents, "Files");
     state.Names = texto(kComponents, "Names");
     state.Source = inteiro(kComponents, "Source") != 0;
+    // A descriptor that names no endpoint keeps the build's; one that names an empty one sends no report.
+    const std::optional<std::string> relatorio =
+        arquivo.empty() ? std::nullopt : platform::privateProfileValue(kSetup, "Relatorio", arquivo);
+    state.Relatorio = relatorio ? *relatorio : std::string(EnderecoRelatorioPadrao());
+}
+
+std::string_view EnderecoRelatorioPadrao()
+{
+    return TARVIX_REPORT_URL;
 }
 
 std::string NomeDelphi(int32_t version)

@@ -1,7 +1,8 @@
 // The setup descriptor and the choice of the target IDE.
 //
 // The descriptor "instalar.inf" travels in the payload and is read from the work folder after unpacking:
-//   [SETUP]       Version (integer: the Delphi version number), Package (the edition's name)
+//   [SETUP]       Version (integer: the Delphi version number), Package (the edition's name), and optionally
+//                 Relatorio (the installation report's endpoint; empty: no report)
 //   [COMPONENTS]  Source (integer read as a Boolean: 0 false, any other integer true, anything else false),
 //                 Files and Names (name lists: "|KqAlpha|KqBeta|")
 // through the private-profile reader (platform/private_profile.h), so names match without regard to case, values
@@ -24,9 +25,13 @@ namespace tarvix {
 
 inline constexpr std::string_view NomeDescritor = "instalar.inf";
 
-// Reads the descriptor of the work folder state.PastaTemp into Version, Package, Files, Names and Source. A
-// missing or unreadable descriptor (or no work folder at all) leaves every value at its default.
+// Reads the descriptor of the work folder state.PastaTemp into Version, Package, Files, Names, Source and
+// Relatorio. A missing or unreadable descriptor (or no work folder at all) leaves every value at its default;
+// Relatorio's is EnderecoRelatorioPadrao().
 void LerConfiguracao(TWizardState& state);
+
+// The report endpoint the installer was built with (TARVIX_REPORT_URL); empty when it was built to send none.
+std::string_view EnderecoRelatorioPadrao();
 
 // The display name of a Delphi version ("Delphi 13 - Florence" for 37), from the release table of the IDE services
 // (ide_bds_versions.h); empty for a version that names no release with Delphi for Win32.

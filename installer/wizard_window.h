@@ -34,6 +34,8 @@ struct TWizardState {
     std::string Files;
     std::string Names;
     bool Source = false;
+    // Where the installation report goes: the descriptor's Relatorio, else the build's default; empty: no report.
+    std::string Relatorio;
 
     int32_t IndiceDelphi = -1; // position of the target installation in the collection; -1 while none
     bool Finalizado = false;   // nothing more to do: closing asks no confirmation

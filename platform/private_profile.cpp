@@ -179,19 +179,25 @@ std::optional<int32_t> parseProfileInt(std::string_view value)
     return static_cast<int32_t>(negative ? -magnitude : magnitude);
 }
 
-std::string privateProfileString(std::string_view section, std::string_view key, std::string_view defaultValue,
-                                 std::string_view fileName)
+std::optional<std::string> privateProfileValue(std::string_view section, std::string_view key,
+                                               std::string_view fileName)
 {
     std::u16string text;
     try {
         System& system = current();
         if (!system.files().fileExists(fileName))
-            return std::string(defaultValue);
+            return std::nullopt;
         text = decodeProfileText(system.files().readFile(fileName), system.shell().ansiCodePage());
     } catch (const PlatformError&) {
-        return std::string(defaultValue); // unreadable: as if it were missing
+        return std::nullopt; // unreadable: as if it were missing
     }
-    if (auto value = findProfileValue(text, section, key))
+    return findProfileValue(text, section, key);
+}
+
+std::string privateProfileString(std::string_view section, std::string_view key, std::string_view defaultValue,
+                                 std::string_view fileName)
+{
+    if (auto value = privateProfileValue(section, key, fileName))
         return std::move(*value);
     return std::string(defaultValue);
 }

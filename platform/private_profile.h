@@ -29,6 +29,11 @@ inline constexpr std::size_t ProfileValueMaxLength = 2047;
 std::string privateProfileString(std::string_view section, std::string_view key, std::string_view defaultValue,
                                  std::string_view fileName);
 
+// The value of `key` in `section`, or nothing when the file, the section or the key is missing (or the file cannot
+// be read): for callers to whom a key present with an empty value means something else than no key.
+std::optional<std::string> privateProfileValue(std::string_view section, std::string_view key,
+                                               std::string_view fileName);
+
 // The value read as an integer: decimal with an optional sign, or hexadecimal after "0x" (any case) or "$",
 // optionally signed too. A value that is not one of these, or is missing, gives `defaultValue`. Decimal values
 // must lie in the 32-bit signed range, or they give the default as well; hexadecimal values are 32-bit patterns

@@ -1,7 +1,10 @@
-// tarvix-draw-pictures FOLDER: draws the main window's header band (cabecalho.png, 630 x 75) and the library's
-// logo (logo.png, 240 x 50, transparent) into FOLDER. The pictures are committed under resources/images; run
-// this again after changing the drawing:
+// tarvix-draw-pictures FOLDER: draws the main window's header band (cabecalho.png, 630 x 75), the library's
+// logo (logo.png, 240 x 50, transparent) and the wait overlay's animation (aguardando/01.png ... 16.png, 35 x 35,
+// the folder made when missing) into FOLDER. The pictures are committed under resources/images; run this again
+// after changing the drawing, then check with `git diff --stat resources/images` that only the pictures whose
+// drawing changed differ:
 //
+//   cmake --build build/default --target tarvix-draw-pictures
 //   QT_QPA_PLATFORM=offscreen build/default/tools/tarvix-draw-pictures resources/images
 #include <QDir>
 #include <QFont>
@@ -13,6 +16,8 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -124,6 +129,44 @@ QImage logo()
     return image;
 }
 
+// The wait animation: a ring of eight dots in the blue of the overlay's frame on white. A bright head goes round
+// clockwise from twelve o'clock, half a dot's step per frame, so that 16 frames make one turn and the last one
+// leads back into the first; the dots behind the head fade and shrink along its trail.
+constexpr int FramesAguardando = 16;
+
+QImage aguardando(int frame)
+{
+    constexpr int side = 35;
+    constexpr int dots = 8;
+    constexpr qreal pi = 3.14159265358979323846;
+    const QColor blue(89, 116, 145);
+    const QColor pale(222, 228, 235); // the blue, mostly faded into white
+
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+
+    const QPointF centre(side / 2.0, side / 2.0);
+    const qreal head = frame * 360.0 / FramesAguardando;
+    for (int i = 0; i < dots; ++i) {
+        const qreal angle = i * 360.0 / dots;
+        // How far the dot lies behind the head, in degrees (0 up to one turn).
+        const qreal behind = std::fmod(head - angle + 720.0, 360.0);
+        const qreal t = std::max(0.0, 1.0 - behind / 270.0);
+        const QColor colour(static_cast<int>(std::lround(pale.red() + t * (blue.red() - pale.red()))),
+                            static_cast<int>(std::lround(pale.green() + t * (blue.green() - pale.green()))),
+                            static_cast<int>(std::lround(pale.blue() + t * (blue.blue() - pale.blue()))));
+        const qreal radians = (angle - 90.0) * pi / 180.0;
+        const QPointF at = centre + QPointF(std::cos(radians), std::sin(radians)) * 11.5;
+        const qreal radius = 2.2 + 1.3 * t;
+        p.setBrush(colour);
+        p.drawEllipse(at, radius, radius);
+    }
+    return image;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -137,6 +180,17 @@ int main(int argc, char** argv)
     if (!header().save(folder.filePath("cabecalho.png")) || !logo().save(folder.filePath("logo.png"))) {
         std::fprintf(stderr, "tarvix-draw-pictures: cannot write the pictures into %s\n", argv[1]);
         return 1;
+    }
+    if (!folder.mkpath("aguardando")) {
+        std::fprintf(stderr, "tarvix-draw-pictures: cannot make the folder aguardando in %s\n", argv[1]);
+        return 1;
+    }
+    for (int frame = 0; frame < FramesAguardando; ++frame) {
+        const QString name = QString("aguardando/%1.png").arg(frame + 1, 2, 10, QChar('0'));
+        if (!aguardando(frame).save(folder.filePath(name))) {
+            std::fprintf(stderr, "tarvix-draw-pictures: cannot write %s into %s\n", qPrintable(name), argv[1]);
+            return 1;
+        }
     }
     return 0;
 }

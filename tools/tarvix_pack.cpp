@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "installer/payload_format.h"
+#include "platform/ascii_case.h"
 #include "platform/host_file.h"
 #include "platform/text_encoding.h"
 #include "platform/wine/windows_names.h"
@@ -234,6 +235,75 @@ std::string BuildDescriptor(const DescriptorValues& values, const std::vector<Pa
     return platform::encodeCodePage(text, codePage);
 }
 
+std::string SetReportUrl(const std::string& descriptor, const std::string& url, uint32_t codePage)
+{
+    static constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+    if (descriptor.starts_with("\xFF\xFE") || descriptor.starts_with("\xFE\xFF"))
+        throw PackError("--report-url cannot be written into a UTF-16 descriptor.");
+    const bool utf8 = descriptor.starts_with(kUtf8Mark);
+    if (!utf8)
+        checkValue("Relatorio", url, codePage);
+    else if (url.find_first_of("\r\n") != std::string::npos)
+        throw PackError("The descriptor value Relatorio holds a line break.");
+    const std::string line = "Relatorio=" + (utf8 ? url : platform::encodeCodePage(url, codePage)) + "\r\n";
+
+    // Section and key names are ASCII here, so the bytes can be compared in any 8-bit code page and in UTF-8.
+    auto trimmed = [](std::string_view text) {
+        const auto first = text.find_first_not_of(" \t");
+        if (first == std::string_view::npos)
+            return std::string_view();
+        return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+    };
+    auto sectionOf = [&](std::string_view text) -> std::optional<std::string_view> {
+        text = trimmed(text);
+        if (text.size() < 2 || text.front() != '[' || text.back() != ']')
+            return std::nullopt;
+        return trimmed(text.substr(1, text.size() - 2));
+    };
+
+    std::string result;
+    bool inSetup = false;
+    bool written = false;
+    std::size_t at = utf8 ? kUtf8Mark.size() : 0;
+    result.append(descriptor, 0, at);
+    while (at < descriptor.size()) {
+        std::size_t end = descriptor.find_first_of("\r\n", at);
+        std::size_t next = end;
+        if (end == std::string::npos) {
+            end = next = descriptor.size();
+        } else {
+            next = end + 1;
+            if (descriptor[end] == '\r' && next < descriptor.size() && descriptor[next] == '\n')
+                ++next;
+        }
+        const std::string_view text(descriptor.data() + at, end - at);
+        const std::string_view whole(descriptor.data() + at, next - at);
+        at = next;
+        if (const auto section = sectionOf(text)) {
+            inSetup = platform::equalsIgnoringAsciiCase(*section, "SETUP");
+            result += whole;
+            if (inSetup && !written) {
+                if (whole.size() == text.size())
+                    result += "\r\n"; // a header on the last line, without a line end
+                result += line;
+                written = true;
+            }
+            continue;
+        }
+        const auto equals = text.find('=');
+        if (inSetup && equals != std::string_view::npos &&
+            platform::equalsIgnoringAsciiCase(trimmed(text.substr(0, equals)), "Relatorio"))
+            continue;
+        result += whole;
+    }
+    if (!written) {
+        if (!result.empty() && result.back() != '\n' && result.back() != '\r')
+            result += "\r\n";
+        result += "[SETUP]\r\n" + line;
+    }
+    return result;
+}
+
 Listing Pack(const PackOptions& options)
 {
     if (options.descriptorFile.has_value() == options.descriptor.has_value())
@@ -252,6 +322,10 @@ Listing Pack(const PackOptions& options)
     } else {
         descriptor = BuildDescriptor(*options.descriptor, records, options.codePage);
     }
+    if (options.reportUrl)
+        descriptor = SetReportUrl(descriptor, *options.reportUrl, options.codePage);
+    if (static_cast<int64_t>(descriptor.size()) > TamanhoMaximoParte)
+        throw PackError("The descriptor is too long.");
 
     Listing listing;
     writeOutput(options.output, [&](const platform::HostFileSink& write) {
@@ -327,13 +401,14 @@ constexpr const char* Usage =
     "Usage:\n"
     "  tarvix-pack --exe SETUP --dir FOLDER [--order FILE] --output INSTALLER [--code-page N]\n"
     "              (--descriptor FILE | --version N [--package TEXT] [--source 0|1] [--files A|B|...]\n"
-    "               [--names TA|TB|...])\n"
+    "               [--names TA|TB|...]) [--report-url URL]\n"
     "  tarvix-pack --list INSTALLER [--code-page N]\n"
     "\n"
     "Appends the files of FOLDER (one record each; in the order of the order file, one name per line, else by\n"
     "name) and the setup descriptor to a copy of SETUP, and writes it as INSTALLER with its run bit. Without\n"
     "--files the descriptor lists the units of the .dcu files. --list prints the records (name and size, in\n"
-    "order) and the descriptor of an installer. Names are in code page N (default 1252).\n";
+    "order) and the descriptor of an installer. Names are in code page N (default 1252). --report-url sets\n"
+    "where the installer posts its installation report ([SETUP] Relatorio; an empty URL: no report).\n";
 
 int parseInt(const std::string& text, const char* option)
 {
@@ -351,9 +426,9 @@ int parseInt(const std::string& text, const char* option)
 int Main(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 {
     std::map<std::string, std::string> args;
-    static const std::set<std::string> known = {"--exe",       "--dir",        "--order",   "--output",  "-o",
-                                                "--code-page", "--descriptor", "--version", "--package", "--source",
-                                                "--files",     "--names",      "--list"};
+    static const std::set<std::string> known = {"--exe",       "--dir",        "--order",   "--output",    "-o",
+                                                "--code-page", "--descriptor", "--version", "--package",   "--source",
+                                                "--files",     "--names",      "--list",    "--report-url"};
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (option == "--help" || option == "-h") {
@@ -397,6 +472,8 @@ int Main(int argc, const char* const* argv, std::ostream& out, std::ostream& err
             options.orderFile = args["--order"];
         if (has("--descriptor"))
             options.descriptorFile = args["--descriptor"];
+        if (has("--report-url"))
+            options.reportUrl = args["--report-url"];
         const bool values = has("--version") || has("--package") || has("--source") || has("--files") || has("--names");
         if (values) {
             if (!has("--version"))

@@ -35,6 +35,9 @@ struct PackOptions {
     std::optional<DescriptorValues> descriptor;          // or built from these
     std::filesystem::path output;
     uint32_t codePage = 1252; // of the record names and of a built descriptor
+    // The installation report's endpoint written into the descriptor as [SETUP] Relatorio (an empty one: no
+    // report); unset leaves the descriptor as it is, and the installer then uses the endpoint it was built with.
+    std::optional<std::string> reportUrl;
 };
 
 struct PackedRecord {
@@ -52,6 +55,13 @@ struct Listing {
 // name, at most 255 bytes in the code page, representable in it), every file at most 2,147,483,647 bytes, the
 // archive as a whole too. Raises PackError.
 std::vector<PackedRecord> CollectRecords(const PackOptions& options);
+
+// The descriptor `descriptor` (8-bit text in the code page, or UTF-8 after its byte-order mark) with the key
+// Relatorio of section [SETUP] set to `url`: every Relatorio line of a [SETUP] section goes, and one new line
+// follows the first [SETUP] header (a section is added at the end when there is none). The other lines and
+// their line ends stay byte for byte. Raises PackError for a value the installer would not read back as given
+// and for a UTF-16 descriptor.
+std::string SetReportUrl(const std::string& descriptor, const std::string& url, uint32_t codePage);
 
 // The descriptor text built from values, CR LF line ends, in the code page. Raises PackError for a value the
 // installer's reader would not read back as given.

@@ -2,6 +2,7 @@
 // buttons, the close confirmation, and failures that close the window by themselves.
 #include "installer/frm_main.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +13,7 @@
 
 #include <filesystem>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "components/ex_notebook.h"
@@ -21,9 +23,13 @@
 #include "components/kq_gauge.h"
 #include "components/kq_lib_functions.h"
 #include "components/kq_msg_dlg.h"
+#include "components/kq_panel.h"
 #include "components/kq_reg_manager.h"
 #include "installer/file_deployment.h"
+#include "installer/frm_aguardar.h"
+#include "installer/installation_report.h"
 #include "tests/installer/wizard_bench.h"
+#include "tools/report_receiver.h"
 
 namespace tarvix {
 namespace {
@@ -743,6 +749,85 @@ TEST(MainWindow, AFailedCompileIsShownRegistersNothingAndLeavesFechar)
     wizard.Cancel()->click();
     EXPECT_EQ(answers.seen().size(), 1u);
     EXPECT_TRUE(wizard.Window().Fechada());
+}
+
+// Calls back whenever a widget of the given name is shown anywhere in the application.
+class ShowWatch : public QObject {
+public:
+    ShowWatch(QString name, std::function<void(QWidget*)> shown) : name_(std::move(name)), shown_(std::move(shown))
+    {
+        qApp->installEventFilter(this);
+    }
+    ~ShowWatch() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && watched->objectName() == name_)
+            if (auto* widget = qobject_cast<QWidget*>(watched))
+                shown_(widget);
+        return false;
+    }
+
+private:
+    QString name_;
+    std::function<void(QWidget*)> shown_;
+};
+
+// The report goes out once, at the end of the registration step and before its outcome is shown, with the log as
+// the user sees it, under the wait overlay over the main window; a failed installation reports erro=1.
+TEST(MainWindow, TheReportIsPostedOnceUnderTheWaitOverlayBeforeTheOutcome)
+{
+    test::TempDir tools;
+    const auto failing = tools.write("dcc32.sh", "#!/bin/sh\necho 'Fatal: F1026 File not found'\nexit 1\n");
+    std::filesystem::permissions(failing, std::filesystem::perms::owner_all);
+    struct Case {
+        const char* name;
+        std::optional<std::filesystem::path> compiler; // unset: the simulated compiler
+        const char* erro;
+        const char* outcome;
+    };
+    const Case cases[] = {
+        {"installed", std::nullopt, "erro=0", "Informação"},
+        {"compile failed", failing, "erro=1", "Erro"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        tools::ReportReceiver receiver(tools::ReceiverOptions{});
+        WizardBench::Options options;
+        if (c.compiler)
+            options.compiler = c.compiler;
+        options.reportUrl = receiver.url();
+        WizardBench bench(options);
+        Wizard wizard(bench);
+        wizard.Start();
+        wizard.WalkTo("NpgConfirmar");
+
+        // Seen from inside the step: the overlay's panel in the window with its message, and whether the outcome
+        // was still to come.
+        std::vector<std::string> seen;
+        ShowWatch watch("PanFundo", [&](QWidget* panel) {
+            auto* message = panel->findChild<QLabel*>(QStringLiteral("LabMsg"));
+            seen.push_back(std::string(panel->parentWidget() == &wizard.Window() ? "in the window" : "elsewhere") +
+                           ": " + (message ? message->text().toStdString() : std::string()) + ", requests " +
+                           std::to_string(receiver.requests().size()));
+        });
+        ModalDialogHelper answers;
+        answers.pressButton("&OK");
+        wizard.Next()->click();
+
+        ASSERT_EQ(answers.seen().size(), 1u);
+        EXPECT_EQ(answers.seen()[0].title, c.outcome);
+        EXPECT_EQ(seen, std::vector<std::string>{"in the window: Finalizando..., requests 0"});
+        EXPECT_EQ(FrmAguardar, nullptr) << "the overlay is gone again";
+        const std::vector<tools::ReceivedRequest> requests = receiver.requests();
+        ASSERT_EQ(requests.size(), 1u) << "the receiver answers OK: one post";
+        QString log = Control<QPlainTextEdit>(wizard.Window(), "MemRegistro")->toPlainText();
+        const std::string msg =
+            CodificarFormulario(log.replace(u'\n', QStringLiteral("\r\n")).replace(u'\'', u'"').toStdString());
+        EXPECT_EQ(requests[0].body, std::string("versao=37&fonte=0&") + c.erro + "&msg=" + msg + "&recurso=Net");
+        EXPECT_THAT(requests[0].body, testing::HasSubstr("%0D%0A")) << "the log has several lines";
+    }
 }
 
 } // namespace

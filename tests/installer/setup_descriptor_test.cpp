@@ -171,6 +171,7 @@ TEST_F(SetupDescriptorTest, MissingFileSectionOrKeyGivesTheDefaults)
         EXPECT_EQ(state.Files, "");
         EXPECT_EQ(state.Names, "");
         EXPECT_FALSE(state.Source);
+        EXPECT_EQ(state.Relatorio, EnderecoRelatorioPadrao());
     };
     expectDefaults("no descriptor");
     writeDescriptor("[OTHER]\r\nVersion=37\r\nPackage=P\r\n");
@@ -181,6 +182,33 @@ TEST_F(SetupDescriptorTest, MissingFileSectionOrKeyGivesTheDefaults)
     expectDefaults("keys in the wrong sections");
     state.PastaTemp.clear();
     expectDefaults("no work folder");
+}
+
+TEST_F(SetupDescriptorTest, ReportEndpointFromTheDescriptorOrTheBuild)
+{
+    // An empty value is not a missing one: it turns the report off.
+    struct Case {
+        std::string_view descriptor;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"[SETUP]\r\nVersion=37\r\n", std::string(EnderecoRelatorioPadrao())},
+        {"[SETUP]\r\nRelatorio=http://127.0.0.1:8080/tarvix/instalar.php\r\n",
+         "http://127.0.0.1:8080/tarvix/instalar.php"},
+        {"[setup]\r\n relatorio = \"https://example.test/tarvix/instalar.php\" \r\n",
+         "https://example.test/tarvix/instalar.php"},
+        {"[SETUP]\r\nRelatorio=\r\n", ""},
+        {"[SETUP]\r\nRelatorio=\"\"\r\n", ""},
+        {"[COMPONENTS]\r\nRelatorio=http://elsewhere/\r\n", std::string(EnderecoRelatorioPadrao())},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.descriptor);
+        writeDescriptor(c.descriptor);
+        state.Relatorio = "stale";
+        read();
+        EXPECT_EQ(state.Relatorio, c.expected);
+    }
+    EXPECT_TRUE(EnderecoRelatorioPadrao().empty() || EnderecoRelatorioPadrao().starts_with("https://"));
 }
 
 TEST_F(SetupDescriptorTest, NamesCaseBlanksAndQuotes)

@@ -66,8 +66,9 @@ inline Edition SmallEdition()
 
 // Packs an edition onto a stand-in for the setup program in `temp` (edition/, order.txt, setup.exe) and returns
 // the installer made, temp/installer.exe.
+// The installer sends its report to `reportUrl`; none by default, so that no test posts to the maker's endpoint.
 inline std::filesystem::path PackEdition(const TempDir& temp, const Edition& edition,
-                                         const pack::DescriptorValues& descriptor)
+                                         const pack::DescriptorValues& descriptor, const std::string& reportUrl = {})
 {
     temp.write("setup.exe", "MZ stand-in for the setup program");
     std::string order;
@@ -82,6 +83,7 @@ inline std::filesystem::path PackEdition(const TempDir& temp, const Edition& edi
     pack.orderFile = temp / "order.txt";
     pack.descriptor = descriptor;
     pack.output = temp / "installer.exe";
+    pack.reportUrl = reportUrl;
     pack::Pack(pack);
     return pack.output;
 }
@@ -97,6 +99,8 @@ public:
         std::optional<std::filesystem::path> compiler = std::filesystem::path(TARVIX_SIM_DCC32_HOST);
         // Whatever else a case changes in the IDE before it is registered.
         std::function<void(tools::IdeSetup&)> adjustIde;
+        // Where the installer posts its report; empty: no report.
+        std::string reportUrl;
     };
 
     WizardBench() : WizardBench(Options{}) {}
@@ -118,7 +122,8 @@ public:
         scope_ = std::make_unique<platform::ScopedCurrentSystem>(*system_);
 
         installer_ = PackEdition(temp_, edition,
-                                 pack::DescriptorValues{options.version, options.package, false, options.files, ""});
+                                 pack::DescriptorValues{options.version, options.package, false, options.files, ""},
+                                 options.reportUrl);
     }
 
     // Uses an installer made elsewhere instead.

@@ -164,6 +164,7 @@ TEST(WizardWalk, TheSampleEditionIsInstalledIntoTheSandboxPrefix)
     options.orderFile = edition / "order.txt";
     options.descriptorFile = edition / "instalar.inf";
     options.output = bench.Temp() / "sample-installer.exe";
+    options.reportUrl = "";
     const pack::Listing packed = pack::Pack(options);
     bench.UseInstaller(options.output);
 

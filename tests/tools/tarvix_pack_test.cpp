@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "installer/payload_extractor.h"
+#include "platform/private_profile.h"
 #include "platform/text_encoding.h"
 #include "tests/installer/payload_sandbox.h"
 #include "tests/support/temp_dir.h"
@@ -155,6 +156,56 @@ TEST_F(PackTest, DescriptorFileIsTakenAsItIs)
     options.descriptorFile = temp / "instalar.inf";
     Pack(options);
     EXPECT_EQ(List(options.output).descriptor, "[SETUP]\nVersion=$25\n; any bytes \xFF\n");
+}
+
+// The report endpoint goes into [SETUP] as Relatorio, and the installer's profile reader finds exactly it; every
+// other byte of the descriptor stays.
+TEST_F(PackTest, ReportUrlIsWrittenIntoTheDescriptor)
+{
+    const std::string url = "http://127.0.0.1:8080/tarvix/instalar.php";
+    struct Case {
+        std::string name;
+        std::string descriptor;
+        std::string written;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"a built descriptor", "[SETUP]\r\nVersion=37\r\n", url, "[SETUP]\r\nRelatorio=" + url + "\r\nVersion=37\r\n"},
+        {"an empty url turns the report off", "[SETUP]\r\nVersion=37\r\n", "",
+         "[SETUP]\r\nRelatorio=\r\nVersion=37\r\n"},
+        {"earlier values of every [SETUP] go, other sections keep theirs",
+         "[setup]\nrelatorio = old\nVersion=37\n[COMPONENTS]\nRelatorio=kept\n[ SETUP ]\nRELATORIO=older\n", url,
+         "[setup]\nRelatorio=" + url + "\r\nVersion=37\n[COMPONENTS]\nRelatorio=kept\n[ SETUP ]\n"},
+        {"comments stay", "[SETUP]\r\n;Relatorio=commented\r\n", url,
+         "[SETUP]\r\nRelatorio=" + url + "\r\n;Relatorio=commented\r\n"},
+        {"no [SETUP] section", "[COMPONENTS]\r\nSource=1", url,
+         "[COMPONENTS]\r\nSource=1\r\n[SETUP]\r\nRelatorio=" + url + "\r\n"},
+        {"a header on the last line", "[SETUP]", url, "[SETUP]\r\nRelatorio=" + url + "\r\n"},
+        {"UTF-8 with its mark", "\xEF\xBB\xBF[SETUP]\r\nPackage=Edi\xC3\xA7\xC3\xA3o\r\n", "http://h/\xC3\xA7",
+         "\xEF\xBB\xBF[SETUP]\r\nRelatorio=http://h/\xC3\xA7\r\nPackage=Edi\xC3\xA7\xC3\xA3o\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string result = SetReportUrl(c.descriptor, c.written, 1252);
+        EXPECT_EQ(result, c.expected);
+        EXPECT_EQ(platform::findProfileValue(platform::decodeProfileText(result, 1252), "SETUP", "Relatorio"),
+                  c.written);
+    }
+
+    for (const std::string& refused : {std::string("http://h/\r\nVersion=1"), std::string(" http://h/"),
+                                       std::string("'http://h/'"), std::string("http://h/\xC4\x9F")})
+        EXPECT_THROW(SetReportUrl("[SETUP]\r\n", refused, 1252), PackError) << refused;
+    EXPECT_THROW(SetReportUrl(std::string("\xFF\xFE[\0", 4), url, 1252), PackError);
+
+    // Through Pack, on a descriptor file and on built values alike.
+    File("KqA.dcu", "a");
+    options.reportUrl = url;
+    EXPECT_THAT(Pack(options).descriptor, HasSubstr("[SETUP]\r\nRelatorio=" + url + "\r\nVersion=37\r\n"));
+    temp.write("instalar.inf", "[SETUP]\nVersion=37\n");
+    options.descriptor.reset();
+    options.descriptorFile = temp / "instalar.inf";
+    Pack(options);
+    EXPECT_EQ(List(options.output).descriptor, "[SETUP]\nRelatorio=" + url + "\r\nVersion=37\n");
 }
 
 // What the packer refuses, with the reason, leaving no output file (nor a half-written one) behind. An
@@ -318,6 +369,11 @@ TEST_F(PackTest, CommandLinePacksAndLists)
     EXPECT_EQ(refused.code, 1);
     EXPECT_THAT(refused.out, HasSubstr("tarvix-pack: The setup executable"));
     EXPECT_FALSE(fs::exists(outDir / "other"));
+
+    const Ran silent = RunTool("--exe " + options.executable.string() + " --dir " + library.string() +
+                               " --version 37 --report-url '' -o " + out);
+    ASSERT_EQ(silent.code, 0) << silent.out;
+    EXPECT_THAT(RunTool("--list " + out).out, HasSubstr("[SETUP]\r\nRelatorio=\r\nVersion=37\r\n"));
 
     EXPECT_EQ(RunTool("--bogus x").code, 2);
     EXPECT_EQ(RunTool("--exe x --dir y").code, 2);
