@@ -323,9 +323,9 @@ std::unique_ptr<TKqMsgDlgForm> TKqMsgDlg::BuildDialog()
     int height = indent;
     if (FShowIcon) {
         QStyle* style = form->style();
-        int size = style->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, form.get());
-        if (size <= 0)
-            size = 32;
+        // The system's large-icon size: 32 at 96 dots per inch, scaled with the screen (not the style's message-box
+        // icon, which is 48 under the usual Linux styles).
+        const int size = qRound(32.0 * form->logicalDpiX() / 96.0);
         QIcon icon;
         switch (FMessageType) {
         case mtWarning: icon = style->standardIcon(QStyle::SP_MessageBoxWarning, nullptr, form.get()); break;

@@ -48,8 +48,10 @@ QFont FonteSegoe9()
 } // namespace
 
 TFrmMain::TFrmMain(std::string executavel, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+    // A dialog border: fixed size, the system menu and the close box, no minimise or maximise box.
+    : QWidget(parent,
+              Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                  Qt::WindowCloseButtonHint),
       FUi(std::make_unique<Ui::FrmMain>()),
       FExecutavel(std::move(executavel))
 {

@@ -44,9 +44,11 @@ protected:
         dialog.SetMessageFont(font);
         dialog.SetButtonFont(font);
         lineHeight = QFontMetrics(font).height();
-        iconSize = QApplication::style()->pixelMetric(QStyle::PM_MessageBoxIconSize);
-        if (iconSize <= 0)
-            iconSize = 32;
+        // The system's large icon: 32 pixels at 96 dots per inch, whatever the style's message-box icon is.
+        const qreal dpi = QGuiApplication::primaryScreen()->logicalDotsPerInchX();
+        iconSize = qRound(32 * dpi / 96);
+        ASSERT_EQ(dpi, 96) << "the offscreen platform's screen";
+        ASSERT_EQ(iconSize, 32);
     }
 
     static QPushButton* button(QWidget* window, const char* name)

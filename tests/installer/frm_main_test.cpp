@@ -160,7 +160,31 @@ TEST(MainWindowForm, ControlsSitWhereTheFormPutsThem)
     EXPECT_EQ(gauge->height(), 19);
     EXPECT_EQ(Control<QWidget>(w, "PanArquivo")->height(), 19);
     EXPECT_EQ(Control<QWidget>(w, "LabCopiar")->height(), 60);
-    EXPECT_GE(Control<QWidget>(w, "LabArquivoTitulo")->width(), 52);
+    EXPECT_EQ(Control<QWidget>(w, "LabArquivoTitulo")->width(), 52) << "the bold caption does not push the path";
+}
+
+// The window behaves as a Windows dialog does: a dialog border without minimise or maximise box, Enter presses
+// the focused button (Next has the focus after the start-up), and the log scrolls vertically only.
+TEST(MainWindowForm, ADialogAsWindowsUsersKnowIt)
+{
+    WizardBench bench;
+    Wizard wizard(bench);
+    TFrmMain& w = wizard.Window();
+    EXPECT_FALSE(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(w.windowFlags() & Qt::WindowCloseButtonHint);
+    auto* log = Control<QPlainTextEdit>(w, "MemRegistro");
+    EXPECT_EQ(log->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_EQ(log->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(log->lineWrapMode(), QPlainTextEdit::NoWrap);
+
+    wizard.Start();
+    ASSERT_EQ(QApplication::focusWidget(), wizard.Next());
+    QTest::keyClick(wizard.Next(), Qt::Key_Return);
+    EXPECT_EQ(wizard.Page(), "NpgContrato");
+    wizard.Back()->setFocus();
+    QTest::keyClick(wizard.Back(), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(wizard.Page(), "NpgBemVindo");
 }
 
 TEST(MainWindowForm, TextsFontsColoursAndPictures)
