@@ -49,9 +49,8 @@ QFont FonteSegoe9()
 
 TFrmMain::TFrmMain(std::string executavel, QWidget* parent)
     // A dialog border: fixed size, the system menu and the close box, no minimise or maximise box.
-    : QWidget(parent,
-              Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                  Qt::WindowCloseButtonHint),
+    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
       FUi(std::make_unique<Ui::FrmMain>()),
       FExecutavel(std::move(executavel))
 {
