@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/errors.h"
+
 namespace tarvix::platform {
 
 // The priority classes of Windows; on Linux they become nice values (see niceValue).
@@ -27,7 +29,7 @@ enum class ProcessPriority { Idle, BelowNormal, Normal, AboveNormal, High, RealT
 int niceValue(ProcessPriority priority);
 
 // Exit code of a child that was stopped because its run was aborted (ERROR_CANCELLED).
-inline constexpr uint32_t AbortedExitCode = 1223;
+inline constexpr uint32_t AbortedExitCode = WinError::Cancelled;
 // Exit code when none could be read (the child never ran, or waiting for it failed).
 inline constexpr uint32_t NoExitCode = 0xFFFFFFFF;
 
