@@ -15,6 +15,7 @@
 #include "components/kq_datetime.h"
 #include "components/kq_gauge.h"
 #include "components/kq_msg_dlg.h"
+#include "components/kq_skin_plus.h"
 #include "ideservices/ide_installations.h"
 #include "installer/file_deployment.h"
 #include "installer/frm_aguardar.h"
@@ -43,6 +44,31 @@ QFont FonteSegoe9()
     QFont fonte(QStringLiteral("Segoe UI"));
     fonte.setPointSize(9);
     return fonte;
+}
+
+// The installer's skin: flat blue buttons with white text on a light grey form, grey group frames with blue
+// captions.
+void CoresDoInstalador(TKqSkinColors& cores)
+{
+    TKqButtonColors& botao = cores.Button();
+    botao.SetBorder(14327845);       // $00DAA025
+    botao.SetBorderOn(13402624);     // $00CC8200
+    botao.SetBorderPress(11632444);  // $00B17F3C
+    botao.SetDefaultBorder(9134636); // $008B622C
+    botao.SetFace(14327845);         // $00DAA025
+    botao.SetFaceDisable(16577001);  // $00FCF1E9
+    botao.SetFaceOn(13402624);       // $00CC8200
+    botao.SetFacePress(11632444);    // $00B17F3C
+    botao.SetLight(14327845);        // $00DAA025
+    botao.SetLightOn(13402624);      // $00CC8200
+    botao.SetLightPress(11632444);   // $00B17F3C
+    botao.SetText(clWhite);
+    botao.SetTextDisable(clGray);
+    botao.SetTextOn(clWhite);
+    botao.SetTextPress(clWhite);
+    cores.Form().SetFace(16119285);    // $00F5F5F5
+    cores.Group().SetBorder(12171705); // $00B9B9B9
+    cores.Group().SetText(13593938);   // $00CF6D52
 }
 
 } // namespace
@@ -87,6 +113,12 @@ TFrmMain::TFrmMain(std::string executavel, QWidget* parent)
     SelPasta1->SetTitle("Selecionar Pasta");
     SelPasta1->SetNewFolderVisible(true);
     SelPasta1->SetNewFolderCaption("Criar Pasta");
+    // The skin engine: it skins this window now, and every form opened later (the message boxes, the folder
+    // dialog, the wait overlay) through its own tracking of the application's forms.
+    SkinPlus1 = new TKqSkinPlus(this);
+    SkinPlus1->setObjectName(QStringLiteral("SkinPlus1"));
+    CoresDoInstalador(SkinPlus1->Colors());
+    SkinPlus1->Loaded();
 
     FUi->NoteEtapas->OnChange = [this](QObject* sender) { NoteEtapasChange(sender); };
     connect(FUi->BtnAvancar, &QPushButton::clicked, this, [this] { BtnAvancarClick(); });

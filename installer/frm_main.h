@@ -32,6 +32,7 @@ namespace tarvix {
 
 class TExSelectFolder;
 class TKqMsgDlg;
+class TKqSkinPlus;
 class TSorteioPasta;
 class TIdeBorRADToolInstallations;
 class TEtapaRegistro;
@@ -108,6 +109,7 @@ private:
     TKqRegManager RegMan1;
     TKqFindFile FndFile1;
     TExSelectFolder* SelPasta1 = nullptr; // a child object of the window
+    TKqSkinPlus* SkinPlus1 = nullptr;     // a child object of the window
 
     TWizardState FEstado;
     std::unique_ptr<TSorteioPasta> FSorteio;
