@@ -10,7 +10,6 @@
 // `xmllint --noout` on the file, and compares the median wall times of the whole processes. Target: at most 3
 // times xmllint. Exit code 0 when the target is met, 1 when not, 2 on an error.
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -18,7 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_prefix.h"
 #include "bench/child_run.h"
+#include "platform/host_process.h"
 #include "tools/prefix_builder.h"
 
 namespace fs = std::filesystem;
@@ -27,13 +28,6 @@ using namespace tarvix;
 namespace {
 
 constexpr double kTargetRatio = 3.0;
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 // A ";"-separated list of `count` folders below `base`.
 std::string folderList(const std::string& base, const std::string& stem, int count)
@@ -139,19 +133,12 @@ Generated envOptionsText()
     return g;
 }
 
-std::string selfFolder()
-{
-    return fs::read_symlink("/proc/self/exe").parent_path().string();
-}
-
 int run(const fs::path& dir, int runs)
 {
     if (fs::exists(dir))
         fs::remove_all(dir);
     fs::create_directories(dir);
-    const std::string tool = (fs::path(selfFolder()) / "envoptions_read_once").string();
-    if (!fs::exists(tool))
-        throw std::runtime_error("missing " + tool);
+    const std::string tool = bench::programBeside("envoptions_read_once");
 
     tools::PrefixOptions options;
     options.mode = tools::PrefixMode::Minimal;
@@ -164,64 +151,23 @@ int run(const fs::path& dir, int runs)
     const std::string file = prefix.hostPath(ide.envOptionsFile).string();
     ::setenv("WINEPREFIX", prefix.dir().c_str(), 1);
 
-    const std::vector<std::string> readOnce = {tool, "DelphiLibraryPath", "Win32"};
-    const std::vector<std::string> xmllint = {"xmllint", "--noout", file};
-    // Warm the page cache and check that both work.
-    for (int i = 0; i < 3; ++i) {
-        if (const bench::ChildRun r = bench::runChild(readOnce, true); r.status != 0)
-            throw std::runtime_error("envoptions_read_once failed (exit " + std::to_string(r.status) + ")");
-        if (const bench::ChildRun r = bench::runChild(xmllint, true); r.status != 0)
-            throw std::runtime_error("xmllint failed (exit " + std::to_string(r.status) +
-                                     "); is libxml2-utils installed?");
-    }
-    std::vector<double> ours, theirs, oursCpu, theirsCpu;
-    for (int i = 0; i < runs; ++i) {
-        const bench::ChildRun r = bench::runChild(readOnce, true);
-        const bench::ChildRun x = bench::runChild(xmllint, true);
-        if (r.status != 0 || x.status != 0)
-            throw std::runtime_error("a run failed");
-        ours.push_back(r.seconds);
-        oursCpu.push_back(r.cpuSeconds);
-        theirs.push_back(x.seconds);
-        theirsCpu.push_back(x.cpuSeconds);
-    }
-    const double a = median(ours) * 1000, b = median(theirs) * 1000;
-    const double ratio = a / b;
+    if (platform::findOnPath("xmllint").empty())
+        throw std::runtime_error("xmllint is not installed (Debian package libxml2-utils)");
+    const bench::Contender readOnce{
+        "ReadEnvOption (envoptions_read_once DelphiLibraryPath Win32)", {{tool, "DelphiLibraryPath", "Win32"}}, {}};
+    const bench::Contender xmllint{"xmllint --noout", {{"xmllint", "--noout", file}}, {}};
+    // Three untimed runs of each warm the page cache and check that both work.
+    const auto times = bench::timeAlternately({readOnce, xmllint}, runs, 3);
     std::printf("EnvOptions.proj: %zu bytes, %d properties, %d platform groups, environment.proj imported\n",
                 generated.text.size(), generated.properties, generated.groups);
-    auto line = [](const char* what, const std::vector<double>& wall, const std::vector<double>& cpu) {
-        std::printf("%-62s wall median %7.2f ms, min %7.2f ms; cpu median %6.2f ms\n", what, median(wall) * 1000,
-                    *std::min_element(wall.begin(), wall.end()) * 1000, median(cpu) * 1000);
-    };
-    line("ReadEnvOption (envoptions_read_once DelphiLibraryPath Win32):", ours, oursCpu);
-    line("xmllint --noout:", theirs, theirsCpu);
-    std::printf("ratio of the wall medians %.2f (target at most %.1f; cpu ratio %.2f) over %d runs each: %s\n", ratio,
-                kTargetRatio, median(oursCpu) / median(theirsCpu), runs, ratio <= kTargetRatio ? "met" : "MISSED");
+    const bool met = bench::reportRatio("envoptions_read", readOnce, times[0], xmllint, times[1], kTargetRatio);
     fs::remove_all(dir);
-    return ratio <= kTargetRatio ? 0 : 1;
+    return met ? 0 : 1;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    fs::path dir = "envoptions-read-bench";
-    int runs = 31;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--dir" && i + 1 < argc) {
-            dir = argv[++i];
-        } else if (arg == "--runs" && i + 1 < argc) {
-            runs = std::max(1, std::atoi(argv[++i]));
-        } else {
-            std::fprintf(stderr, "usage: envoptions_read_bench [--dir DIR] [--runs N]\n");
-            return 2;
-        }
-    }
-    try {
-        return run(fs::absolute(dir), runs);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "envoptions_read_bench: %s\n", e.what());
-        return 2;
-    }
+    return tarvix::bench::benchmarkMain(argc, argv, "envoptions_read_bench", "envoptions-read-bench", 31, run);
 }

@@ -1,5 +1,6 @@
 #include "installer/payload_format.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -38,6 +39,17 @@ bool isDeviceName(std::string_view base)
     // A digit, or the superscripts one to three, which Windows also takes as port numbers.
     return (digit.size() == 1 && digit[0] >= '0' && digit[0] <= '9') || digit == "\xC2\xB9" || digit == "\xC2\xB2" ||
            digit == "\xC2\xB3";
+}
+
+// Code pages in which every byte below 128 is the ASCII character itself: the ANSI code pages of the Latin,
+// Greek, Cyrillic, Turkish, Hebrew, Arabic, Baltic, Vietnamese and Thai editions of Windows, ASCII, the ISO 8859
+// family (there is no 8859-12) and UTF-8. The names of a payload are nearly always ASCII, and in these need no
+// conversion.
+bool asciiAsItIs(uint32_t paginaCodigo)
+{
+    return paginaCodigo == 874 || (paginaCodigo >= 1250 && paginaCodigo <= 1258) || paginaCodigo == 20127 ||
+           (paginaCodigo >= 28591 && paginaCodigo <= 28606 && paginaCodigo != 28602) ||
+           paginaCodigo == platform::codepage::Utf8;
 }
 
 } // namespace
@@ -83,6 +95,9 @@ std::string NomeDoRegistro(std::string_view bytesNome, uint32_t paginaCodigo)
         bytesNome = bytesNome.substr(0, zero);
     if (bytesNome.empty())
         return {};
+    if (asciiAsItIs(paginaCodigo) &&
+        std::all_of(bytesNome.begin(), bytesNome.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::string(bytesNome);
     return platform::decodeCodePage(bytesNome, paginaCodigo);
 }
 

@@ -7,13 +7,16 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <list>
 #include <mutex>
 #include <set>
 #include <unordered_map>
 
+#include "platform/ascii_case.h"
 #include "platform/wine/host_paths.h"
 #include "platform/wine/windows_names.h"
 
@@ -48,24 +51,41 @@ bool localFileSystem(const std::string& dir)
 
 using Names = std::unordered_map<std::u16string, std::set<std::string>>;
 
-// Reads the folder; false when it cannot be read.
-bool readFolder(const std::string& dir, Names* names, std::size_t& count, const std::u16string* wanted,
-                std::optional<std::string>* found)
+bool isAscii(std::string_view s)
+{
+    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Whether `entry` is the name whose upper-case form is `wanted` (of the name `wantedName`). Two ASCII names need
+// no case table; a name with other characters may still match an ASCII one (the dotless i is an I).
+bool sameUpperName(std::string_view entry, std::string_view wantedName, const std::u16string& wanted)
+{
+    if (isAscii(entry) && isAscii(wantedName)) {
+        return entry.size() == wantedName.size() &&
+               std::equal(entry.begin(), entry.end(), wantedName.begin(),
+                          [](char a, char b) { return asciiUpper(a) == asciiUpper(b); });
+    }
+    return upperName(entry) == wanted;
+}
+
+// Reads the folder, filling `names` when given, and looking for the entry of `wantedName` (upper case: `wanted`)
+// when `found` is given; false when it cannot be read.
+bool readFolder(const std::string& dir, Names* names, std::size_t& count, const std::string* wantedName,
+                const std::u16string* wanted, std::optional<std::string>* found)
 {
     DIR* d = ::opendir(dir.c_str());
     if (!d)
         return false;
     count = 0;
     while (const dirent* e = ::readdir(d)) {
-        const std::string entry = e->d_name;
+        const std::string_view entry = e->d_name;
         if (entry == "." || entry == "..")
             continue;
         ++count;
-        std::u16string upper = upperName(entry);
-        if (wanted && found && upper == *wanted && (!*found || entry < **found))
-            *found = entry;
+        if (wanted && found && (!*found || entry < **found) && sameUpperName(entry, *wantedName, *wanted))
+            *found = std::string(entry);
         if (names)
-            (*names)[std::move(upper)].insert(entry);
+            (*names)[upperName(entry)].insert(std::string(entry));
     }
     ::closedir(d);
     return true;
@@ -103,7 +123,7 @@ public:
 
         std::optional<std::string> found;
         std::size_t count = 0;
-        if (!readFolder(dir, nullptr, count, &wanted, &found))
+        if (!readFolder(dir, nullptr, count, &name, &wanted, &found))
             return std::nullopt;
         if (count >= IndexThreshold && localFileSystem(dir))
             build(dir, st);
@@ -179,7 +199,7 @@ private:
         folder.lastUse = ++clock_;
         std::size_t count = 0;
         struct stat now;
-        if (!readFolder(dir, &folder.names, count, nullptr, nullptr) || ::stat(dir.c_str(), &now) != 0 ||
+        if (!readFolder(dir, &folder.names, count, nullptr, nullptr, nullptr) || ::stat(dir.c_str(), &now) != 0 ||
             now.st_dev != st.st_dev || now.st_ino != st.st_ino) {
             if (!byWatch_.count(wd))
                 ::inotify_rm_watch(fd_, wd);
@@ -210,6 +230,10 @@ private:
                 at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
                 apply(*event);
             }
+            // A read hands over every event the queue holds that fits; room left for one more means it held no
+            // more (what came since belongs to changes made while we looked).
+            if (sizeof buffer - static_cast<size_t>(n) >= sizeof(inotify_event) + NAME_MAX + 1)
+                return;
         }
     }
 

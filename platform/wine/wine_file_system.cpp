@@ -297,15 +297,32 @@ std::unique_ptr<File> WineFileSystem::open(std::string_view path, FileMode mode,
                         code);
     };
 
-    uint32_t error = 0;
-    const auto host = hostPathOrError(path, error);
-    if (!host)
-        return fail(error);
-    if (!fullPath(path).components.size())
+    // The path is taken apart and mapped once: opening is what splitting a payload does for every file. The
+    // folder is mapped as a whole and the name looked up in it here, so that a name found nowhere (a new file)
+    // needs no further look.
+    FullPath full;
+    std::string host;
+    bool absent = false;
+    try {
+        full = fullPath(path);
+        if (full.components.empty()) {
+            host = driveMap_.hostOf(full);
+        } else {
+            const std::string& name = full.components.back();
+            const std::string folder = driveMap_.hostOf(
+                FullPath{full.drive, std::vector<std::string>(full.components.begin(), full.components.end() - 1)});
+            const auto stored = findEntry(folder, name);
+            absent = !stored;
+            host = joinHost(folder, stored ? *stored : name);
+        }
+    } catch (const PlatformError& e) {
+        return fail(e.code() ? e.code() : WinError::PathNotFound);
+    }
+    if (full.components.empty())
         return fail(WinError::AccessDenied); // a drive root
 
     struct stat st;
-    const bool exists = hostStat(*host, st);
+    const bool exists = !absent && hostStat(host, st);
     if (exists) {
         if (S_ISDIR(st.st_mode))
             return fail(WinError::AccessDenied);
@@ -323,15 +340,31 @@ std::unique_ptr<File> WineFileSystem::open(std::string_view path, FileMode mode,
     case FileMode::CreateAlways: flags |= O_RDWR | O_CREAT; break; // truncated once the share check passed
     case FileMode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
     }
-    int fd = ::open(host->c_str(), flags, 0666);
-    if (fd < 0 && errno == EACCES && creating)
-        fd = ::open(host->c_str(), (flags & ~O_RDWR) | O_WRONLY, 0666);
+    auto openHost = [&](int how) {
+        int fd = ::open(host.c_str(), how, 0666);
+        if (fd < 0 && errno == EACCES && creating)
+            fd = ::open(host.c_str(), (how & ~O_RDWR) | O_WRONLY, 0666);
+        return fd;
+    };
+    // A file that is not there yet is made exclusively: then it is known to be new and empty, and needs no
+    // truncation (which costs the file system a journal entry of its own). One that somebody made meanwhile is
+    // opened as an existing one.
+    bool made = false;
+    int fd = -1;
+    if (mode == FileMode::CreateAlways && !exists) {
+        fd = openHost(flags | O_EXCL);
+        made = fd >= 0;
+        if (fd < 0 && errno == EEXIST)
+            fd = openHost(flags);
+    } else {
+        fd = openHost(flags);
+    }
     if (fd < 0) {
         const int err = errno;
         struct stat parent;
         if (err == ENOENT)
-            return fail(creating || !hostStat(hostParent(*host), parent) ? WinError::PathNotFound
-                                                                         : WinError::FileNotFound);
+            return fail(creating || !hostStat(hostParent(host), parent) ? WinError::PathNotFound
+                                                                        : WinError::FileNotFound);
         if (err == ENOTDIR)
             return fail(WinError::PathNotFound);
         return fail(err == EEXIST ? WinError::FileExists : windowsErrorFromErrno(err));
@@ -343,7 +376,7 @@ std::unique_ptr<File> WineFileSystem::open(std::string_view path, FileMode mode,
         ::close(fd);
         return fail(WinError::SharingViolation);
     }
-    if (mode == FileMode::CreateAlways && ::ftruncate(fd, 0) != 0) {
+    if (mode == FileMode::CreateAlways && !made && ::ftruncate(fd, 0) != 0) {
         const int err = errno;
         ::close(fd);
         return fail(windowsErrorFromErrno(err));

@@ -5,10 +5,20 @@
 #include "platform/text_encoding.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <deque>
 #include <map>
+#include <span>
 #include <unordered_set>
 #include <utility>
+
+#include <sys/mman.h>
+
+// The hive keeps the file's text and refers to it: a key's name, a key line, a value line are spans of that text
+// until a change gives them text of their own. Reading a file is one pass over its lines that checks every line
+// and builds only the tree of keys; a value's name and data are decoded when somebody asks for them.
 
 namespace tarvix::platform::wine {
 
@@ -83,6 +93,14 @@ int hexValue(char c)
 bool isBlank(std::string_view s)
 {
     return s.find_first_not_of(" \t") == std::string_view::npos;
+}
+
+size_t firstNonBlank(std::string_view s)
+{
+    size_t i = 0;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
+        ++i;
+    return i;
 }
 
 // Where a text is escaped: a quoted name or string, or a key path between brackets.
@@ -202,260 +220,277 @@ struct ParseError {
     std::string reason;
 };
 
-// Reads an escaped text from `s` starting at `pos` up to the unescaped `end` character (which is consumed).
-// Raw bytes are UTF-8; bytes that are not valid UTF-8 are dropped, the way Wine reads them.
-std::u16string unescape(std::string_view s, size_t& pos, char end)
+// Escaped text ------------------------------------------------------------------------------------------------
+
+// The unit of the escape sequence whose backslash is just before `pos` (which is inside `s`); moves past it.
+char16_t readEscape(std::string_view s, size_t& pos)
 {
-    std::u16string out;
-    while (true) {
-        if (pos >= s.size())
-            throw ParseError{end == '"' ? "unterminated quoted text" : "unterminated key name"};
-        const char c = s[pos];
-        if (c == end) {
-            ++pos;
-            return out;
+    const char e = s[pos++];
+    switch (e) {
+    case 'a': return 0x07;
+    case 'b': return 0x08;
+    case 'e': return 0x1B;
+    case 'f': return 0x0C;
+    case 'n': return 0x0A;
+    case 'r': return 0x0D;
+    case 't': return 0x09;
+    case 'v': return 0x0B;
+    case 'x': {
+        unsigned v = 0;
+        int digits = 0;
+        while (digits < 4 && pos < s.size() && isHexDigit(static_cast<unsigned char>(s[pos]))) {
+            v = v * 16 + static_cast<unsigned>(hexValue(s[pos++]));
+            ++digits;
         }
-        if (c == '\\') {
-            ++pos;
-            if (pos >= s.size())
-                throw ParseError{"unterminated escape sequence"};
-            const char e = s[pos++];
-            switch (e) {
-            case 'a': out.push_back(0x07); continue;
-            case 'b': out.push_back(0x08); continue;
-            case 'e': out.push_back(0x1B); continue;
-            case 'f': out.push_back(0x0C); continue;
-            case 'n': out.push_back(0x0A); continue;
-            case 'r': out.push_back(0x0D); continue;
-            case 't': out.push_back(0x09); continue;
-            case 'v': out.push_back(0x0B); continue;
-            case 'x': {
-                unsigned v = 0;
-                int digits = 0;
-                while (digits < 4 && pos < s.size() && isHexDigit(static_cast<unsigned char>(s[pos]))) {
-                    v = v * 16 + static_cast<unsigned>(hexValue(s[pos++]));
-                    ++digits;
-                }
-                out.push_back(digits ? static_cast<char16_t>(v) : u'x');
-                continue;
+        return digits ? static_cast<char16_t>(v) : u'x';
+    }
+    default:
+        if (e >= '0' && e <= '7') {
+            unsigned v = static_cast<unsigned>(e - '0');
+            for (int digits = 1; digits < 3 && pos < s.size() && s[pos] >= '0' && s[pos] <= '7'; ++digits)
+                v = v * 8 + static_cast<unsigned>(s[pos++] - '0');
+            return static_cast<char16_t>(v);
+        }
+        return static_cast<unsigned char>(e); // \\ \" \[ \] and any other character itself
+    }
+}
+
+// Reads escaped text one UTF-16 unit at a time: raw bytes are UTF-8, and bytes that are not valid UTF-8 are
+// dropped, the way Wine reads them. The text ends at the unescaped `end` character (consumed), or, for a name
+// already cut out of its line (end 0), where the span ends.
+class EscapedReader {
+public:
+    EscapedReader(std::string_view s, size_t pos, char end) : s_(s), pos_(pos), end_(end) {}
+
+    size_t pos() const { return pos_; }
+
+    // False at the end of the text. Raises ParseError when the end character never comes.
+    bool next(char16_t& unit)
+    {
+        if (pending_) {
+            unit = pending_;
+            pending_ = 0;
+            return true;
+        }
+        while (true) {
+            if (pos_ >= s_.size()) {
+                if (end_ == 0)
+                    return false;
+                throw ParseError{end_ == '"' ? "unterminated quoted text" : "unterminated key name"};
             }
-            default:
-                if (e >= '0' && e <= '7') {
-                    unsigned v = static_cast<unsigned>(e - '0');
-                    for (int digits = 1; digits < 3 && pos < s.size() && s[pos] >= '0' && s[pos] <= '7'; ++digits)
-                        v = v * 8 + static_cast<unsigned>(s[pos++] - '0');
-                    out.push_back(static_cast<char16_t>(v));
-                } else {
-                    out.push_back(static_cast<unsigned char>(e)); // \\ \" \[ \] and any other character itself
-                }
-                continue;
+            const char c = s_[pos_];
+            if (c == end_ && end_ != 0) {
+                ++pos_;
+                return false;
             }
+            const auto b = static_cast<unsigned char>(c);
+            if (c == '\\') {
+                if (++pos_ >= s_.size())
+                    throw ParseError{"unterminated escape sequence"};
+                unit = readEscape(s_, pos_);
+                return true;
+            }
+            if (b < 0x80) {
+                unit = b;
+                ++pos_;
+                return true;
+            }
+            if (utf8(b, unit))
+                return true;
         }
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x80) {
-            out.push_back(b);
-            ++pos;
-            continue;
-        }
-        // A UTF-8 sequence; a byte that does not start a valid one is dropped.
+    }
+
+private:
+    // A UTF-8 sequence at pos_; a byte that does not start a valid one is dropped (false).
+    bool utf8(unsigned char b, char16_t& unit)
+    {
         const int extra = (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : 0;
         const char32_t min = extra == 1 ? 0x80 : extra == 2 ? 0x800 : 0x10000;
         char32_t cp = extra == 1 ? (b & 0x1F) : extra == 2 ? (b & 0x0F) : (b & 0x07);
         bool valid = extra > 0;
         for (int k = 1; valid && k <= extra; ++k) {
-            if (pos + k >= s.size() || (static_cast<unsigned char>(s[pos + k]) & 0xC0) != 0x80)
+            if (pos_ + k >= s_.size() || (static_cast<unsigned char>(s_[pos_ + k]) & 0xC0) != 0x80)
                 valid = false;
             else
-                cp = (cp << 6) | (static_cast<unsigned char>(s[pos + k]) & 0x3F);
+                cp = (cp << 6) | (static_cast<unsigned char>(s_[pos_ + k]) & 0x3F);
         }
-        size_t len = 1;
-        if (valid && cp >= min && cp <= 0x10FFFF) {
-            len = static_cast<size_t>(extra) + 1;
-            if (cp >= 0x10000) {
-                cp -= 0x10000;
-                out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-                out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-            } else {
-                out.push_back(static_cast<char16_t>(cp));
-            }
+        if (!valid || cp < min || cp > 0x10FFFF) {
+            ++pos_;
+            return false;
         }
-        pos += len;
+        pos_ += static_cast<size_t>(extra) + 1;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            unit = static_cast<char16_t>(0xD800 + (cp >> 10));
+            pending_ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+        } else {
+            unit = static_cast<char16_t>(cp);
+        }
+        return true;
     }
+
+    std::string_view s_;
+    size_t pos_;
+    char end_;
+    char16_t pending_ = 0; // the low surrogate of a character read from four bytes
+};
+
+// Reads an escaped text from `s` starting at `pos` up to the unescaped `end` character (which is consumed).
+std::u16string unescape(std::string_view s, size_t& pos, char end)
+{
+    std::u16string out;
+    EscapedReader reader(s, pos, end);
+    for (char16_t unit; reader.next(unit);)
+        out.push_back(unit);
+    pos = reader.pos();
+    return out;
 }
 
-std::vector<std::u16string> splitPath(const std::u16string& path)
+// A name as stored in the file (a key path component or a value name, still escaped), decoded.
+std::u16string decodeName(std::string_view raw)
 {
-    std::vector<std::u16string> parts;
-    size_t start = 0;
+    size_t pos = 0;
+    return unescape(raw, pos, 0);
+}
+
+// Whether an escaped name has no character at all (it may be made of bytes that are not UTF-8 only).
+bool decodesToNothing(std::string_view raw)
+{
+    if (std::all_of(raw.begin(), raw.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return raw.empty();
+    char16_t unit = 0;
+    return !EscapedReader(raw, 0, 0).next(unit);
+}
+
+// Moves past an escaped text up to its unescaped `end` character, with the errors of unescape. Only the end and
+// the backslash matter here: the characters an escape goes on with are digits and letters, and a backslash
+// takes the character after it whatever it is. So an end character is escaped exactly when an odd run of
+// backslashes stands before it.
+void skipEscaped(std::string_view s, size_t& pos, char end)
+{
+    const size_t from = pos;
+    size_t at = pos;
     while (true) {
-        size_t sep = path.find(u'\\', start);
-        parts.push_back(path.substr(start, sep == std::u16string::npos ? std::u16string::npos : sep - start));
-        if (sep == std::u16string::npos)
+        const size_t found = s.find(end, at);
+        const size_t stop = found == std::string_view::npos ? s.size() : found;
+        size_t run = 0;
+        while (stop - run > from && s[stop - run - 1] == '\\')
+            ++run;
+        if (found == std::string_view::npos) {
+            if (run % 2)
+                throw ParseError{"unterminated escape sequence"};
+            throw ParseError{end == '"' ? "unterminated quoted text" : "unterminated key name"};
+        }
+        if (run % 2 == 0) {
+            pos = found + 1;
+            return;
+        }
+        at = found + 1;
+    }
+}
+
+// Compares two escaped names by their folded units: Wine's order of keys and values, and name equality.
+int compareRawNames(std::string_view a, std::string_view b)
+{
+    // Most names are plain ASCII: compare those bytes directly.
+    const size_t common = std::min(a.size(), b.size());
+    size_t i = 0;
+    while (i < common) {
+        const auto ca = static_cast<unsigned char>(a[i]), cb = static_cast<unsigned char>(b[i]);
+        if (ca >= 0x80 || cb >= 0x80 || ca == '\\' || cb == '\\')
             break;
-        start = sep + 1;
+        const char la = asciiLower(static_cast<char>(ca)), lb = asciiLower(static_cast<char>(cb));
+        if (la != lb)
+            return static_cast<unsigned char>(la) < static_cast<unsigned char>(lb) ? -1 : 1;
+        ++i;
     }
-    return parts;
+    if (i == common && i == a.size() && i == b.size())
+        return 0;
+    EscapedReader ra(a, i, 0), rb(b, i, 0);
+    while (true) {
+        char16_t ua = 0, ub = 0;
+        const bool ha = ra.next(ua), hb = rb.next(ub);
+        if (!ha || !hb)
+            return ha == hb ? 0 : (ha ? 1 : -1);
+        ua = fold(ua);
+        ub = fold(ub);
+        if (ua != ub)
+            return ua < ub ? -1 : 1;
+    }
 }
 
-int compareFolded(std::u16string_view a, std::u16string_view b)
+// Compares an escaped name with a folded one.
+int compareRawToFolded(std::string_view raw, std::u16string_view foldedName)
 {
-    return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1);
+    EscapedReader reader(raw, 0, 0);
+    size_t i = 0;
+    for (char16_t unit; reader.next(unit); ++i) {
+        if (i == foldedName.size())
+            return 1;
+        unit = fold(unit);
+        if (unit != foldedName[i])
+            return unit < foldedName[i] ? -1 : 1;
+    }
+    return i == foldedName.size() ? 0 : -1;
 }
 
-} // namespace
-
-// ---------------------------------------------------------------------------------------------------------------
-
-struct WineHive::Block {
-    enum class Kind { Raw, Option, Value };
-    struct Item {
-        Kind kind = Kind::Raw;
-        std::string text;      // the exact lines, line ends included
-        std::u16string name;   // Value: the name as stored
-        std::u16string folded; // Value: the name for comparisons
-        RegValue value;
-    };
-
-    Node* node = nullptr;
-    std::string rawPath; // the escaped path between the brackets, kept as read
-    std::string keyLine; // the whole key line with its line end
-    std::vector<Item> items;
-    bool link = false;
-};
-
-struct WineHive::Node {
-    std::u16string name;
-    Node* parent = nullptr;
-    std::map<std::u16string, std::unique_ptr<Node>> children; // by folded name: Wine's order
-    std::vector<Block*> blocks;                               // in file order
-};
-
-struct WineHive::Impl {
-    std::string preamble; // header, comments and options before the first key, as read
-    std::string eol = "\n";
-    std::string arch;
-    std::string relativeTo;
-    Node root;
-    std::vector<std::unique_ptr<Block>> blocks; // file order
-
-    Node* ensureChild(Node* parent, const std::u16string& name)
-    {
-        auto& slot = parent->children[folded(name)];
-        if (!slot) {
-            slot = std::make_unique<Node>();
-            slot->name = name;
-            slot->parent = parent;
-        }
-        return slot.get();
-    }
-
-    std::vector<const Node*> pathOf(const Node* node) const
-    {
-        std::vector<const Node*> path;
-        for (; node && node != &root; node = node->parent)
-            path.push_back(node);
-        std::reverse(path.begin(), path.end());
-        return path;
-    }
-
-    // Wine writes keys depth first, children in case-insensitive order.
-    int compareTreeOrder(const Node* a, const Node* b) const
-    {
-        auto pa = pathOf(a);
-        auto pb = pathOf(b);
-        for (size_t i = 0; i < pa.size() && i < pb.size(); ++i) {
-            if (pa[i] == pb[i])
-                continue;
-            return compareFolded(folded(pa[i]->name), folded(pb[i]->name));
-        }
-        return pa.size() < pb.size() ? -1 : (pa.size() == pb.size() ? 0 : 1);
-    }
-
-    void touch(Block* block, TimePoint now)
-    {
-        block->keyLine = "[" + block->rawPath + "] " + keyLineStamp(now) + eol;
-        std::string time = "#time=" + filetimeHex(now) + eol;
-        for (auto& item : block->items) {
-            if (item.kind == Block::Kind::Option && item.text.rfind("#time=", 0) == 0) {
-                item.text = time;
-                return;
-            }
-        }
-        block->items.insert(block->items.begin(), Block::Item{Block::Kind::Option, time, {}, {}, {}});
-    }
-
-    // A new, empty block for a key that has none, placed where Wine would write it.
-    Block* addBlock(Node* node, TimePoint now)
-    {
-        auto block = std::make_unique<Block>();
-        block->node = node;
-        for (const Node* part : pathOf(node)) {
-            if (!block->rawPath.empty())
-                block->rawPath += "\\\\";
-            block->rawPath += escape(part->name, Context::Key);
-        }
-        block->items.push_back(Block::Item{Block::Kind::Raw, eol, {}, {}, {}});
-        touch(block.get(), now);
-
-        auto pos = std::find_if(blocks.begin(), blocks.end(),
-                                [&](const auto& b) { return compareTreeOrder(b->node, node) > 0; });
-        if (pos == blocks.end()) {
-            // Appending: the text before must end with a line end.
-            std::string* last = nullptr;
-            if (!blocks.empty())
-                last = blocks.back()->items.empty() ? &blocks.back()->keyLine : &blocks.back()->items.back().text;
-            else
-                last = &preamble;
-            if (!last->empty() && last->back() != '\n')
-                *last += eol;
-        }
-        Block* raw = block.get();
-        blocks.insert(pos, std::move(block));
-        node->blocks.push_back(raw);
-        return raw;
-    }
-
-    // The last occurrence of a value of the key: its block and item index.
-    std::pair<Block*, size_t> findValue(const Node* node, const std::u16string& foldedName) const
-    {
-        for (auto b = node->blocks.rbegin(); b != node->blocks.rend(); ++b) {
-            auto& items = (*b)->items;
-            for (size_t i = items.size(); i-- > 0;) {
-                if (items[i].kind == Block::Kind::Value && items[i].folded == foldedName)
-                    return {*b, i};
-            }
-        }
-        return {nullptr, 0};
-    }
-
-    void collect(Node* node, std::unordered_set<const Block*>& out)
-    {
-        out.insert(node->blocks.begin(), node->blocks.end());
-        for (auto& [key, child] : node->children)
-            collect(child.get(), out);
-    }
-
-    void parse(std::string_view text);
-    void parseValue(Block& block, const std::vector<std::pair<std::string_view, std::string_view>>& lines,
-                    size_t& index);
-};
-
-// Parsing ------------------------------------------------------------------------------------------------------
-
-namespace {
-
-// Parses a list of hex bytes that may go on over several lines ending in a backslash. `index` is the line of
-// the list's start and moves to its last line.
-std::string parseHexList(std::string_view first,
-                         const std::vector<std::pair<std::string_view, std::string_view>>& lines, size_t& index)
+// Where the plain bytes of a key path starting at `pos` end: at the first "]", backslash or byte of UTF-8.
+// Key lines are most of a hive's bytes, so they are looked at eight bytes at a time.
+size_t skipPlainKeyBytes(std::string_view s, size_t pos)
 {
-    std::string bytes;
+    constexpr uint64_t ones = 0x0101010101010101ull;
+    constexpr uint64_t highs = 0x8080808080808080ull;
+    // A word has a zero byte when this is not zero (the classic test; exact for bytes below 0x80).
+    auto zeroByte = [](uint64_t v) { return (v - ones) & ~v & highs; };
+    while (pos + 8 <= s.size()) {
+        uint64_t word;
+        std::memcpy(&word, s.data() + pos, 8);
+        if (word & highs)
+            break;
+        if (zeroByte(word ^ (ones * ']')) | zeroByte(word ^ (ones * '\\')))
+            break;
+        pos += 8;
+    }
+    while (pos < s.size()) {
+        const auto c = static_cast<unsigned char>(s[pos]);
+        if (c == ']' || c == '\\' || c >= 0x80)
+            break;
+        ++pos;
+    }
+    return pos;
+}
+
+// Lines ----------------------------------------------------------------------------------------------------------
+
+// One line of a text: without its line end, and where the next one starts.
+struct Line {
+    std::string_view content;
+    size_t next;
+};
+
+Line lineAt(std::string_view text, size_t start)
+{
+    const size_t nl = text.find('\n', start);
+    const size_t end = nl == std::string_view::npos ? text.size() : nl + 1;
+    std::string_view content = text.substr(start, end - start);
+    if (!content.empty() && content.back() == '\n')
+        content.remove_suffix(1);
+    if (!content.empty() && content.back() == '\r')
+        content.remove_suffix(1);
+    return {content, end};
+}
+
+// Parses a list of hex bytes that may go on over several lines ending in a backslash; `first` is the list's
+// start on its first line, `line` that line. Moves `line` to the list's last line and counts the lines moved
+// over in `lines`. With `bytes`, the bytes are decoded into it; else they are only checked.
+void parseHexList(std::string_view first, std::string_view text, Line& line, size_t& lines, std::string* bytes)
+{
     std::string_view s = first;
     while (true) {
         size_t pos = 0;
         bool more = false;
         while (pos < s.size()) {
-            char c = s[pos];
+            const char c = s[pos];
             if (c == ' ' || c == '\t' || c == ',') {
                 ++pos;
                 continue;
@@ -466,7 +501,7 @@ std::string parseHexList(std::string_view first,
                 more = true;
                 break;
             }
-            int hi = hexValue(c);
+            const int hi = hexValue(c);
             if (hi < 0)
                 throw ParseError{"bad hex byte"};
             int value = hi;
@@ -475,13 +510,16 @@ std::string parseHexList(std::string_view first,
                 value = value * 16 + hexValue(s[pos++]);
             if (pos < s.size() && s[pos] != ',' && s[pos] != ' ' && s[pos] != '\t' && s[pos] != '\\')
                 throw ParseError{"bad hex byte"};
-            bytes.push_back(static_cast<char>(value));
+            if (bytes)
+                bytes->push_back(static_cast<char>(value));
         }
         if (!more)
-            return bytes;
-        if (index + 1 >= lines.size())
+            return;
+        if (line.next >= text.size())
             throw ParseError{"line continuation at the end of the file"};
-        s = lines[++index].first;
+        line = lineAt(text, line.next);
+        ++lines;
+        s = line.content;
     }
 }
 
@@ -497,149 +535,694 @@ uint32_t parseTypeNumber(std::string_view s, size_t& pos)
     return static_cast<uint32_t>(v);
 }
 
-} // namespace
-
-void WineHive::Impl::parseValue(Block& block, const std::vector<std::pair<std::string_view, std::string_view>>& lines,
-                                size_t& index)
+// The value whose first line `line` is of `text` (a value line: its first character past the blanks is a quote
+// or "@"): checks it and, with `out`, decodes its data. Returns where the line after the value starts, and
+// counts the continuation lines in `lines`.
+size_t parseValue(std::string_view text, Line line, size_t& lines, RegValue* out)
 {
-    const size_t firstLine = index;
-    std::string_view s = lines[index].first;
-    size_t pos = s.find_first_not_of(" \t");
-    Block::Item item;
-    item.kind = Block::Kind::Value;
-    if (s[pos] == '@') {
+    const std::string_view s = line.content;
+    size_t pos = firstNonBlank(s);
+    if (s[pos] == '@')
         ++pos;
-    } else {
-        ++pos; // the opening quote
-        item.name = unescape(s, pos, '"');
-    }
+    else
+        skipEscaped(s, ++pos, '"'); // past the opening quote
     if (pos >= s.size() || s[pos] != '=')
         throw ParseError{"\"=\" expected after the value name"};
     ++pos;
 
-    std::string_view rest = s.substr(pos);
+    const std::string_view rest = s.substr(pos);
     auto quoted = [&](size_t at, uint32_t type) {
         size_t p = at + 1;
-        std::u16string units = unescape(s, p, '"');
+        if (out) {
+            std::u16string units = unescape(s, p, '"');
+            units.push_back(u'\0');
+            *out = RegValue{type, bytesOf(units)};
+        } else {
+            skipEscaped(s, p, '"');
+        }
         if (!isBlank(s.substr(p)))
             throw ParseError{"text after the value"};
-        units.push_back(u'\0');
-        item.value = RegValue{type, bytesOf(units)};
     };
-    if (rest.rfind("\"", 0) == 0) {
+    if (rest.starts_with('"')) {
         quoted(pos, RegType::Sz);
-    } else if (rest.rfind("str(", 0) == 0) {
+    } else if (rest.starts_with("str(")) {
         size_t p = pos + 4;
-        uint32_t type = parseTypeNumber(s, p);
+        const uint32_t type = parseTypeNumber(s, p);
         if (p + 1 >= s.size() || s[p] != ':' || s[p + 1] != '"')
             throw ParseError{"quoted text expected after \"str(n):\""};
         quoted(p + 1, type);
-    } else if (rest.rfind("dword:", 0) == 0) {
+    } else if (rest.starts_with("dword:")) {
         size_t p = pos + 6;
         uint32_t v = 0;
-        size_t start = p;
-        while (p < s.size() && hexValue(s[p]) >= 0 && p - start < 8)
+        const size_t digits = p;
+        while (p < s.size() && hexValue(s[p]) >= 0 && p - digits < 8)
             v = v * 16 + static_cast<uint32_t>(hexValue(s[p++]));
-        if (p == start || !isBlank(s.substr(p)))
+        if (p == digits || !isBlank(s.substr(p)))
             throw ParseError{"bad dword value"};
-        item.value = RegValue::dword(v);
-    } else if (rest.rfind("hex:", 0) == 0) {
-        item.value = RegValue{RegType::Binary, parseHexList(s.substr(pos + 4), lines, index)};
-    } else if (rest.rfind("hex(", 0) == 0) {
+        if (out)
+            *out = RegValue::dword(v);
+    } else if (rest.starts_with("hex:") || rest.starts_with("hex(")) {
+        uint32_t type = RegType::Binary;
         size_t p = pos + 4;
-        uint32_t type = parseTypeNumber(s, p);
-        if (p >= s.size() || s[p] != ':')
-            throw ParseError{"\":\" expected after \"hex(n)\""};
-        item.value = RegValue{type, parseHexList(s.substr(p + 1), lines, index)};
+        if (rest[3] == '(') {
+            type = parseTypeNumber(s, p);
+            if (p >= s.size() || s[p] != ':')
+                throw ParseError{"\":\" expected after \"hex(n)\""};
+            ++p;
+        }
+        std::string bytes;
+        parseHexList(s.substr(p), text, line, lines, out ? &bytes : nullptr);
+        if (out)
+            *out = RegValue{type, std::move(bytes)};
     } else {
         throw ParseError{"unknown value format"};
     }
-    item.folded = folded(item.name);
-    for (size_t i = firstLine; i <= index; ++i)
-        item.text += lines[i].second;
-    block.items.push_back(std::move(item));
+    return line.next;
 }
 
-void WineHive::Impl::parse(std::string_view text)
+// The escaped name of a value line ("@" or a quoted name); empty for the default value. The line has been
+// checked when it was read.
+std::string_view rawValueName(std::string_view itemText)
 {
-    // Lines: (text without line end, text with line end).
-    std::vector<std::pair<std::string_view, std::string_view>> lines;
-    for (size_t start = 0; start < text.size();) {
-        size_t nl = text.find('\n', start);
-        size_t end = nl == std::string_view::npos ? text.size() : nl + 1;
-        std::string_view full = text.substr(start, end - start);
-        std::string_view content = full;
-        if (!content.empty() && content.back() == '\n')
-            content.remove_suffix(1);
-        if (!content.empty() && content.back() == '\r')
-            content.remove_suffix(1);
-        lines.emplace_back(content, full);
-        start = end;
+    const size_t pos = firstNonBlank(itemText);
+    if (itemText[pos] == '@')
+        return {};
+    size_t end = pos + 1;
+    skipEscaped(itemText, end, '"');
+    return itemText.substr(pos + 1, end - pos - 2);
+}
+
+// Memory for what a large hive holds in bulk: its text, its keys and their blocks. It comes in regions of
+// whole huge pages where the system offers them: the hive of a prefix made by wine is megabytes, and faulting
+// in fresh memory page by small page costs more than parsing all of it. Nothing is given back before the end.
+class BulkMemory {
+public:
+    BulkMemory() = default;
+    BulkMemory(const BulkMemory&) = delete;
+    BulkMemory& operator=(const BulkMemory&) = delete;
+    ~BulkMemory()
+    {
+        for (const auto& region : regions_)
+            ::munmap(region.mapping, region.mappingLength);
     }
-    if (lines.empty() || lines[0].first != kHeader)
+
+    // `size` bytes aligned for any object; null when no memory can be had (the caller falls back to the heap).
+    void* allocate(size_t size)
+    {
+        size = (size + kAlign - 1) & ~(kAlign - 1);
+        if (regions_.empty() || regions_.back().used + size > regions_.back().length) {
+            if (!addRegion(size))
+                return nullptr;
+        }
+        Region& region = regions_.back();
+        void* p = region.base + region.used;
+        region.used += size;
+        return p;
+    }
+
+private:
+    static constexpr size_t kHugePage = size_t{2} << 20;
+    static constexpr size_t kAlign = alignof(std::max_align_t);
+
+    struct Region {
+        void* mapping;
+        size_t mappingLength;
+        char* base; // aligned to a huge page
+        size_t length;
+        size_t used;
+    };
+
+    bool addRegion(size_t atLeast)
+    {
+        const size_t length = (atLeast + kHugePage - 1) / kHugePage * kHugePage;
+        // One huge page more than needed, so that the region can start on a huge page.
+        const size_t mappingLength = length + kHugePage;
+        void* mapping = ::mmap(nullptr, mappingLength, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapping == MAP_FAILED)
+            return false;
+        const auto start = reinterpret_cast<uintptr_t>(mapping);
+        char* base = reinterpret_cast<char*>((start + kHugePage - 1) & ~(kHugePage - 1));
+        ::madvise(base, length, MADV_HUGEPAGE); // a hint: without it the pages are small ones
+        regions_.push_back(Region{mapping, mappingLength, base, length, 0});
+        return true;
+    }
+
+    std::vector<Region> regions_;
+};
+
+// Objects that the tree points at, in chunks that never move; from the bulk memory when there is one.
+template <class T>
+class Arena {
+public:
+    Arena() = default;
+    Arena(const Arena&) = delete;
+    Arena& operator=(const Arena&) = delete;
+    ~Arena()
+    {
+        for (size_t c = 0; c < chunks_.size(); ++c) {
+            const size_t count = c + 1 == chunks_.size() ? used_ : kChunk;
+            for (size_t i = 0; i < count; ++i)
+                chunks_[c].objects[i].~T();
+            if (!chunks_[c].bulk)
+                ::operator delete(chunks_[c].objects);
+        }
+    }
+
+    void useBulk(BulkMemory* bulk) { bulk_ = bulk; }
+
+    T* make()
+    {
+        if (chunks_.empty() || used_ == kChunk) {
+            void* memory = bulk_ ? bulk_->allocate(sizeof(T) * kChunk) : nullptr;
+            const bool bulk = memory != nullptr;
+            if (!memory)
+                memory = ::operator new(sizeof(T) * kChunk);
+            chunks_.push_back(Chunk{static_cast<T*>(memory), bulk});
+            used_ = 0;
+        }
+        return new (chunks_.back().objects + used_++) T();
+    }
+
+private:
+    static constexpr size_t kChunk = 256;
+    struct Chunk {
+        T* objects;
+        bool bulk;
+    };
+    std::vector<Chunk> chunks_;
+    size_t used_ = 0;
+    BulkMemory* bulk_ = nullptr;
+};
+
+// The file's text as the hive keeps it: a string handed in, or, for a large file read here, bulk memory.
+class SourceText {
+public:
+    std::string_view view() const { return bulk_ ? std::string_view(bulk_, size_) : std::string_view(text_); }
+
+    void adopt(std::string text)
+    {
+        text_ = std::move(text);
+        bulk_ = nullptr;
+    }
+
+    // Fills the text from `fill` (see WineHive::read), into bulk memory when the text is large.
+    void read(size_t sizeHint, const std::function<size_t(char*, size_t)>& fill, BulkMemory* bulk)
+    {
+        size_t capacity = sizeHint + 1; // one more, to see the end without a second round
+        char* buffer = bulk ? static_cast<char*>(bulk->allocate(capacity)) : nullptr;
+        if (!buffer) {
+            text_.resize(capacity);
+            buffer = text_.data();
+        }
+        size_t used = 0;
+        while (true) {
+            if (used == capacity) {
+                // The file grew meanwhile: go on in a string twice the size.
+                std::string larger(capacity * 2, '\0');
+                std::memcpy(larger.data(), buffer, used);
+                text_ = std::move(larger);
+                capacity = text_.size();
+                buffer = text_.data();
+            }
+            const size_t got = fill(buffer + used, capacity - used);
+            if (got == 0)
+                break;
+            used += got;
+        }
+        if (buffer == text_.data()) {
+            text_.resize(used);
+            bulk_ = nullptr;
+        } else {
+            bulk_ = buffer;
+            size_ = used;
+        }
+    }
+
+private:
+    std::string text_;
+    const char* bulk_ = nullptr;
+    size_t size_ = 0;
+};
+
+// Texts from this size on are read into bulk memory.
+constexpr size_t kBulkTextSize = 256 * 1024;
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------------------
+
+// A piece of the hive's text: a span of the file as read, or, once changed, text of its own in one of the hive's
+// slots.
+struct WineHiveText {
+    uint32_t offset = 0;
+    uint32_t length = 0;
+    int32_t slot = -1;
+};
+
+// What a line after a key line is: blank or a comment, an option ("#time=", "#link"), or a value.
+enum class WineHiveLineKind : uint8_t { Raw, Option, Value };
+
+struct WineHive::Block {
+    using Kind = WineHiveLineKind;
+    struct Item {
+        Kind kind = Kind::Raw;
+        WineHiveText text; // the exact lines, line ends included
+    };
+
+    Node* node = nullptr;
+    Block* nextOfNode = nullptr; // the key's next block, in file order
+    WineHiveText rawPath;        // the escaped path between the brackets, kept as read
+    WineHiveText keyLine;        // the whole key line with its line end
+    // The lines after the key line as read; once a line is changed, added or removed, a list of the block's own.
+    uint32_t bodyOffset = 0;
+    uint32_t bodyLength = 0;
+    bool link = false;
+    std::unique_ptr<std::vector<Item>> own;
+};
+
+struct WineHive::Node {
+    WineHiveText name; // as stored in the file, escaped
+    uint32_t depth = 0;
+    Node* parent = nullptr;
+    std::vector<Node*> children; // sorted by folded name: Wine's order
+    Block* firstBlock = nullptr;
+    Block* lastBlock = nullptr;
+};
+
+namespace {
+
+using Kind = WineHiveLineKind;
+
+// The kind of the line that starts at `start` (not a key line) and where the line after it starts: a value
+// runs on over the lines its data continues on, which `lineIndex` counts. A value's syntax is checked; a bad
+// one, or a line of no known kind, raises ParseError. A "#link" line sets `link`.
+size_t readItem(std::string_view text, size_t start, Kind& kind, bool& link, size_t& lineIndex)
+{
+    const Line line = lineAt(text, start);
+    const std::string_view s = line.content;
+    const size_t first = firstNonBlank(s);
+    const char lead = first == s.size() ? '\0' : s[first];
+    if (lead == '\0' || lead == ';') {
+        kind = Kind::Raw;
+    } else if (lead == '#') {
+        kind = Kind::Option;
+        if (s.substr(first) == "#link")
+            link = true;
+    } else if (lead == '"' || lead == '@') {
+        kind = Kind::Value;
+        return parseValue(text, line, lineIndex, nullptr);
+    } else {
+        throw ParseError{"unexpected text (neither a key, a value nor a comment)"};
+    }
+    return line.next;
+}
+
+} // namespace
+
+struct WineHive::Impl {
+    using Item = Block::Item;
+
+    std::unique_ptr<BulkMemory> bulk; // for a large hive
+    SourceText source;                // the file's text, which the spans point into
+    WineHiveText preamble;            // header, comments and options before the first key, as read
+    std::string eol = "\n";
+    std::string arch;
+    std::string relativeTo;
+    Node root;
+    std::vector<Block*> blocks; // file order
+    Arena<Node> nodeArena;
+    Arena<Block> blockArena;
+    std::deque<std::string> owned; // the texts of their own, by slot
+    std::vector<int32_t> freeSlots;
+
+    // Texts --------------------------------------------------------------------------------------------------
+
+    std::string_view view(const WineHiveText& text) const
+    {
+        if (text.slot >= 0)
+            return owned[static_cast<size_t>(text.slot)];
+        return source.view().substr(text.offset, text.length);
+    }
+
+    WineHiveText span(size_t offset, size_t length) const
+    {
+        return {static_cast<uint32_t>(offset), static_cast<uint32_t>(length), -1};
+    }
+
+    void setText(WineHiveText& text, std::string value)
+    {
+        if (text.slot < 0) {
+            if (freeSlots.empty()) {
+                owned.emplace_back();
+                text.slot = static_cast<int32_t>(owned.size() - 1);
+            } else {
+                text.slot = freeSlots.back();
+                freeSlots.pop_back();
+            }
+        }
+        owned[static_cast<size_t>(text.slot)] = std::move(value);
+    }
+
+    WineHiveText ownText(std::string value)
+    {
+        WineHiveText text;
+        setText(text, std::move(value));
+        return text;
+    }
+
+    void releaseText(WineHiveText& text)
+    {
+        if (text.slot >= 0) {
+            owned[static_cast<size_t>(text.slot)].clear();
+            freeSlots.push_back(text.slot);
+        }
+        text = {};
+    }
+
+    // Makes sure the text ends with a line end, for something to follow it.
+    void endLine(WineHiveText& text)
+    {
+        const std::string_view v = view(text);
+        if (!v.empty() && v.back() != '\n')
+            setText(text, std::string(v) + eol);
+    }
+
+    // Blocks and keys ----------------------------------------------------------------------------------------
+
+    // The lines of a block as read, one item each (a value with its continuation lines).
+    std::vector<Item> scan(const Block* block) const
+    {
+        std::vector<Item> items;
+        const std::string_view text = source.view();
+        const size_t end = size_t{block->bodyOffset} + block->bodyLength;
+        size_t lines = 0;
+        bool link = false;
+        for (size_t start = block->bodyOffset; start < end;) {
+            Kind kind = Kind::Raw;
+            const size_t next = readItem(text, start, kind, link, lines);
+            items.push_back(Item{kind, span(start, next - start)});
+            start = next;
+        }
+        return items;
+    }
+
+    // The block's lines: its own list, or, for a block as read, `scratch` filled with them.
+    std::span<const Item> itemsOf(const Block* block, std::vector<Item>& scratch) const
+    {
+        if (block->own)
+            return *block->own;
+        scratch = scan(block);
+        return scratch;
+    }
+
+    // The block's lines as a list of its own, for lines to be changed, added or removed.
+    std::vector<Item>& expand(Block* block)
+    {
+        if (!block->own)
+            block->own = std::make_unique<std::vector<Item>>(scan(block));
+        return *block->own;
+    }
+
+    void attach(Node* node, Block* block)
+    {
+        block->node = node;
+        block->nextOfNode = nullptr;
+        if (node->lastBlock)
+            node->lastBlock->nextOfNode = block;
+        else
+            node->firstBlock = block;
+        node->lastBlock = block;
+    }
+
+    // The child of that escaped name, made when missing (with `name` as its name).
+    Node* ensureChild(Node* parent, std::string_view rawName, const WineHiveText& name)
+    {
+        auto& children = parent->children;
+        auto pos = children.end();
+        // Files list keys in Wine's order, so a new child usually goes last.
+        if (!children.empty()) {
+            const int last = compareRawNames(view(children.back()->name), rawName);
+            if (last == 0)
+                return children.back();
+            if (last > 0) {
+                pos = std::lower_bound(
+                    children.begin(), children.end(), rawName,
+                    [this](const Node* n, std::string_view raw) { return compareRawNames(view(n->name), raw) < 0; });
+                if (compareRawNames(view((*pos)->name), rawName) == 0)
+                    return *pos;
+            }
+        }
+        Node* node = nodeArena.make();
+        node->name = name;
+        node->parent = parent;
+        node->depth = parent->depth + 1;
+        children.insert(pos, node);
+        return node;
+    }
+
+    // The child whose name folds to `foldedName`, or null; with `index`, its place among the children.
+    Node* findChild(const Node* parent, std::u16string_view foldedName, size_t* index = nullptr) const
+    {
+        const auto& children = parent->children;
+        const auto pos = std::lower_bound(
+            children.begin(), children.end(), foldedName,
+            [this](const Node* n, std::u16string_view name) { return compareRawToFolded(view(n->name), name) < 0; });
+        if (pos == children.end() || compareRawToFolded(view((*pos)->name), foldedName) != 0)
+            return nullptr;
+        if (index)
+            *index = static_cast<size_t>(pos - children.begin());
+        return *pos;
+    }
+
+    // Wine writes keys depth first, children in case-insensitive order.
+    int compareTreeOrder(const Node* a, const Node* b) const
+    {
+        if (a == b)
+            return 0;
+        const Node* x = a;
+        const Node* y = b;
+        while (x->depth > y->depth)
+            x = x->parent;
+        while (y->depth > x->depth)
+            y = y->parent;
+        if (x == y) // one lies below the other: the shorter path comes first
+            return a->depth < b->depth ? -1 : 1;
+        while (x->parent != y->parent) {
+            x = x->parent;
+            y = y->parent;
+        }
+        return compareRawNames(view(x->name), view(y->name)) < 0 ? -1 : 1;
+    }
+
+    void touch(Block* block, TimePoint now)
+    {
+        setText(block->keyLine, "[" + std::string(view(block->rawPath)) + "] " + keyLineStamp(now) + eol);
+        std::string time = "#time=" + filetimeHex(now) + eol;
+        auto& items = expand(block);
+        for (auto& item : items) {
+            if (item.kind == Kind::Option && view(item.text).starts_with("#time=")) {
+                setText(item.text, std::move(time));
+                return;
+            }
+        }
+        items.insert(items.begin(), Item{Kind::Option, ownText(std::move(time))});
+    }
+
+    // A new, empty block for a key that has none, placed where Wine would write it.
+    Block* addBlock(Node* node, TimePoint now)
+    {
+        Block* block = blockArena.make();
+        std::vector<const Node*> path;
+        for (const Node* n = node; n && n != &root; n = n->parent)
+            path.push_back(n);
+        std::string rawPath;
+        for (auto part = path.rbegin(); part != path.rend(); ++part) {
+            if (!rawPath.empty())
+                rawPath += "\\\\";
+            rawPath += escape(decodeName(view((*part)->name)), Context::Key);
+        }
+        block->rawPath = ownText(std::move(rawPath));
+        block->own = std::make_unique<std::vector<Item>>();
+        block->own->push_back(Item{Kind::Raw, ownText(eol)});
+        touch(block, now);
+
+        auto pos = std::find_if(blocks.begin(), blocks.end(),
+                                [&](const Block* b) { return compareTreeOrder(b->node, node) > 0; });
+        if (pos == blocks.end()) {
+            // Appending: the text before must end with a line end.
+            if (blocks.empty()) {
+                endLine(preamble);
+            } else {
+                Block* last = blocks.back();
+                auto& lastItems = expand(last);
+                endLine(lastItems.empty() ? last->keyLine : lastItems.back().text);
+            }
+        }
+        blocks.insert(pos, block);
+        attach(node, block);
+        return block;
+    }
+
+    // The escaped name of a value item.
+    std::string_view valueName(const Item& item) const { return rawValueName(view(item.text)); }
+
+    // The last occurrence of a value of the key: its block and the index of its line.
+    std::pair<Block*, size_t> findValue(const Node* node, std::u16string_view foldedName) const
+    {
+        std::pair<Block*, size_t> found{nullptr, 0};
+        std::vector<Item> scratch;
+        for (Block* b = node->firstBlock; b; b = b->nextOfNode) {
+            const auto items = itemsOf(b, scratch);
+            for (size_t i = 0; i < items.size(); ++i) {
+                if (items[i].kind == Kind::Value && compareRawToFolded(valueName(items[i]), foldedName) == 0)
+                    found = {b, i};
+            }
+        }
+        return found;
+    }
+
+    void collect(Node* node, std::unordered_set<const Block*>& out)
+    {
+        for (const Block* b = node->firstBlock; b; b = b->nextOfNode)
+            out.insert(b);
+        for (Node* child : node->children)
+            collect(child, out);
+    }
+
+    // Reading ------------------------------------------------------------------------------------------------
+
+    // Reads `source`.
+    void parse();
+    Block* parseKeyLine(std::string_view s, size_t first, size_t start, size_t end,
+                        std::vector<std::pair<std::string_view, Node*>>& previous);
+};
+
+// Reads the key line `s` (its text runs from `start` to `end` in the source, line end included; `first` is the
+// bracket) and opens its block. `previous` holds the components of the key line before and their keys: a file
+// lists keys in tree order, so most of a path is the one before.
+WineHive::Block* WineHive::Impl::parseKeyLine(std::string_view s, size_t first, size_t start, size_t end,
+                                              std::vector<std::pair<std::string_view, Node*>>& previous)
+{
+    // The components are cut where an escape gives a backslash; everything else stays as it is written.
+    struct Part {
+        std::string_view raw;
+        bool plain; // ASCII without escapes: never empty once decoded
+    };
+    thread_local std::vector<Part> parts;
+    parts.clear();
+    size_t pos = first + 1;
+    size_t partStart = pos;
+    bool plain = true;
+    while (true) {
+        pos = skipPlainKeyBytes(s, pos);
+        if (pos >= s.size())
+            throw ParseError{"unterminated key name"};
+        const char c = s[pos];
+        if (c == ']') {
+            parts.push_back({s.substr(partStart, pos - partStart), plain});
+            ++pos;
+            break;
+        }
+        if (c != '\\') {
+            plain = false; // a byte of UTF-8, which may be dropped
+            ++pos;
+            continue;
+        }
+        const size_t escapeStart = pos;
+        if (++pos >= s.size())
+            throw ParseError{"unterminated escape sequence"};
+        if (readEscape(s, pos) == u'\\') {
+            parts.push_back({s.substr(partStart, escapeStart - partStart), plain});
+            partStart = pos;
+            plain = true;
+        }
+    }
+    for (size_t i = pos; i < s.size(); ++i) {
+        const char c = s[i];
+        if ((c < '0' || c > '9') && c != ' ' && c != '\t')
+            throw ParseError{"text after the key name is not a time stamp"};
+    }
+
+    Node* node = &root;
+    bool same = true;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        const std::string_view raw = parts[i].raw;
+        if (raw.empty() || (!parts[i].plain && decodesToNothing(raw)))
+            throw ParseError{"empty key name in the key path"};
+        if (same && i < previous.size() && previous[i].first == raw) {
+            node = previous[i].second;
+            continue;
+        }
+        same = false;
+        node = ensureChild(node, raw, span(static_cast<size_t>(raw.data() - source.view().data()), raw.size()));
+        previous.resize(i);
+        previous.emplace_back(raw, node);
+    }
+    previous.resize(parts.size());
+
+    Block* block = blockArena.make();
+    block->rawPath = span(start + first + 1, pos - first - 2);
+    block->keyLine = span(start, end - start);
+    block->bodyOffset = static_cast<uint32_t>(end);
+    attach(node, block);
+    blocks.push_back(block);
+    return block;
+}
+
+void WineHive::Impl::parse()
+{
+    const std::string_view text = source.view();
+    if (text.empty())
         throw ParseError{"line 1: not a Wine registry file (the first line must be \"WINE REGISTRY Version 2\")"};
-    if (lines[0].second.size() >= 2 && lines[0].second.substr(lines[0].second.size() - 2) == "\r\n")
+    const Line head = lineAt(text, 0);
+    if (head.content != kHeader)
+        throw ParseError{"line 1: not a Wine registry file (the first line must be \"WINE REGISTRY Version 2\")"};
+    if (text.size() > UINT32_MAX)
+        throw ParseError{"line 1: the file is too large for a registry file"};
+    if (text.substr(0, head.next).ends_with("\r\n"))
         eol = "\r\n";
 
-    size_t i = 0;
+    std::vector<std::pair<std::string_view, Node*>> previous;
+    size_t lineIndex = 0;
     Block* block = nullptr;
+    auto closeBlock = [&](size_t at) {
+        if (block)
+            block->bodyLength = static_cast<uint32_t>(at - block->bodyOffset);
+    };
     try {
-        for (; i < lines.size(); ++i) {
-            std::string_view s = lines[i].first;
-            size_t first = s.find_first_not_of(" \t");
-            char lead = first == std::string_view::npos ? '\0' : s[first];
+        for (size_t start = 0; start < text.size(); ++lineIndex) {
+            const Line line = lineAt(text, start);
+            const std::string_view s = line.content;
+            const size_t first = firstNonBlank(s);
+            const char lead = first == s.size() ? '\0' : s[first];
             if (lead == '[') {
-                auto b = std::make_unique<Block>();
-                size_t pos = first + 1;
-                std::u16string path = unescape(s, pos, ']');
-                b->rawPath = std::string(s.substr(first + 1, pos - first - 2));
-                std::string_view stamp = s.substr(pos);
-                size_t digits = stamp.find_first_not_of(" \t");
-                if (digits != std::string_view::npos &&
-                    stamp.substr(digits).find_first_not_of("0123456789 \t") != std::string_view::npos)
-                    throw ParseError{"text after the key name is not a time stamp"};
-                Node* node = &root;
-                for (const auto& part : splitPath(path)) {
-                    if (part.empty())
-                        throw ParseError{"empty key name in the key path"};
-                    node = ensureChild(node, part);
-                }
-                b->node = node;
-                b->keyLine = std::string(lines[i].second);
-                block = b.get();
-                node->blocks.push_back(block);
-                blocks.push_back(std::move(b));
+                closeBlock(start);
+                block = parseKeyLine(s, first, start, line.next, previous);
+                start = line.next;
                 continue;
             }
             if (!block) {
                 // The header: comments, options and blank lines before the first key.
-                if (i > 0 && lead != '\0' && lead != ';' && lead != '#')
+                if (lineIndex > 0 && lead != '\0' && lead != ';' && lead != '#')
                     throw ParseError{"unexpected text before the first key"};
-                if (s.rfind("#arch=", 0) == 0)
+                if (s.starts_with("#arch="))
                     arch = std::string(s.substr(6));
-                if (s.rfind(kRelativePrefix, 0) == 0) {
+                if (s.starts_with(kRelativePrefix)) {
                     size_t pos = kRelativePrefix.size();
                     std::string withEnd = std::string(s) + "\n"; // read the name up to the line end
                     relativeTo = toUtf8(unescape(withEnd, pos, '\n'));
                 }
-                preamble += lines[i].second;
+                preamble = span(0, line.next);
+                start = line.next;
                 continue;
             }
-            if (lead == '\0' || lead == ';') {
-                block->items.push_back(Block::Item{Block::Kind::Raw, std::string(lines[i].second), {}, {}, {}});
-            } else if (lead == '#') {
-                if (s.substr(first) == "#link")
-                    block->link = true;
-                block->items.push_back(Block::Item{Block::Kind::Option, std::string(lines[i].second), {}, {}, {}});
-            } else if (lead == '"' || lead == '@') {
-                parseValue(*block, lines, i);
-            } else {
-                throw ParseError{"unexpected text (neither a key, a value nor a comment)"};
-            }
+            Kind kind = Kind::Raw;
+            start = readItem(text, start, kind, block->link, lineIndex);
         }
     } catch (const ParseError& e) {
-        throw ParseError{"line " + std::to_string(i + 1) + ": " + e.reason};
+        throw ParseError{"line " + std::to_string(lineIndex + 1) + ": " + e.reason};
     }
+    closeBlock(text.size());
 }
 
 // WineHive -----------------------------------------------------------------------------------------------------
@@ -649,15 +1232,35 @@ WineHive::~WineHive() = default;
 WineHive::WineHive(WineHive&&) noexcept = default;
 WineHive& WineHive::operator=(WineHive&&) noexcept = default;
 
-WineHive WineHive::parse(std::string_view text, const std::string& source)
+WineHive WineHive::parse(std::string text, const std::string& source)
 {
     WineHive hive;
+    hive.impl_->source.adopt(std::move(text));
+    hive.parseSource(source);
+    return hive;
+}
+
+WineHive WineHive::read(size_t sizeHint, const std::function<size_t(char*, size_t)>& fill, const std::string& source)
+{
+    WineHive hive;
+    Impl& impl = *hive.impl_;
+    if (sizeHint >= kBulkTextSize) {
+        impl.bulk = std::make_unique<BulkMemory>();
+        impl.nodeArena.useBulk(impl.bulk.get());
+        impl.blockArena.useBulk(impl.bulk.get());
+    }
+    impl.source.read(sizeHint, fill, impl.bulk.get());
+    hive.parseSource(source);
+    return hive;
+}
+
+void WineHive::parseSource(const std::string& source)
+{
     try {
-        hive.impl_->parse(text);
+        impl_->parse();
     } catch (const ParseError& e) {
         throw RegistryError("The registry file \"" + source + "\" cannot be read: " + e.reason + ".", WinError::BadDb);
     }
-    return hive;
 }
 
 WineHive WineHive::makeEmpty(std::string_view relativeTo, std::string_view arch)
@@ -666,31 +1269,60 @@ WineHive WineHive::makeEmpty(std::string_view relativeTo, std::string_view arch)
     Impl& impl = *hive.impl_;
     impl.relativeTo = std::string(relativeTo);
     impl.arch = std::string(arch);
-    impl.preamble = std::string(kHeader) + "\n";
+    std::string preamble = std::string(kHeader) + "\n";
     if (!relativeTo.empty())
-        impl.preamble += std::string(kRelativePrefix) + escape(toUtf16(relativeTo), Context::Key) + "\n";
-    impl.preamble += "\n";
+        preamble += std::string(kRelativePrefix) + escape(toUtf16(relativeTo), Context::Key) + "\n";
+    preamble += "\n";
     if (!arch.empty())
-        impl.preamble += "#arch=" + std::string(arch) + "\n\n";
+        preamble += "#arch=" + std::string(arch) + "\n\n";
+    impl.preamble = impl.ownText(std::move(preamble));
     return hive;
+}
+
+void WineHive::write(const std::function<void(std::string_view)>& sink) const
+{
+    const Impl& impl = *impl_;
+    // Pieces that follow each other in memory (the file's text as read) go out as one.
+    const char* pending = nullptr;
+    size_t pendingSize = 0;
+    auto add = [&](std::string_view piece) {
+        if (piece.empty())
+            return;
+        if (pending && pending + pendingSize == piece.data()) {
+            pendingSize += piece.size();
+            return;
+        }
+        if (pending)
+            sink(std::string_view(pending, pendingSize));
+        pending = piece.data();
+        pendingSize = piece.size();
+    };
+    add(impl.view(impl.preamble));
+    for (const Block* block : impl.blocks) {
+        add(impl.view(block->keyLine));
+        if (block->own) {
+            for (const auto& item : *block->own)
+                add(impl.view(item.text));
+        } else {
+            add(impl.source.view().substr(block->bodyOffset, block->bodyLength));
+        }
+    }
+    if (pending)
+        sink(std::string_view(pending, pendingSize));
 }
 
 std::string WineHive::serialize() const
 {
-    size_t size = impl_->preamble.size();
-    for (const auto& block : impl_->blocks) {
-        size += block->keyLine.size();
-        for (const auto& item : block->items)
-            size += item.text.size();
-    }
+    std::vector<std::string_view> pieces;
+    size_t size = 0;
+    write([&](std::string_view piece) {
+        pieces.push_back(piece);
+        size += piece.size();
+    });
     std::string out;
     out.reserve(size);
-    out += impl_->preamble;
-    for (const auto& block : impl_->blocks) {
-        out += block->keyLine;
-        for (const auto& item : block->items)
-            out += item.text;
-    }
+    for (const auto piece : pieces)
+        out += piece;
     return out;
 }
 
@@ -714,8 +1346,7 @@ const WineHive::Node* WineHive::root() const
 
 const WineHive::Node* WineHive::child(const Node* parent, std::string_view name) const
 {
-    auto it = parent->children.find(folded(toUtf16(name)));
-    return it == parent->children.end() ? nullptr : it->second.get();
+    return impl_->findChild(parent, folded(toUtf16(name)));
 }
 
 WineHive::Node* WineHive::child(Node* parent, std::string_view name)
@@ -725,15 +1356,17 @@ WineHive::Node* WineHive::child(Node* parent, std::string_view name)
 
 std::string WineHive::name(const Node* key) const
 {
-    return toUtf8(key->name);
+    if (key == &impl_->root)
+        return {};
+    return toUtf8(decodeName(impl_->view(key->name)));
 }
 
 std::vector<std::string> WineHive::subKeyNames(const Node* key) const
 {
     std::vector<std::string> names;
     names.reserve(key->children.size());
-    for (const auto& [f, child] : key->children)
-        names.push_back(toUtf8(child->name));
+    for (const Node* child : key->children)
+        names.push_back(name(child));
     return names;
 }
 
@@ -755,32 +1388,36 @@ WineHive::Node* WineHive::createKey(Node* parent, const std::vector<std::string>
     if (i == path.size())
         return node;
     Node* existing = node;
-    for (; i < path.size(); ++i)
-        node = impl_->ensureChild(node, toUtf16(path[i]));
+    for (; i < path.size(); ++i) {
+        // The name is kept escaped, as the names read from a file are.
+        const WineHiveText name = impl_->ownText(escape(toUtf16(path[i]), Context::Key));
+        node = impl_->ensureChild(node, impl_->view(name), name);
+    }
     // Like Wine, only the new leaf is written: the keys between are implied by its path.
     impl_->addBlock(node, now);
-    if (!existing->blocks.empty())
-        impl_->touch(existing->blocks.back(), now);
+    if (existing->lastBlock)
+        impl_->touch(existing->lastBlock, now);
     return node;
 }
 
 bool WineHive::removeChild(Node* parent, std::string_view name, TimePoint now)
 {
-    auto it = parent->children.find(folded(toUtf16(name)));
-    if (it == parent->children.end())
+    size_t index = 0;
+    Node* node = impl_->findChild(parent, folded(toUtf16(name)), &index);
+    if (!node)
         return false;
     std::unordered_set<const Block*> doomed;
-    impl_->collect(it->second.get(), doomed);
+    impl_->collect(node, doomed);
     auto& blocks = impl_->blocks;
-    blocks.erase(std::remove_if(blocks.begin(), blocks.end(), [&](const auto& b) { return doomed.count(b.get()) > 0; }),
+    blocks.erase(std::remove_if(blocks.begin(), blocks.end(), [&](const Block* b) { return doomed.count(b) > 0; }),
                  blocks.end());
-    parent->children.erase(it);
+    parent->children.erase(parent->children.begin() + static_cast<std::ptrdiff_t>(index));
     if (parent != &impl_->root) {
         // A key that lost its last subkey must be written out, or it would vanish on the next load.
-        if (parent->blocks.empty() && parent->children.empty())
+        if (!parent->firstBlock && parent->children.empty())
             impl_->addBlock(parent, now);
-        else if (!parent->blocks.empty())
-            impl_->touch(parent->blocks.back(), now);
+        else if (parent->lastBlock)
+            impl_->touch(parent->lastBlock, now);
     }
     return true;
 }
@@ -788,10 +1425,13 @@ bool WineHive::removeChild(Node* parent, std::string_view name, TimePoint now)
 std::vector<std::string> WineHive::valueNames(const Node* key) const
 {
     std::map<std::u16string, std::u16string> names; // folded -> as stored, last occurrence wins
-    for (const Block* block : key->blocks) {
-        for (const auto& item : block->items) {
-            if (item.kind == Block::Kind::Value)
-                names[item.folded] = item.name;
+    std::vector<Block::Item> scratch;
+    for (const Block* block = key->firstBlock; block; block = block->nextOfNode) {
+        for (const auto& item : impl_->itemsOf(block, scratch)) {
+            if (item.kind == Kind::Value) {
+                std::u16string name = decodeName(impl_->valueName(item));
+                names[folded(name)] = std::move(name);
+            }
         }
     }
     std::vector<std::string> out;
@@ -806,10 +1446,19 @@ std::optional<RegValue> WineHive::value(const Node* key, std::string_view name) 
     auto [block, index] = impl_->findValue(key, folded(toUtf16(name)));
     if (!block)
         return std::nullopt;
-    return block->items[index].value;
+    std::vector<Block::Item> scratch;
+    const std::string_view text = impl_->view(impl_->itemsOf(block, scratch)[index].text);
+    RegValue value;
+    size_t lines = 0;
+    try {
+        parseValue(text, lineAt(text, 0), lines, &value);
+    } catch (const ParseError&) {
+        return std::nullopt; // not reached: the line was checked when it was read or written
+    }
+    return value;
 }
 
-void WineHive::setValue(Node* key, std::string_view name, const RegValue& value, TimePoint now)
+bool WineHive::setValue(Node* key, std::string_view name, const RegValue& value, TimePoint now)
 {
     if (key == &impl_->root)
         throw RegistryError("The root of a registry file holds no values.", WinError::AccessDenied);
@@ -817,56 +1466,75 @@ void WineHive::setValue(Node* key, std::string_view name, const RegValue& value,
     const std::u16string f = folded(name16);
     auto [block, index] = impl_->findValue(key, f);
     if (block) {
-        auto& item = block->items[index];
-        item.value = value;
-        item.text = formatValue(item.name, value, impl_->eol); // the stored name keeps its case
+        std::vector<Block::Item> scratch;
+        RegValue stored;
+        size_t lines = 0;
+        const std::string_view text = impl_->view(impl_->itemsOf(block, scratch)[index].text);
+        parseValue(text, lineAt(text, 0), lines, &stored);
+        if (stored == value)
+            return false;
+        auto& item = impl_->expand(block)[index];
+        // The stored name keeps its case.
+        impl_->setText(item.text, formatValue(decodeName(impl_->valueName(item)), value, impl_->eol));
         impl_->touch(block, now);
-        return;
+        return true;
     }
-    block = key->blocks.empty() ? impl_->addBlock(key, now) : key->blocks.back();
-    Block::Item item{Block::Kind::Value, formatValue(name16, value, impl_->eol), name16, f, value};
-    auto& items = block->items;
+    block = key->lastBlock ? key->lastBlock : impl_->addBlock(key, now);
+    auto& items = impl_->expand(block);
     // Wine keeps a key's values sorted by name; insert before the first greater one, else after the last value
     // or option line (before the blank line that ends the block).
     size_t pos = items.size();
     size_t afterLast = 0;
     for (size_t i = 0; i < items.size(); ++i) {
-        if (items[i].kind == Block::Kind::Value && items[i].folded > f) {
+        if (items[i].kind == Kind::Value && compareRawToFolded(impl_->valueName(items[i]), f) > 0) {
             pos = i;
             break;
         }
-        if (items[i].kind != Block::Kind::Raw)
+        if (items[i].kind != Kind::Raw)
             afterLast = i + 1;
     }
     if (pos == items.size())
         pos = afterLast;
-    if (pos > 0 && !items[pos - 1].text.empty() && items[pos - 1].text.back() != '\n')
-        items[pos - 1].text += impl_->eol; // the file ended without a line end
-    items.insert(items.begin() + static_cast<std::ptrdiff_t>(pos), std::move(item));
+    if (pos > 0)
+        impl_->endLine(items[pos - 1].text); // the file ended without a line end
+    items.insert(items.begin() + static_cast<std::ptrdiff_t>(pos),
+                 Block::Item{Kind::Value, impl_->ownText(formatValue(name16, value, impl_->eol))});
     impl_->touch(block, now);
+    return true;
 }
 
 bool WineHive::deleteValue(Node* key, std::string_view name, TimePoint now)
 {
     const std::u16string f = folded(toUtf16(name));
+    auto matches = [&](const Block::Item& item) {
+        return item.kind == Kind::Value && compareRawToFolded(impl_->valueName(item), f) == 0;
+    };
     bool removed = false;
-    for (Block* block : key->blocks) {
-        auto& items = block->items;
-        auto end = std::remove_if(items.begin(), items.end(), [&](const Block::Item& item) {
-            return item.kind == Block::Kind::Value && item.folded == f;
+    std::vector<Block::Item> scratch;
+    for (Block* block = key->firstBlock; block; block = block->nextOfNode) {
+        const auto range = impl_->itemsOf(block, scratch);
+        if (std::none_of(range.begin(), range.end(), matches))
+            continue;
+        auto& items = impl_->expand(block);
+        auto end = std::remove_if(items.begin(), items.end(), [&](Block::Item& item) {
+            if (!matches(item))
+                return false;
+            impl_->releaseText(item.text);
+            return true;
         });
-        if (end != items.end()) {
-            items.erase(end, items.end());
-            impl_->touch(block, now);
-            removed = true;
-        }
+        items.erase(end, items.end());
+        impl_->touch(block, now);
+        removed = true;
     }
     return removed;
 }
 
 bool WineHive::isLink(const Node* key) const
 {
-    return std::any_of(key->blocks.begin(), key->blocks.end(), [](const Block* b) { return b->link; });
+    for (const Block* b = key->firstBlock; b; b = b->nextOfNode)
+        if (b->link)
+            return true;
+    return false;
 }
 
 std::optional<std::string> WineHive::linkTarget(const Node* key) const

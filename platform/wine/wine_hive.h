@@ -10,6 +10,7 @@
 #include "platform/registry.h"
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,15 +31,23 @@ public:
     WineHive(const WineHive&) = delete;
     WineHive& operator=(const WineHive&) = delete;
 
-    // Reads a hive file's text. `source` names the file in error messages: a text that is not a hive raises
-    // RegistryError (code 1009) naming the source and the line.
-    static WineHive parse(std::string_view text, const std::string& source);
+    // Reads a hive file's text, which the hive keeps (move it in). `source` names the file in error messages: a
+    // text that is not a hive raises RegistryError (code 1009) naming the source and the line.
+    static WineHive parse(std::string text, const std::string& source);
+    // The same for a text that `fill` hands over: it copies up to `capacity` bytes into `buffer` and returns how
+    // many, 0 at the end (an error it raises goes on to the caller). `sizeHint` is the text's size as far as
+    // known. The text goes straight into memory of the hive's own, which for a large hive is taken in huge
+    // pages where the system offers them.
+    static WineHive read(size_t sizeHint, const std::function<size_t(char* buffer, size_t capacity)>& fill,
+                         const std::string& source);
     // A hive with no keys and Wine's header: the ";; All keys relative to" line names `relativeTo`
     // ("REGISTRY\Machine"), `arch` ("win32", "win64") gives the "#arch=" line, none when empty.
     static WineHive makeEmpty(std::string_view relativeTo, std::string_view arch);
 
     // The file text: exactly the parsed text while nothing was changed.
     std::string serialize() const;
+    // The same text handed to `sink` in pieces, without building it whole (for writing it to a file).
+    void write(const std::function<void(std::string_view)>& sink) const;
 
     // "win32" or "win64" from the "#arch=" line; empty when the file has none.
     const std::string& arch() const;
@@ -65,8 +74,9 @@ public:
     // its last data (the way Wine loads it).
     std::vector<std::string> valueNames(const Node* key) const;
     std::optional<RegValue> value(const Node* key, std::string_view name) const;
-    // The root key holds no values: setValue on it raises RegistryError.
-    void setValue(Node* key, std::string_view name, const RegValue& value, TimePoint now);
+    // The root key holds no values: setValue on it raises RegistryError. Storing the type and data a value
+    // already has changes nothing (the key keeps its time stamps, as Wine keeps them) and returns false.
+    bool setValue(Node* key, std::string_view name, const RegValue& value, TimePoint now);
     bool deleteValue(Node* key, std::string_view name, TimePoint now);
 
     // A symbolic link key ("#link") and its target ("\Registry\Machine\Software\...") from its
@@ -80,6 +90,7 @@ public:
 private:
     struct Block;
     struct Impl;
+    void parseSource(const std::string& source);
     std::unique_ptr<Impl> impl_;
 };
 

@@ -147,38 +147,44 @@ struct WineRegistry::State {
             return *slot.hive;
 
         slot.hive.reset();
-        int fd = ::open(slot.file.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            const int err = errno;
-            throw RegistryError("Cannot read the registry file \"" + slot.file.string() + "\": " + systemText(err) +
-                                    ".",
-                                WinError::RegistryIoFailed);
-        }
-        std::string text;
+        auto readError = [&](int err) {
+            return RegistryError("Cannot read the registry file \"" + slot.file.string() + "\": " + systemText(err) +
+                                     ".",
+                                 WinError::RegistryIoFailed);
+        };
+        const int fd = ::open(slot.file.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            throw readError(errno);
+        struct Closer {
+            int fd;
+            ~Closer() { ::close(fd); }
+        } closer{fd};
         struct stat opened {};
-        bool ok = ::fstat(fd, &opened) == 0;
-        char buf[65536];
-        while (ok) {
-            ssize_t n = ::read(fd, buf, sizeof buf);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                ok = false;
-            if (n <= 0)
-                break;
-            text.append(buf, static_cast<size_t>(n));
-        }
-        const int err = errno;
-        ::close(fd);
-        if (!ok)
-            throw RegistryError("Cannot read the registry file \"" + slot.file.string() + "\": " + systemText(err) +
-                                    ".",
-                                WinError::RegistryIoFailed);
-        if (text.empty()) {
-            // Nothing to keep: the first write gives it Wine's header.
+        if (::fstat(fd, &opened) != 0)
+            throw readError(errno);
+        // The hive reads the file straight into memory of its own.
+        size_t total = 0;
+        int failure = 0;
+        auto fill = [&](char* buffer, size_t capacity) -> size_t {
+            while (true) {
+                const ssize_t n = ::read(fd, buffer, capacity);
+                if (n >= 0) {
+                    total += static_cast<size_t>(n);
+                    return static_cast<size_t>(n);
+                }
+                if (errno != EINTR) {
+                    failure = errno;
+                    throw readError(failure);
+                }
+            }
+        };
+        try {
+            slot.hive = WineHive::read(static_cast<size_t>(opened.st_size), fill, slot.file.string());
+        } catch (const RegistryError&) {
+            if (failure != 0 || total != 0)
+                throw;
+            // An empty file holds nothing to keep: the first write gives it Wine's header.
             slot.hive = WineHive::makeEmpty(kHives[id].relativeTo, archForNewHive(id));
-        } else {
-            slot.hive = WineHive::parse(text, slot.file.string());
         }
         slot.fromFile = true;
         slot.stamp = FileStamp::of(opened);
@@ -226,7 +232,7 @@ struct WineRegistry::State {
     {
         Slot& slot = slots[id];
         try {
-            writeAtomically(slot.file, slot.hive->serialize());
+            writeAtomically(slot.file, *slot.hive);
         } catch (...) {
             slot.hive.reset();
             slot.fromFile = false;
@@ -241,10 +247,28 @@ struct WineRegistry::State {
         }
     }
 
-    static void writeAtomically(const std::filesystem::path& file, const std::string& text)
+    static void writeAtomically(const std::filesystem::path& file, const WineHive& hive)
     {
         try {
-            replaceHostFile(file, text);
+            // The long runs of text as read go out as they are; the short pieces between them are gathered first.
+            replaceHostFile(file, [&](const HostFileSink& sink) {
+                constexpr size_t kGather = 64 * 1024;
+                std::string gathered;
+                auto flush = [&] {
+                    sink(gathered.data(), gathered.size());
+                    gathered.clear();
+                };
+                hive.write([&](std::string_view piece) {
+                    if (gathered.size() + piece.size() > kGather && !gathered.empty())
+                        flush();
+                    if (piece.size() >= kGather)
+                        sink(piece.data(), piece.size());
+                    else
+                        gathered += piece;
+                });
+                if (!gathered.empty())
+                    flush();
+            });
         } catch (const HostFileError& e) {
             throw RegistryError("Cannot save the registry file \"" + file.string() + "\": " + e.what() +
                                     ". The file was left unchanged.",
@@ -438,8 +462,9 @@ public:
     {
         std::lock_guard lock(state_->mutex);
         WineHive::Node* node = writableNode("store the value \"" + std::string(name) + "\" in");
-        state_->hive(ref_.hive).setValue(node, name, value, std::chrono::system_clock::now());
-        state_->save(ref_.hive);
+        // The data the value already has is no change, and nothing is saved for it.
+        if (state_->hive(ref_.hive).setValue(node, name, value, std::chrono::system_clock::now()))
+            state_->save(ref_.hive);
     }
 
     bool deleteValue(std::string_view name) override

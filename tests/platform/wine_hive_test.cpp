@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <stdexcept>
+#include <utility>
 
 namespace tarvix::platform::wine {
 namespace {
@@ -224,6 +227,134 @@ TEST(WineHiveParse, ErrorsNameTheFileAndTheLine)
     }
 }
 
+TEST(WineHiveParse, QuotedTextEndsAtTheFirstUnescapedQuote)
+{
+    // A backslash takes the character after it, whatever it is: a quote after an odd run of backslashes is text,
+    // after an even one it ends the text.
+    struct Case {
+        std::string quoted; // between the quotes of a name and of a string
+        std::u16string text;
+    };
+    const Case cases[] = {
+        {R"(a\\)", u"a\\"},   {R"(a\"b)", u"a\"b"},     {R"(\\\"x)", u"\\\"x"},    {R"(\\\\)", u"\\\\"},
+        {R"(\"\")", u"\"\""}, {R"(\\\\\")", u"\\\\\""}, {R"(x\q\"\\)", u"xq\"\\"},
+    };
+    for (const auto& c : cases) {
+        WineHive hive = WineHive::parse(kHead + "[K] 1\n\"" + c.quoted + "\"=\"" + c.quoted + "\"\n\n", "test.reg");
+        const auto* key = find(hive, {"K"});
+        const auto names = hive.valueNames(key);
+        ASSERT_EQ(names.size(), 1u) << c.quoted;
+        EXPECT_EQ(RegValue::string(names[0]).data, u16(c.text) + "\0\0"s) << c.quoted;
+        EXPECT_EQ(hive.value(key, names[0])->data, u16(c.text) + "\0\0"s) << c.quoted;
+    }
+    // Without an unescaped quote the text never ends; a backslash at the very end starts an escape of nothing.
+    const std::pair<std::string, std::string> errors[] = {
+        {R"("v"="a\")", "unterminated quoted text"},
+        {R"("v"="a\\\")", "unterminated quoted text"},
+        {R"("v"="a\)", "unterminated escape sequence"},
+        {R"("v"="a\\\)", "unterminated escape sequence"},
+        {R"("v\"=dword:00000001)", "unterminated quoted text"},
+    };
+    for (const auto& [line, reason] : errors) {
+        try {
+            WineHive::parse(kHead + "[K] 1\n" + line + "\n", "test.reg");
+            ADD_FAILURE() << "parsed: " << line;
+        } catch (const RegistryError& e) {
+            EXPECT_NE(std::string(e.what()).find("line 7: " + reason), std::string::npos) << e.what();
+        }
+    }
+}
+
+TEST(WineHiveParse, KeyPathsSplitWhereAnEscapeGivesABackslash)
+{
+    // Every escape of a backslash separates keys; raw UTF-8 is a name's text; bytes that are not UTF-8 drop out.
+    WineHive hive = WineHive::parse(kHead + "[A\\x5cK\\134L\\x005cM] 1\n\"v\"=\"1\"\n\n"
+                                            "[A\\\\B\\\\Caf\xc3\xa9 \\xe9t\xe9] 2\n\"v\"=\"2\"\n\n",
+                                    "test.reg");
+    EXPECT_EQ(hive.subKeyNames(find(hive, {"a"})), (std::vector<std::string>{"B", "K"}));
+    ASSERT_NE(find(hive, {"a", "k", "l", "m"}), nullptr);
+    EXPECT_EQ(hive.value(find(hive, {"a", "k", "l", "m"}), "v")->asString(), "1");
+    EXPECT_EQ(hive.subKeyNames(find(hive, {"A", "B"})), (std::vector<std::string>{"Caf\xc3\xa9 \xc3\xa9t"}));
+    EXPECT_EQ(hive.value(find(hive, {"A", "B", "CAF\xc3\x89 \xc3\x89T"}), "v")->asString(), "2");
+
+    // A component made of bytes that are not UTF-8 only is an empty name.
+    for (const std::string path : {"A\\\\\xff\\\\B", "\xfe\xff", "A\\\\\xc3"}) {
+        try {
+            WineHive::parse(kHead + "[" + path + "] 1\n", "test.reg");
+            ADD_FAILURE() << "parsed: " << path;
+        } catch (const RegistryError& e) {
+            EXPECT_NE(std::string(e.what()).find("line 6: empty key name"), std::string::npos) << e.what();
+        }
+    }
+}
+
+TEST(WineHiveRead, TextHandedOverInPiecesIsReadAsAWhole)
+{
+    // A large hive (it is read into memory of its own) and a small one, handed over in pieces of any size, with
+    // a size that is right, too small or too large, or not known.
+    std::string large = kHead;
+    for (int i = 0; large.size() < 600'000; ++i)
+        large += "[Software\\\\Classes\\\\CLSID\\\\{" + std::to_string(i) + "}] 1796873104\n#time=1dd88560c057e87\n" +
+                 "@=\"Class " + std::to_string(i) + "\"\n\"Data\"=hex:01,02,03,\\\n  04\n\n";
+    const std::string small = kHead + "[K] 1\n\"v\"=\"small\"\n\n";
+    struct Case {
+        const std::string* text;
+        size_t hint;
+        size_t piece;
+    };
+    const Case cases[] = {
+        {&small, small.size(), 7},    {&small, 0, 1000},        {&small, 3, 1},
+        {&large, large.size(), 4096}, {&large, 300'000, 65536}, {&large, large.size() * 2, 1'000'000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.text->size()) + " bytes, hint " + std::to_string(c.hint));
+        size_t at = 0;
+        WineHive hive = WineHive::read(
+            c.hint,
+            [&](char* buffer, size_t capacity) {
+                const size_t n = std::min({capacity, c.piece, c.text->size() - at});
+                std::copy_n(c.text->data() + at, n, buffer);
+                at += n;
+                return n;
+            },
+            "test.reg");
+        EXPECT_EQ(hive.serialize(), *c.text);
+        std::string written;
+        hive.write([&](std::string_view piece) { written += piece; });
+        EXPECT_EQ(written, *c.text);
+
+        // It is the hive the text describes, and changes go where they belong.
+        auto* key = hive.createKey(hive.root(), {"Software", "Classes", "CLSID", "{7}"}, kNow);
+        ASSERT_NE(key, nullptr);
+        if (c.text == &large) {
+            EXPECT_EQ(hive.value(key, "")->asString(), "Class 7");
+        }
+        hive.setValue(key, "New", RegValue::dword(7), kNow);
+        WineHive again = WineHive::parse(hive.serialize(), "again.reg");
+        EXPECT_EQ(again.value(find(again, {"software", "classes", "clsid", "{7}"}), "new"), RegValue::dword(7));
+    }
+
+    // What the reader raises goes on as it is; a text that is not a hive is reported with its source.
+    EXPECT_THROW(WineHive::read(
+                     10, [](char*, size_t) -> size_t { throw std::runtime_error("disk gone"); }, "x.reg"),
+                 std::runtime_error);
+    try {
+        WineHive::read(
+            3,
+            [done = false](char* buffer, size_t) mutable -> size_t {
+                if (std::exchange(done, true))
+                    return 0;
+                std::copy_n("REGEDIT4\n", 9, buffer);
+                return 9;
+            },
+            "/prefix/user.reg");
+        ADD_FAILURE() << "parsed";
+    } catch (const RegistryError& e) {
+        EXPECT_NE(std::string(e.what()).find("\"/prefix/user.reg\""), std::string::npos) << e.what();
+        EXPECT_EQ(e.code(), WinError::BadDb);
+    }
+}
+
 TEST(WineHiveWrite, ValuesAreWrittenAsWineWritesThem)
 {
     // The expected lines are what Wine 8 itself wrote for the same data.
@@ -293,6 +424,39 @@ TEST(WineHiveWrite, ChangesTouchOnlyTheirLinesAndTheKeyStamps)
     EXPECT_FALSE(hive.deleteValue(colors, "missing", kNow));
 }
 
+TEST(WineHiveWrite, StoringTheDataAValueHasChangesNothing)
+{
+    // As in Wine, the same type and data is no change: the key keeps its time stamps and nothing is rewritten.
+    const std::string before = kHead + "[Control Panel\\\\Colors] 1796873105\n#time=1dd88560cea6360\n"
+                                       "\"ActiveBorder\"=\"255 255 255\"\n\"Bytes\"=hex(1):61,00,00,00\n"
+                                       "@=dword:00000001\n\n";
+    WineHive hive = WineHive::parse(before, "test.reg");
+    auto* colors = find(hive, {"Control Panel", "Colors"});
+    struct Case {
+        const char* name;
+        RegValue value;
+        bool change;
+    };
+    const Case cases[] = {
+        {"activeborder", RegValue::string("255 255 255"), false}, // the name in another case
+        {"Bytes", RegValue::string("a"), false},                  // the same data, written another way
+        {"", RegValue::dword(1), false},
+        {"ActiveBorder", RegValue::string("255 255 255", RegType::ExpandSz), true}, // another type
+        {"ActiveBorder", RegValue::string("0 0 0"), true},
+        {"Missing", RegValue::string(""), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WineHive copy = WineHive::parse(before, "test.reg");
+        auto* key = find(copy, {"Control Panel", "Colors"});
+        EXPECT_EQ(copy.setValue(key, c.name, c.value, kNow), c.change);
+        EXPECT_EQ(copy.serialize() == before, !c.change);
+        EXPECT_EQ(copy.value(key, c.name), c.value);
+    }
+    EXPECT_FALSE(hive.setValue(colors, "Bytes", RegValue::string("a"), kNow));
+    EXPECT_EQ(hive.serialize(), before);
+}
+
 TEST(WineHiveWrite, NewKeysGoWhereWineWouldWriteThem)
 {
     WineHive hive = WineHive::parse(kHead + "[Software\\\\Ord] 5\n#time=5\n\"x\"=\"1\"\n\n"
@@ -322,6 +486,55 @@ TEST(WineHiveWrite, NewKeysGoWhereWineWouldWriteThem)
     EXPECT_EQ(hive.subKeyNames(ord), (std::vector<std::string>{"a[", "a_", "aB", "z",
                                                                "\xc3\xa9"
                                                                "2"}));
+}
+
+TEST(WineHiveWrite, AChangedBlockKeepsItsOtherLinesAsRead)
+{
+    // Windows line ends, an option Wine may add, a comment and a byte list over two lines stay as they are around
+    // the lines that change; changed and new lines take the file's line end.
+    const std::string head = "WINE REGISTRY Version 2\r\n\r\n";
+    const std::string tail = "\r\n[Z] 2\r\n\"z\"=\"z\"\r\n";
+    WineHive hive = WineHive::parse(head +
+                                        "[A] 1\r\n#time=1\r\n#class=\"c\"\r\n;; note\r\n"
+                                        "\"b\"=hex:01,02,\\\r\n  03\r\n\"d\"=\"old\"\r\n\"f\"=dword:00000001\r\n" +
+                                        tail,
+                                    "test.reg");
+    auto* a = find(hive, {"a"});
+    hive.setValue(a, "D", RegValue::string("new"), kNow);
+    hive.setValue(a, "c", RegValue::dword(2), kNow);
+    EXPECT_TRUE(hive.deleteValue(a, "F", kNow));
+    EXPECT_EQ(hive.serialize(), head +
+                                    "[A] 1796873104\r\n#time=1dd88560c057e87\r\n#class=\"c\"\r\n;; note\r\n"
+                                    "\"b\"=hex:01,02,\\\r\n  03\r\n\"c\"=dword:00000002\r\n\"d\"=\"new\"\r\n" +
+                                    tail);
+    EXPECT_EQ(hive.value(a, "b"), (RegValue{RegType::Binary, "\x01\x02\x03"}));
+    EXPECT_EQ(hive.valueNames(a), (std::vector<std::string>{"b", "c", "d"}));
+}
+
+TEST(WineHiveWrite, EscapedNamesMatchTheirTextInAnyCase)
+{
+    // The file writes "é" and "ï" as escapes; names given as UTF-8 in another case find them, and a change keeps
+    // the stored spelling.
+    const std::string text = kHead + "[Caf\\xe9\\\\Sub] 1\n\"Na\\xefve\"=\"1\"\n\n";
+    WineHive hive = WineHive::parse(text, "test.reg");
+    auto* sub = find(hive, {"CAF\xc3\x89", "sub"});
+    ASSERT_NE(sub, nullptr);
+    EXPECT_EQ(hive.name(find(hive, {"caf\xc3\xa9"})), "Caf\xc3\xa9");
+    EXPECT_EQ(hive.createKey(hive.root(), {"caf\xc3\xa9", "SUB"}, kNow), sub);
+    EXPECT_EQ(hive.serialize(), text); // nothing was created
+    EXPECT_EQ(hive.valueNames(sub), (std::vector<std::string>{"Na\xc3\xafve"}));
+    EXPECT_EQ(hive.value(sub, "NA\xc3\x8fVE")->asString(), "1");
+
+    hive.setValue(sub, "na\xc3\xafve", RegValue::string("2"), kNow);
+    // A new key whose name needs the key escapes goes first: "[" sorts before the letters.
+    auto* odd = hive.createKey(hive.root(), {"[x]\"y"}, kNow);
+    const std::string expected = kHead + "[\\[x\\]\"y] 1796873104\n#time=1dd88560c057e87\n\n"
+                                         "[Caf\\xe9\\\\Sub] 1796873104\n#time=1dd88560c057e87\n\"Na\\xefve\"=\"2\"\n\n";
+    EXPECT_EQ(hive.serialize(), expected);
+    EXPECT_EQ(hive.name(odd), "[x]\"y");
+    WineHive again = WineHive::parse(expected, "test.reg");
+    EXPECT_NE(find(again, {"[X]\"Y"}), nullptr);
+    EXPECT_EQ(again.subKeyNames(again.root()), (std::vector<std::string>{"[x]\"y", "Caf\xc3\xa9"}));
 }
 
 TEST(WineHiveWrite, RemovingAKeyTakesItsSubtreeAndKeepsTheParent)

@@ -338,6 +338,33 @@ TEST_F(WineRegistryTest, UntouchedHivesAreNeverRewritten)
     EXPECT_NE(hive("user.reg"), kUserHive);
 }
 
+TEST_F(WineRegistryTest, StoringTheDataAValueHasSavesNothing)
+{
+    makePrefix();
+    WineRegistry reg(dir.path());
+    auto key = reg.openKey(RegRoot::LocalMachine, "Software\\Embarcadero\\BDS\\37.0", KeyAccess::AllAccess, false);
+    ASSERT_TRUE(key);
+    auto inode = [&] {
+        struct stat st {};
+        EXPECT_EQ(::stat((dir / "system.reg").c_str(), &st), 0);
+        return st.st_ino;
+    };
+    const auto before = inode();
+    key->writeString("rootdir", "C:\\Program Files\\Studio\\"); // the data it has, the name in another case
+    EXPECT_EQ(inode(), before);                                 // a save puts a new file in place
+    EXPECT_EQ(hive("system.reg"), systemHive("win64"));
+
+    // The same text as another type is a change, and saved.
+    key->writeString("RootDir", "C:\\Program Files\\Studio\\", RegType::ExpandSz);
+    EXPECT_NE(inode(), before);
+    EXPECT_TRUE(hiveHas("system.reg", "\"RootDir\"=str(2):\"C:\\\\Program Files\\\\Studio\\\\\"\n"));
+    EXPECT_EQ(WineRegistry(dir.path())
+                  .openKey(RegRoot::LocalMachine, "Software\\Embarcadero\\BDS\\37.0", KeyAccess::Read, false)
+                  ->value("RootDir")
+                  ->type,
+              RegType::ExpandSz);
+}
+
 TEST_F(WineRegistryTest, AFailedSaveLeavesTheOldHive)
 {
     makePrefix();
@@ -611,6 +638,7 @@ TEST_F(WineRegistryTest, WritesAreRefusedWhileTheWineserverRuns)
                 [&] { env32->writeString("X", "y"); },
                 [&] { env32->deleteValue("TEMP"); },
                 [&] { env32->deleteValue("missing"); },
+                [&] { env32->setValue("TEMP", RegValue::string("%USERPROFILE%\\Temp", RegType::ExpandSz)); },
                 [&] { reg.openKey(RegRoot::CurrentUser, "Software\\New", KeyAccess::AllAccess, true); },
                 [&] { reg.deleteKey(RegRoot::CurrentUser, "Environment"); },
             };
