@@ -8,6 +8,8 @@
 #                  (build/sanitize)
 #   make demo      build what the demo needs (not the tests), make the demo prefix and run the installer
 #                  against it (see README)
+#   make gallery   build the skin gallery and save it unskinned and skinned on the offscreen platform:
+#                  build/gallery/gallery-unskinned.png, gallery-skinned.png and gallery-menu-skinned.png
 #   make format    format every C++ file with clang-format; make format-check fails on unformatted ones
 #   make tidy      run clang-tidy's fault checks over the sources (after make build)
 #   make bench     build and run the benchmarks
@@ -27,7 +29,7 @@ TIDY_PACKAGES := clang-tidy
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps fuzz-deps tidy-deps build build-demo test test-default test-sanitize demo bench fuzz format format-check tidy clean
+.PHONY: deps fuzz-deps tidy-deps build build-demo test test-default test-sanitize demo gallery bench fuzz format format-check tidy clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'ok installed' || echo $$p; done); \
@@ -82,6 +84,11 @@ build-demo: deps
 
 demo: build-demo
 	tools/demo.sh build/default
+
+gallery: deps
+	cmake --preset default
+	cmake --build --preset default -j $(JOBS) --target tarvix-skin-gallery
+	QT_QPA_PLATFORM=offscreen build/default/tools/tarvix-skin-gallery build/gallery
 
 bench: build
 	tools/bench.sh build/default

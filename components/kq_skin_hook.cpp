@@ -1,15 +1,22 @@
 #include "components/kq_skin_hook.h"
 
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QCursor>
 #include <QEvent>
 #include <QGroupBox>
 #include <QHash>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -17,7 +24,15 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
+#include <QSet>
+#include <QSizeGrip>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableView>
 #include <QTextEdit>
+#include <QToolBar>
+#include <QToolButton>
 #include <QTreeView>
 #include <QWidget>
 
@@ -26,6 +41,10 @@
 
 #include "components/kq_color_qt.h"
 #include "components/kq_skin_colors.h"
+#include "components/kq_skin_paint_arrows.h"
+#include "components/kq_skin_paint_bars.h"
+#include "components/kq_skin_paint_lists.h"
+#include "components/kq_skin_paint_menus.h"
 
 namespace tarvix {
 namespace {
@@ -105,10 +124,46 @@ bool IsSpace(const QEvent* event)
     return static_cast<const QKeyEvent*>(event)->key() == Qt::Key_Space;
 }
 
+// A colour a hooked control shows on its own background.
+void SetControlFace(QWidget* X, TColor color)
+{
+    SetControlColor(X, QPalette::Window, color, true);
+    X->setAutoFillBackground(true);
+}
+
+// The kinds whose painters look at which part of the control the cursor is over: they repaint as it moves.
+bool FollowsTheCursor(TKqSkinKind kind)
+{
+    return kind == TKqSkinKind::UpDown || kind == TKqSkinKind::HeaderWindow || kind == TKqSkinKind::GridHeader ||
+           kind == TKqSkinKind::ToolButton || kind == TKqSkinKind::TabBar;
+}
+
+bool IsEditLikeKind(TKqSkinKind kind)
+{
+    return kind == TKqSkinKind::EditLike || kind == TKqSkinKind::ListView || kind == TKqSkinKind::StringGrid ||
+           kind == TKqSkinKind::ComboBox || kind == TKqSkinKind::UpDown;
+}
+
 void PaintKind(TKqSkinKind kind, const TKqPaintState& s, QPainter& p)
 {
     switch (kind) {
+    case TKqSkinKind::ListView: PaintListViewFrame(s, p); break;
+    case TKqSkinKind::StringGrid: PaintStringGrid(s, p); break;
     case TKqSkinKind::EditLike: PaintEditFrame(s, p); break;
+    case TKqSkinKind::HeaderWindow: PaintHeaderWindow(s, p); break;
+    case TKqSkinKind::GridHeader: PaintGridHeader(s, p); break;
+    case TKqSkinKind::SpeedButton: PaintSpeedButton(s, p); break;
+    case TKqSkinKind::ToolButton: PaintToolButton(s, p); break;
+    case TKqSkinKind::UpDown: PaintUpDown(s, p); break;
+    case TKqSkinKind::PageControl: PaintPageControl(s, p); break;
+    case TKqSkinKind::TabBar: PaintTabBar(s, p); break;
+    case TKqSkinKind::ComboBox: PaintComboBox(s, p); break;
+    case TKqSkinKind::StatusBar: PaintStatusBar(s, p); break;
+    case TKqSkinKind::SizeGrip: PaintStatusBarGrip(s, p); break;
+    case TKqSkinKind::ToolBar: PaintToolBarFrame(s, p); break;
+    case TKqSkinKind::MenuBar:
+    case TKqSkinKind::Menu: PaintMenu(s, p); break;
+    case TKqSkinKind::ExToolBar: break;
     case TKqSkinKind::BitBtn: PaintBitBtn(s, p); break;
     case TKqSkinKind::Button: PaintButton(s, p); break;
     case TKqSkinKind::CheckBox: PaintCheckBox(s, p); break;
@@ -140,22 +195,61 @@ TKqSkinKind SkinKind(const QWidget* X)
 {
     if (X == nullptr)
         return TKqSkinKind::None;
+    // Tree views are edit-like too: the one with a header comes first.
+    if (const auto* tree = qobject_cast<const QTreeView*>(X); tree != nullptr && !tree->isHeaderHidden())
+        return TKqSkinKind::ListView;
+    if (qobject_cast<const QTableView*>(X))
+        return TKqSkinKind::StringGrid;
     if (qobject_cast<const QLineEdit*>(X) || qobject_cast<const QPlainTextEdit*>(X) ||
         qobject_cast<const QTextEdit*>(X) || qobject_cast<const QListView*>(X) || qobject_cast<const QTreeView*>(X))
         return TKqSkinKind::EditLike;
+    if (const QHeaderView* header = HeaderOfViewport(X))
+        return qobject_cast<const QTableView*>(header->parentWidget()) ? TKqSkinKind::GridHeader
+                                                                       : TKqSkinKind::HeaderWindow;
     if (const auto* button = qobject_cast<const QPushButton*>(X))
         return button->icon().isNull() ? TKqSkinKind::Button : TKqSkinKind::BitBtn;
+    if (qobject_cast<const QToolButton*>(X)) {
+        if (qobject_cast<const QToolBar*>(X->parentWidget()))
+            return TKqSkinKind::ToolButton;
+        // A tab bar's scroll arrows and a menu bar's extension button belong to their bars.
+        const QWidget* parent = X->parentWidget();
+        return qobject_cast<const QTabBar*>(parent) || qobject_cast<const QMenuBar*>(parent) ? TKqSkinKind::None
+                                                                                             : TKqSkinKind::SpeedButton;
+    }
+    const QString className = SkinClassName(X);
+    if (className == QLatin1String("QToolBarSeparator"))
+        return TKqSkinKind::ToolButton;
     if (qobject_cast<const QCheckBox*>(X))
         return TKqSkinKind::CheckBox;
     if (qobject_cast<const QRadioButton*>(X))
         return TKqSkinKind::RadioButton;
     if (qobject_cast<const QGroupBox*>(X))
         return TKqSkinKind::GroupBox;
+    if (qobject_cast<const QAbstractSpinBox*>(X) || className == QLatin1String("TKqInternalUpDown"))
+        return TKqSkinKind::UpDown;
     if (qobject_cast<const QProgressBar*>(X))
         return TKqSkinKind::ProgressBar;
-    // The gauge is recognised by its exact class name, as the library's own controls are.
-    if (SkinClassName(X) == QLatin1String("TKqGauge"))
+    // The library's own controls are recognised by their exact class names.
+    if (className == QLatin1String("TKqGauge"))
         return TKqSkinKind::Gauge;
+    if (qobject_cast<const QTabWidget*>(X))
+        return TKqSkinKind::PageControl;
+    if (qobject_cast<const QTabBar*>(X))
+        return TKqSkinKind::TabBar;
+    if (qobject_cast<const QComboBox*>(X))
+        return TKqSkinKind::ComboBox;
+    if (qobject_cast<const QStatusBar*>(X))
+        return TKqSkinKind::StatusBar;
+    if (qobject_cast<const QSizeGrip*>(X) && qobject_cast<const QStatusBar*>(X->parentWidget()))
+        return TKqSkinKind::SizeGrip;
+    if (qobject_cast<const QToolBar*>(X))
+        return TKqSkinKind::ToolBar;
+    if (className == QLatin1String("TExToolBar"))
+        return TKqSkinKind::ExToolBar;
+    if (qobject_cast<const QMenuBar*>(X))
+        return TKqSkinKind::MenuBar;
+    if (qobject_cast<const QMenu*>(X))
+        return TKqSkinKind::Menu;
     return TKqSkinKind::None;
 }
 
@@ -225,6 +319,8 @@ TKqPaintState THookWindowProc::State() const
     s.MouseOver = FMouseOver;
     s.Pressed = FPressed;
     s.Msg = FMsg;
+    if (FControl)
+        s.Cursor = FControl->mapFromGlobal(QCursor::pos());
     return s;
 }
 
@@ -262,8 +358,10 @@ void THookWindowProc::HandlePaint(QEvent* event)
         {
             FInOwnPaint = true;
             const auto ownPaintDone = qScopeGuard([this] { FInOwnPaint = false; });
-            // The control's own event handler, past the other filters: it paints what it always paints.
-            static_cast<QObject*>(control)->event(event);
+            // The control's own event handler, past the other filters: it paints what it always paints. A header
+            // control paints nothing of its own while hooked: the skin paints all of it.
+            if (SkinKind(control) != TKqSkinKind::HeaderWindow)
+                static_cast<QObject*>(control)->event(event);
         }
         // A painter may be opened on the control only inside its paint event: not for a paint event sent to it
         // by hand.
@@ -314,8 +412,8 @@ void THookWindowProc::HandleMessage(uint32_t Msg, const QEvent* Event)
         }
         return;
     case smMouseMove:
-        // Only the painters of up-down arrows, headers and tool buttons look at where the cursor is; the library
-        // has none of those controls.
+        if (control != nullptr && control->isEnabled() && FollowsTheCursor(SkinKind(control)))
+            PaintControl();
         return;
     case smLButtonDown:
         FLButtonDown = true;
@@ -368,12 +466,53 @@ THookWindowProc* HookControl(QWidget* X, QObject* AOwner)
             RecolourLabel(label, colors);
         return nullptr;
     }
+    if (kind == TKqSkinKind::Menu || kind == TKqSkinKind::MenuBar)
+        return nullptr;
     auto* hook = new THookWindowProc(X, AOwner);
-    if (kind == TKqSkinKind::ProgressBar)
-        ColourProgressBar(X, colors);
-    if (kind == TKqSkinKind::EditLike)
+    switch (kind) {
+    case TKqSkinKind::ProgressBar: ColourProgressBar(X, colors); break;
+    case TKqSkinKind::PageControl: SetControlColor(X, QPalette::Window, colors.PageControl().Face(), true); break;
+    case TKqSkinKind::StatusBar:
+        SetControlFace(X, colors.StatusBar().Face());
+        SetControlColor(X, QPalette::WindowText, colors.Edit().Text(), false);
+        break;
+    case TKqSkinKind::ToolBar:
+    case TKqSkinKind::ExToolBar: SetControlFace(X, colors.ToolBar().Face()); break;
+    default: break;
+    }
+    if (IsEditLikeKind(kind))
         RecolourEditLike(X, colors);
+    // Without a button held, Qt tells a control of mouse moves only when it tracks the mouse.
+    if (FollowsTheCursor(kind))
+        X->setMouseTracking(true);
     return hook;
+}
+
+namespace {
+
+THookWindowProc* HookMenuTree(QWidget* Menu, QObject* AOwner, QSet<const QWidget*>& seen)
+{
+    const TKqSkinKind kind = SkinKind(Menu);
+    if ((kind != TKqSkinKind::Menu && kind != TKqSkinKind::MenuBar) || seen.contains(Menu))
+        return THookWindowProc::HookOf(Menu);
+    seen.insert(Menu);
+    MakeOwnerDrawn(Menu);
+    THookWindowProc* hook = THookWindowProc::HookOf(Menu);
+    if (hook == nullptr)
+        hook = new THookWindowProc(Menu, AOwner);
+    // A menu may be reached again through its own items: each is hooked once.
+    for (const QAction* item : Menu->actions())
+        if (QMenu* sub = item->menu())
+            HookMenuTree(sub, AOwner, seen);
+    return hook;
+}
+
+} // namespace
+
+THookWindowProc* HookMenu(QWidget* Menu, QObject* AOwner)
+{
+    QSet<const QWidget*> seen;
+    return HookMenuTree(Menu, AOwner, seen);
 }
 
 } // namespace tarvix

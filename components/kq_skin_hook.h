@@ -7,18 +7,33 @@
 // the control paint itself by calling the control's own event handler, so event filters installed on the control
 // before the hook see none of its paint events (those installed after it see them first, as always).
 //
-// The control roles on our platform, in the order the painters are chosen:
+// The control roles on our platform, in the order the painters are chosen (the painters' headers say more of
+// each role):
+//   list view       QTreeView and QTreeWidget showing their header (components/kq_skin_paint_lists.h)
+//   string grid     QTableView and QTableWidget
 //   edit frame      QLineEdit (edit), QPlainTextEdit and QTextEdit (memos), QListView and QListWidget (list box),
-//                   QTreeView and the folder dialog's tree (tree view)
+//                   QTreeView with its header hidden and the folder dialog's tree (tree view)
+//   header          the viewport of a QHeaderView: the header of a list view or a header control (its own
+//                   painting is left out), or the fixed cells of a string grid (the header of a QTableView)
 //   bitmap button   a QPushButton with an icon (the message dialog's buttons when they show glyphs)
 //   push button     any other QPushButton
+//   speed button    a QToolButton that is not on a tool bar (components/kq_skin_paint_bars.h)
+//   tool button     a QToolButton on a QToolBar, and the tool bar's separators
 //   check box       QCheckBox
 //   radio button    QRadioButton
 //   group box       QGroupBox
+//   up-down         QAbstractSpinBox (its arrows), class name TKqInternalUpDown
+//                   (components/kq_skin_paint_arrows.h)
 //   progress frame  QProgressBar (the platform's progress bar) and the library's gauge (class name TKqGauge)
+//   page control    QTabWidget, and the tabs of a QTabBar
+//   combo box       QComboBox
+//   status bar      QStatusBar, and the size grip on it
+//   tool bar        QToolBar; class name TExToolBar is hooked for its colour only
+//   menus           QMenuBar and QMenu, hooked by the engine's InitMenus (components/kq_skin_paint_menus.h), not
+//                   as controls
 // Labels (QLabel without a picture) are recoloured once but not hooked. Everything else is not recognised: panels,
-// notebooks, frames used as bevels or spacers, image labels, and the kinds the library has no painters for (tool
-// buttons, combo boxes, tables, headers, tab widgets, status and tool bars, spin boxes).
+// notebooks, frames used as bevels or spacers, image labels, scroll bars, the scroll arrows of a tab bar and the
+// extension button of a menu bar.
 //
 // The Windows messages a hook reacts to arrive on our platform as these events and signals:
 //   window destroyed           QObject::destroyed of the control
@@ -30,6 +45,9 @@
 //   parent colour changed      QEvent::PaletteChange
 //   enabled changed            QEvent::EnabledChange
 //   mouse enter / leave        QEvent::Enter / QEvent::Leave
+// The painters that skin the part of a control under the cursor (up-downs, headers, tool buttons, tabs) repaint on
+// every mouse move; Qt reports moves without a button held only to a control that tracks the mouse, so hooking
+// such a control turns its mouse tracking on. Where the cursor is comes from QCursor::pos() at each paint.
 // Text changes need no event of their own: Qt repaints a control whose text changed through its paint event, and
 // the hook paints over every paint. Non-client paints, get-check and set-state have no counterpart in Qt (Qt draws
 // a pressed button in its paint event too); HandleMessage still reacts to them when it is given one. Every event
@@ -56,7 +74,33 @@ class QPainter;
 namespace tarvix {
 
 // The kinds of control the skin recognises, in the order the painters are chosen.
-enum class TKqSkinKind { None, EditLike, BitBtn, Button, CheckBox, RadioButton, GroupBox, ProgressBar, Gauge };
+enum class TKqSkinKind {
+    None,
+    ListView,
+    StringGrid,
+    EditLike,
+    HeaderWindow, // a header control's or a list view's header (its viewport)
+    GridHeader,   // a string grid's fixed cells (the viewport of one of its headers)
+    BitBtn,
+    Button,
+    SpeedButton,
+    ToolButton,
+    CheckBox,
+    RadioButton,
+    GroupBox,
+    UpDown,
+    ProgressBar,
+    Gauge,
+    PageControl,
+    TabBar,
+    ComboBox,
+    StatusBar,
+    SizeGrip,
+    ToolBar,
+    ExToolBar, // hooked for its colour, painted by nobody
+    MenuBar,
+    Menu,
+};
 
 // The kind of a control; None for a control the skin does not hook.
 TKqSkinKind SkinKind(const QWidget* X);
@@ -123,7 +167,11 @@ private:
 
 // HookControl of the engine: recognises X, hooks it (AOwner owns the hook) and gives it its initial colours from
 // CurrentSkinColors(). A label that is not hooked gets the label colour when it uses the window-text colour.
-// Returns the new hook, or nullptr when X is not a kind the skin hooks (or is already hooked).
+// Returns the new hook, or nullptr when X is not a kind the skin hooks (or is already hooked). Menus are not
+// controls: HookMenu hooks them.
 THookWindowProc* HookControl(QWidget* X, QObject* AOwner);
+// Makes a menu bar or menu owner-drawn and hooks it (AOwner owns the hook), then the menus of its items, down
+// the whole tree. Returns the hook on Menu (nullptr when it is no menu).
+THookWindowProc* HookMenu(QWidget* Menu, QObject* AOwner);
 
 } // namespace tarvix

@@ -1,6 +1,7 @@
 #include "components/kq_skin_paint.h"
 
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,6 +16,7 @@
 #include <QRegion>
 #include <QStyle>
 #include <QStyleOption>
+#include <QTabWidget>
 #include <QWidget>
 
 #include <algorithm>
@@ -28,35 +30,6 @@
 
 namespace tarvix {
 namespace {
-
-// Rectangles here have exclusive right and bottom edges.
-int rightOf(const QRect& r)
-{
-    return r.x() + r.width();
-}
-int bottomOf(const QRect& r)
-{
-    return r.y() + r.height();
-}
-QRect fromEdges(int left, int top, int right, int bottom)
-{
-    return QRect(left, top, right - left, bottom - top);
-}
-QRect inset(const QRect& r, int n)
-{
-    return r.adjusted(n, n, -n, -n);
-}
-
-// A one-pixel frame on r, filled edge by edge so that it lands on exactly these pixels in any painter.
-void frameRect(QPainter& p, const QRect& r, const QColor& color)
-{
-    if (r.width() <= 0 || r.height() <= 0)
-        return;
-    p.fillRect(QRect(r.x(), r.y(), r.width(), 1), color);
-    p.fillRect(QRect(r.x(), bottomOf(r) - 1, r.width(), 1), color);
-    p.fillRect(QRect(r.x(), r.y(), 1, r.height()), color);
-    p.fillRect(QRect(rightOf(r) - 1, r.y(), 1, r.height()), color);
-}
 
 // Step i of 0..255 on the way from `from` to `to`, per channel.
 QColor gradientStep(const QColor& from, const QColor& to, int i)
@@ -77,7 +50,7 @@ void fillBands(QPainter& p, const QRect& r, bool vertical, const QColor& from, c
         if (last <= first)
             continue;
         const QRect band =
-            vertical ? fromEdges(r.x(), first, rightOf(r), last) : fromEdges(first, r.y(), last, bottomOf(r));
+            vertical ? FromEdges(r.x(), first, RightOf(r), last) : FromEdges(first, r.y(), last, BottomOf(r));
         p.fillRect(band, gradientStep(from, to, i));
     }
 }
@@ -113,28 +86,6 @@ QColor towards(const QColor& from, const QColor& to, double share)
     return QColor(channel(from.red(), to.red()), channel(from.green(), to.green()), channel(from.blue(), to.blue()));
 }
 
-// The colour for the look: disabled, pushed, hot or normal.
-TColor byLook(TKqSkinLook look, TColor normal, TColor hot, TColor pushed, TColor disabled)
-{
-    switch (look) {
-    case TKqSkinLook::Disabled: return disabled;
-    case TKqSkinLook::Pushed: return pushed;
-    case TKqSkinLook::Hot: return hot;
-    case TKqSkinLook::Normal: break;
-    }
-    return normal;
-}
-
-// The look from explicit flags: disabled is tested first, then pushed, then hot.
-TKqSkinLook lookOf(bool enabled, bool pushed, bool hot)
-{
-    if (!enabled)
-        return TKqSkinLook::Disabled;
-    if (pushed)
-        return TKqSkinLook::Pushed;
-    return hot ? TKqSkinLook::Hot : TKqSkinLook::Normal;
-}
-
 bool isPushed(const TKqPaintState& s)
 {
     return (s.LButtonDown && s.MouseOver) || s.Pressed;
@@ -159,17 +110,6 @@ QString elided(const QFontMetrics& fm, const QString& text, int width)
     return fm.elidedText(text, Qt::ElideRight, std::max(width, 0), Qt::TextShowMnemonic);
 }
 
-void drawPlatformFocusRect(QPainter& p, const QWidget* w, const QRect& r)
-{
-    QStyleOptionFocusRect option;
-    option.initFrom(w);
-    option.rect = r;
-    option.backgroundColor = controlColor(w);
-    // Drawn whenever the control has the focus, not only after keyboard navigation, as the buttons' dots are.
-    option.state |= QStyle::State_KeyboardFocusChange | QStyle::State_HasFocus;
-    w->style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &p, w);
-}
-
 // Steps shared by the push and bitmap buttons: face, border, the default ring and, on the next ring inside, the
 // focus dots while the button is not being pushed. Returns the rectangle inside the default ring.
 QRect paintButtonFace(const TKqPaintState& s, QPainter& p, TKqSkinLook look)
@@ -178,17 +118,12 @@ QRect paintButtonFace(const TKqPaintState& s, QPainter& p, TKqSkinLook look)
     const QWidget* w = s.Control;
     const auto rgb = [w](TColor v) { return SkinRGB(v, w); };
     QRect r = w->rect();
-    if (look == TKqSkinLook::Disabled)
-        FillGradient(p, r, 1, rgb(c.FaceDisable()), rgb(c.FaceDisable()));
-    else
-        FillGradient(p, r, 4, rgb(byLook(look, c.Light(), c.LightOn(), c.LightPress(), c.Light())),
-                     rgb(byLook(look, c.Face(), c.FaceOn(), c.FacePress(), c.Face())));
-    frameRect(p, r, rgb(byLook(look, c.Border(), c.BorderOn(), c.BorderPress(), c.BorderDisable())));
-    r = inset(r, 1);
+    PaintGlassFace(p, r, look, c, w);
+    r = Inset(r, 1);
     const auto* button = qobject_cast<const QPushButton*>(w);
     if (button != nullptr && button->isDefault() && w->isEnabled())
-        frameRect(p, r, rgb(c.DefaultBorder()));
-    r = inset(r, 1);
+        FrameRect(p, r, rgb(c.DefaultBorder()));
+    r = Inset(r, 1);
     if (isFocused(s) && !s.LButtonDown && !s.Pressed)
         DrawFocusDots(p, r, rgb(c.FocusRect()));
     return r;
@@ -197,7 +132,7 @@ QRect paintButtonFace(const TKqPaintState& s, QPainter& p, TKqSkinLook look)
 QColor buttonTextColor(const QWidget* w, TKqSkinLook look)
 {
     const TKqButtonColors& c = CurrentSkinColors().Button();
-    return SkinRGB(byLook(look, c.Text(), c.TextOn(), c.TextPress(), c.TextDisable()), w);
+    return SkinRGB(ByLook(look, c.Text(), c.TextOn(), c.TextPress(), c.TextDisable()), w);
 }
 
 QString buttonText(const QWidget* w)
@@ -217,6 +152,8 @@ bool hasSunkenEdge(const QWidget* w)
         return true;
     if (const auto* edit = qobject_cast<const QLineEdit*>(w))
         return edit->hasFrame();
+    if (const auto* spin = qobject_cast<const QAbstractSpinBox*>(w))
+        return spin->hasFrame();
     if (const auto* frame = qobject_cast<const QFrame*>(w))
         return frame->frameShape() != QFrame::NoFrame && frame->frameShadow() == QFrame::Sunken &&
                frame->frameWidth() > 0;
@@ -225,9 +162,51 @@ bool hasSunkenEdge(const QWidget* w)
 
 } // namespace
 
+void FrameRect(QPainter& Canvas, const QRect& R, const QColor& Color)
+{
+    // Filled edge by edge, so that it lands on exactly these pixels in any painter.
+    if (R.width() <= 0 || R.height() <= 0)
+        return;
+    Canvas.fillRect(QRect(R.x(), R.y(), R.width(), 1), Color);
+    Canvas.fillRect(QRect(R.x(), BottomOf(R) - 1, R.width(), 1), Color);
+    Canvas.fillRect(QRect(R.x(), R.y(), 1, R.height()), Color);
+    Canvas.fillRect(QRect(RightOf(R) - 1, R.y(), 1, R.height()), Color);
+}
+
+TColor ByLook(TKqSkinLook Look, TColor Normal, TColor Hot, TColor Pushed, TColor Disabled)
+{
+    switch (Look) {
+    case TKqSkinLook::Disabled: return Disabled;
+    case TKqSkinLook::Pushed: return Pushed;
+    case TKqSkinLook::Hot: return Hot;
+    case TKqSkinLook::Normal: break;
+    }
+    return Normal;
+}
+
+TKqSkinLook LookOf(bool Enabled, bool Pushed, bool Hot)
+{
+    if (!Enabled)
+        return TKqSkinLook::Disabled;
+    if (Pushed)
+        return TKqSkinLook::Pushed;
+    return Hot ? TKqSkinLook::Hot : TKqSkinLook::Normal;
+}
+
+void DrawPlatformFocusRect(QPainter& Canvas, const QWidget* Control, const QRect& R, const QColor& Color)
+{
+    QStyleOptionFocusRect option;
+    option.initFrom(Control);
+    option.rect = R;
+    option.backgroundColor = Color;
+    // Drawn whenever the control has the focus, not only after keyboard navigation, as the buttons' dots are.
+    option.state |= QStyle::State_KeyboardFocusChange | QStyle::State_HasFocus;
+    Control->style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &Canvas, Control);
+}
+
 TKqSkinLook SkinLook(const TKqPaintState& s)
 {
-    return lookOf(s.Control == nullptr || s.Control->isEnabled(), isPushed(s), s.MouseOver);
+    return LookOf(s.Control == nullptr || s.Control->isEnabled(), isPushed(s), s.MouseOver);
 }
 
 QColor SkinRGB(TColor color, const QWidget* control)
@@ -248,9 +227,9 @@ void FillGradient(QPainter& Canvas, const QRect& R, int Style, const QColor& Fro
     case 2: fillDiagonal(Canvas, R, From, To); break;
     case 3: fillBands(Canvas, R, false, From, To); break;
     case 4: {
-        const int upperBottom = bottomOf(R) - R.height() / 2;
-        fillBands(Canvas, fromEdges(R.x(), R.y(), rightOf(R), upperBottom), true, From, towards(From, To, 0.25));
-        fillBands(Canvas, fromEdges(R.x(), upperBottom, rightOf(R), bottomOf(R)), true, To, towards(From, To, 0.55));
+        const int upperBottom = BottomOf(R) - R.height() / 2;
+        fillBands(Canvas, FromEdges(R.x(), R.y(), RightOf(R), upperBottom), true, From, towards(From, To, 0.25));
+        fillBands(Canvas, FromEdges(R.x(), upperBottom, RightOf(R), BottomOf(R)), true, To, towards(From, To, 0.55));
         break;
     }
     default: break;
@@ -261,8 +240,8 @@ void DrawFocusDots(QPainter& Canvas, const QRect& R, const QColor& Color)
 {
     const int left = R.x();
     const int top = R.y();
-    const int right = rightOf(R);
-    const int bottom = bottomOf(R);
+    const int right = RightOf(R);
+    const int bottom = BottomOf(R);
     std::vector<QPoint> dots;
     int v = 1;
     for (int x = left; x < right; ++x) {
@@ -302,20 +281,20 @@ void DrawRadioGlyph(QImage& Bitmap, const QRect& R, bool Enabled, bool Checked, 
 
     const TKqRadioButtonColors& c = CurrentSkinColors().RadioButton();
     const auto rgb = [Control](TColor v) { return SkinRGB(v, Control); };
-    const TKqSkinLook look = lookOf(Enabled, Pushed, Hot);
+    const TKqSkinLook look = LookOf(Enabled, Pushed, Hot);
     Bitmap.convertTo(QImage::Format_RGB32);
     const int x0 = R.x() + (R.width() - 12) / 2;
     const int y0 = R.y() + (R.height() - 12) / 2;
     const QRect bounds = Bitmap.rect();
 
-    const QRgb outline = rgb(byLook(look, c.Border(), c.BorderOn(), c.BorderPress(), c.BorderDisable())).rgb();
+    const QRgb outline = rgb(ByLook(look, c.Border(), c.BorderOn(), c.BorderPress(), c.BorderDisable())).rgb();
     for (int row = 0; row < 12; ++row)
         for (int col = 0; col < 12; ++col)
             if (radioMask[row][col] == '1' && bounds.contains(x0 + col, y0 + row))
                 Bitmap.setPixel(x0 + col, y0 + row, outline);
 
     // Flood fill from the centre, four-connected, up to the outline colour.
-    const QRgb back = rgb(byLook(look, c.Back(), c.BackOn(), c.BackPress(), c.BackDisable())).rgb();
+    const QRgb back = rgb(ByLook(look, c.Back(), c.BackOn(), c.BackPress(), c.BackDisable())).rgb();
     const QPoint centre(x0 + 6, y0 + 6);
     if (bounds.contains(centre) && Bitmap.pixel(centre) != outline) {
         std::vector<bool> seen(static_cast<size_t>(bounds.width()) * bounds.height(), false);
@@ -340,11 +319,11 @@ void DrawRadioGlyph(QImage& Bitmap, const QRect& R, bool Enabled, bool Checked, 
 
     QPainter p(&Bitmap);
     FillGradient(p, QRect(x0 + 3, y0 + 3, 6, 6), 2,
-                 rgb(byLook(look, c.Face(), c.FaceOn(), c.FacePress(), c.FaceDisable())),
-                 rgb(byLook(look, c.Light(), c.LightOn(), c.LightPress(), c.LightDisable())));
+                 rgb(ByLook(look, c.Face(), c.FaceOn(), c.FacePress(), c.FaceDisable())),
+                 rgb(ByLook(look, c.Light(), c.LightOn(), c.LightPress(), c.LightDisable())));
     // A stroked ellipse or rectangle covers its rectangle's size plus the pen: these cover (+2..+9) and (+3..+8).
     p.setBrush(Qt::NoBrush);
-    p.setPen(rgb(byLook(look, c.SecBorder(), c.SecBorderOn(), c.SecBorderPress(), c.SecBorderDisable())));
+    p.setPen(rgb(ByLook(look, c.SecBorder(), c.SecBorderOn(), c.SecBorderPress(), c.SecBorderDisable())));
     p.drawEllipse(QRect(x0 + 2, y0 + 2, 7, 7));
     if (Checked) {
         p.setBrush(rgb(Enabled ? c.MarkEye() : c.MarkEyeDisable()));
@@ -457,8 +436,8 @@ TKqGlyphTextRects LayoutGlyphAndText(QPainter& Canvas, const QRect& R, const QPi
     }
     if (placed.Text.x() < 4)
         placed.Text.setLeft(3);
-    if (rightOf(placed.Text) > rightOf(R) - 3)
-        placed.Text.setRight(rightOf(R) - 4);
+    if (RightOf(placed.Text) > RightOf(R) - 3)
+        placed.Text.setRight(RightOf(R) - 4);
 
     if (!Glyph.isNull())
         Canvas.drawPixmap(placed.Glyph.topLeft(), Glyph);
@@ -531,20 +510,20 @@ void PaintCheckBox(const TKqPaintState& s, QPainter& p)
     QPainter ip(&bitmap);
 
     const bool boxRight = w->layoutDirection() == Qt::RightToLeft;
-    const QRect column = boxRight ? fromEdges(rightOf(client) - 13, client.y(), rightOf(client), bottomOf(client))
-                                  : fromEdges(client.x(), client.y(), client.x() + 13, bottomOf(client));
-    const QRect textArea = boxRight ? fromEdges(client.x() + 1, client.y(), rightOf(client) - 18, bottomOf(client))
-                                    : fromEdges(client.x() + 16, client.y(), rightOf(client), bottomOf(client));
+    const QRect column = boxRight ? FromEdges(RightOf(client) - 13, client.y(), RightOf(client), BottomOf(client))
+                                  : FromEdges(client.x(), client.y(), client.x() + 13, BottomOf(client));
+    const QRect textArea = boxRight ? FromEdges(client.x() + 1, client.y(), RightOf(client) - 18, BottomOf(client))
+                                    : FromEdges(client.x() + 16, client.y(), RightOf(client), BottomOf(client));
     QRect box(column.x(), column.y() + (column.height() - 13) / 2, 13, 13);
-    frameRect(ip, box, rgb(byLook(look, c.Border(), c.BorderOn(), c.BorderPress(), c.BorderDisable())));
-    box = inset(box, 1);
-    frameRect(ip, box, rgb(byLook(look, c.Light(), c.LightOn(), c.LightPress(), c.FaceDisable())));
-    box = inset(box, 1);
+    FrameRect(ip, box, rgb(ByLook(look, c.Border(), c.BorderOn(), c.BorderPress(), c.BorderDisable())));
+    box = Inset(box, 1);
+    FrameRect(ip, box, rgb(ByLook(look, c.Light(), c.LightOn(), c.LightPress(), c.FaceDisable())));
+    box = Inset(box, 1);
     if (look == TKqSkinLook::Disabled)
         FillGradient(ip, box, 1, rgb(c.FaceDisable()), rgb(c.FaceDisable()));
     else
-        FillGradient(ip, box, 2, rgb(byLook(look, c.Face(), c.FaceOn(), c.FacePress(), c.Face())),
-                     rgb(byLook(look, c.Light(), c.LightOn(), c.LightPress(), c.Light())));
+        FillGradient(ip, box, 2, rgb(ByLook(look, c.Face(), c.FaceOn(), c.FacePress(), c.Face())),
+                     rgb(ByLook(look, c.Light(), c.LightOn(), c.LightPress(), c.Light())));
 
     const auto* checkBox = qobject_cast<const QCheckBox*>(w);
     const auto* button = qobject_cast<const QAbstractButton*>(w);
@@ -553,12 +532,12 @@ void PaintCheckBox(const TKqPaintState& s, QPainter& p)
                                                                             : Qt::Unchecked;
     if (state == Qt::PartiallyChecked) {
         // A disabled check box never shows the hot mark.
-        ip.fillRect(inset(box, 2), rgb(s.MouseOver && w->isEnabled() ? c.Mark() : c.MarkDisable()));
+        ip.fillRect(Inset(box, 2), rgb(s.MouseOver && w->isEnabled() ? c.Mark() : c.MarkDisable()));
     } else if (state == Qt::Checked) {
         QPen pen(rgb(w->isEnabled() ? c.Mark() : c.MarkDisable()), 1);
         pen.setCapStyle(Qt::FlatCap);
         ip.setPen(pen);
-        DrawTick(ip, inset(box, -1));
+        DrawTick(ip, Inset(box, -1));
     }
 
     const QString caption = buttonText(w);
@@ -570,10 +549,10 @@ void PaintCheckBox(const TKqPaintState& s, QPainter& p)
         QRect area(textArea.x() + (boxRight ? 1 : 0), textArea.y() + (textArea.height() - measured.height()) / 2,
                    std::min(measured.width(), textArea.width()), measured.height());
         ip.fillRect(area, back);
-        ip.setPen(rgb(byLook(look, c.Text(), c.TextOn(), c.TextPress(), c.TextDisable())));
+        ip.setPen(rgb(ByLook(look, c.Text(), c.TextOn(), c.TextPress(), c.TextDisable())));
         ip.drawText(area, Qt::AlignLeft | Qt::AlignTop | kTextFlags, shown);
         if (isFocused(s))
-            drawPlatformFocusRect(ip, w, area.adjusted(-2, -1, 2, 1) & client);
+            DrawPlatformFocusRect(ip, w, area.adjusted(-2, -1, 2, 1) & client, back);
     }
     ip.end();
     p.drawImage(0, 0, bitmap);
@@ -606,23 +585,23 @@ void PaintRadioButton(const TKqPaintState& s, QPainter& p)
         QPainter tp(&text);
         tp.setFont(w->font());
         const QFontMetrics fm = tp.fontMetrics();
-        const QRect bounds = inset(text.rect(), 2);
+        const QRect bounds = Inset(text.rect(), 2);
         const QString shown = elided(fm, caption, bounds.width());
         const QRect measured = fm.boundingRect(bounds, Qt::AlignLeft | Qt::AlignTop | kTextFlags, shown);
         const QRect area(measured.x(), (text.height() - measured.height()) / 2 - 1, measured.width(),
                          measured.height());
-        tp.setPen(SkinRGB(byLook(look, c.Text(), c.TextOn(), c.TextPress(), c.TextDisable()), w));
+        tp.setPen(SkinRGB(ByLook(look, c.Text(), c.TextOn(), c.TextPress(), c.TextDisable()), w));
         tp.drawText(area, Qt::AlignLeft | Qt::AlignTop | kTextFlags, shown);
         if (isFocused(s))
-            drawPlatformFocusRect(tp, w, area.adjusted(-2, -1, 2, 1));
+            DrawPlatformFocusRect(tp, w, area.adjusted(-2, -1, 2, 1), back);
     }
 
     {
         QPainter wp(&whole);
         const bool boxRight = w->layoutDirection() == Qt::RightToLeft;
         const int glyphTop = client.y() + (client.height() - 14) / 2;
-        wp.drawImage(boxRight ? rightOf(client) - 14 : client.x(), glyphTop, glyph);
-        wp.drawImage(boxRight ? rightOf(client) - 16 - text.width() : client.x() + 16, client.y(), text);
+        wp.drawImage(boxRight ? RightOf(client) - 14 : client.x(), glyphTop, glyph);
+        wp.drawImage(boxRight ? RightOf(client) - 16 - text.width() : client.x() + 16, client.y(), text);
     }
     // The composition is one pixel larger than the client both ways; drawn unscaled, the extra row and column
     // fall outside the control, and the glyph keeps its pixels.
@@ -636,8 +615,8 @@ void PaintEditFrame(const TKqPaintState& s, QPainter& p)
     const QWidget* w = s.Control;
     const TKqEditColors& c = CurrentSkinColors().Edit();
     const QRect r = w->rect();
-    frameRect(p, r, SkinRGB(w->isEnabled() ? c.Border() : c.BorderDisable(), w));
-    frameRect(p, inset(r, 1), w->palette().color(QPalette::Base));
+    FrameRect(p, r, SkinRGB(w->isEnabled() ? c.Border() : c.BorderDisable(), w));
+    FrameRect(p, Inset(r, 1), w->palette().color(QPalette::Base));
 }
 
 void PaintGroupBox(const TKqPaintState& s, QPainter& p)
@@ -673,10 +652,10 @@ void PaintGroupBox(const TKqPaintState& s, QPainter& p)
         p.fillRect(QRect(client.x() + 8, client.y(), fm.size(kTextFlags, caption).width(), th), back);
     QRect r = client;
     r.setTop(r.y() + th / 2 - 1);
-    frameRect(p, r, back);
-    r = inset(r, 1);
-    frameRect(p, r, back);
-    frameRect(p, r, SkinRGB(w->isEnabled() ? c.Border() : c.BorderDisable(), w));
+    FrameRect(p, r, back);
+    r = Inset(r, 1);
+    FrameRect(p, r, back);
+    FrameRect(p, r, SkinRGB(w->isEnabled() ? c.Border() : c.BorderDisable(), w));
 
     if (!caption.isEmpty()) {
         QColor textColor = w->palette().color(QPalette::WindowText);
@@ -706,7 +685,7 @@ void PaintProgressFrame(const TKqPaintState& s, QPainter& p)
         w->setProperty("Tag", tag);
     if (s.Msg == smPaint && before >= 2)
         return;
-    frameRect(p, w->rect(), SkinRGB(CurrentSkinColors().ProgressBar().Border(), w));
+    FrameRect(p, w->rect(), SkinRGB(CurrentSkinColors().ProgressBar().Border(), w));
 }
 
 bool SkinMessage(const TKqPaintState& s)
@@ -720,7 +699,7 @@ bool SkinMessage(const TKqPaintState& s)
             s.Control->setProperty("Tag", 0);
         return true;
     }
-    if (qobject_cast<const QGroupBox*>(s.Control) != nullptr)
+    if (qobject_cast<const QGroupBox*>(s.Control) != nullptr || qobject_cast<const QTabWidget*>(s.Control) != nullptr)
         return s.Msg != smMouseMove && s.Msg != smMouseEnter && s.Msg != smMouseLeave && s.Msg != smLButtonUp;
     return true;
 }

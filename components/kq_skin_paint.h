@@ -7,8 +7,8 @@
 // The control roles on our platform: a push button is a QPushButton without an icon; a bitmap button is a
 // QPushButton with an icon (the message dialog's buttons); check box QCheckBox (its partially checked state is the
 // grayed state); radio button QRadioButton; group box QGroupBox; the edit-like controls are QLineEdit,
-// QPlainTextEdit, QTextEdit, QTreeView and QListView/QListWidget (and QComboBox, which always has a frame); the
-// progress frame is for QProgressBar and the library's gauge TKqGauge. A control's Tag is its "Tag" property (an
+// QPlainTextEdit, QTextEdit, QTreeView and QListView/QListWidget (and QComboBox, which always has a frame, and a
+// spin box with a frame); the progress frame is for QProgressBar and the library's gauge TKqGauge. A control's Tag is its "Tag" property (an
 // int, 0 when absent). A control's colour is the Window role of its palette; an edit-like control's is Base.
 // Captions of buttons, check boxes and radio buttons are one line (these Qt controls do not wrap), with an end
 // ellipsis, and show their mnemonic. A bitmap button takes its glyph from the icon (the disabled image when it is
@@ -22,6 +22,7 @@
 #include <QColor>
 #include <QImage>
 #include <QPixmap>
+#include <QPoint>
 #include <QRect>
 #include <QString>
 #include <cstdint>
@@ -63,12 +64,41 @@ struct TKqPaintState {
     bool MouseOver = false;   // the mouse is over the control
     bool Pressed = false;     // the space bar is held down on the control
     uint32_t Msg = 0;         // the message the hook is handling (smPaint, ...)
+    // Where the mouse cursor is, in the control's coordinates: the painters that skin one part of a control (the
+    // half of an up-down, a header section, a combo box's button) look at it.
+    QPoint Cursor{-1, -1};
 };
+
+// Rectangles with exclusive right and bottom edges.
+inline int RightOf(const QRect& R)
+{
+    return R.x() + R.width();
+}
+inline int BottomOf(const QRect& R)
+{
+    return R.y() + R.height();
+}
+inline QRect FromEdges(int Left, int Top, int Right, int Bottom)
+{
+    return QRect(Left, Top, Right - Left, Bottom - Top);
+}
+inline QRect Inset(const QRect& R, int N)
+{
+    return R.adjusted(N, N, -N, -N);
+}
 
 // The look a painter gives a control: disabled when the control is not enabled (tested first); pushed when
 // (LButtonDown and MouseOver) or Pressed; hot when MouseOver; else normal.
 enum class TKqSkinLook { Normal, Hot, Pushed, Disabled };
 TKqSkinLook SkinLook(const TKqPaintState& s);
+// The look from explicit flags, in the same order: disabled, pushed, hot, normal.
+TKqSkinLook LookOf(bool Enabled, bool Pushed, bool Hot);
+// The colour of the four for the look.
+TColor ByLook(TKqSkinLook Look, TColor Normal, TColor Hot, TColor Pushed, TColor Disabled);
+// A one-pixel frame on R, right on its outermost pixels.
+void FrameRect(QPainter& Canvas, const QRect& R, const QColor& Color);
+// A platform focus rectangle on R for Control.
+void DrawPlatformFocusRect(QPainter& Canvas, const QWidget* Control, const QRect& R, const QColor& Color);
 
 // The painters. A hook runs them only inside the control's paint event, after the control has painted itself,
 // with Msg = smPaint; each does nothing without a control.
@@ -85,7 +115,8 @@ void PaintProgressFrame(const TKqPaintState& s, QPainter& p); // progress bar an
 // A hook cannot draw outside the control's paint event. For a handled message other than a paint that would
 // repaint the skin, it calls this (s.Msg = that message) and asks for a repaint when it returns true. It keeps
 // what painters remember between messages: a progress bar's or gauge's paint counter (Tag) goes back to 0. It
-// returns false for a group box on a mouse move, enter, leave or left button up, so hovering does not redraw it.
+// returns false for a group box and a tab widget on a mouse move, enter, leave or left button up, so hovering
+// does not redraw them.
 bool SkinMessage(const TKqPaintState& s);
 
 // A skin colour in RGB: a system colour resolves through the control's palette (the application's without a
@@ -122,5 +153,20 @@ struct TKqGlyphTextRects {
 // keeps Margin from the side it is on. Pushed moves both by (1, 1).
 TKqGlyphTextRects LayoutGlyphAndText(QPainter& Canvas, const QRect& R, const QPixmap& Glyph, const QString& Text,
                                      bool Centre, bool Pushed, int Layout, int Spacing, int Margin);
+
+// The glass face and border of the button-like controls, in a colour set with Light, Face and Border and their
+// On, Press and Disable forms (Button, ArrowBtn): the glass from Light to Face of the look, flat in FaceDisable
+// when disabled, then a frame on R in the look's Border. System colours resolve through Control's palette.
+template <class Colors>
+void PaintGlassFace(QPainter& Canvas, const QRect& R, TKqSkinLook Look, const Colors& c, const QWidget* Control)
+{
+    const auto rgb = [Control](TColor v) { return SkinRGB(v, Control); };
+    if (Look == TKqSkinLook::Disabled)
+        FillGradient(Canvas, R, 1, rgb(c.FaceDisable()), rgb(c.FaceDisable()));
+    else
+        FillGradient(Canvas, R, 4, rgb(ByLook(Look, c.Light(), c.LightOn(), c.LightPress(), c.Light())),
+                     rgb(ByLook(Look, c.Face(), c.FaceOn(), c.FacePress(), c.Face())));
+    FrameRect(Canvas, R, rgb(ByLook(Look, c.Border(), c.BorderOn(), c.BorderPress(), c.BorderDisable())));
+}
 
 } // namespace tarvix

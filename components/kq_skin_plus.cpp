@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMetaObject>
 #include <QWidget>
 
@@ -143,7 +145,29 @@ void TKqSkinPlus::InitAllForms()
     for (const QPointer<QWidget>& form : forms) {
         InitForm(form);
         InitControls(form);
+        InitMenus(form);
     }
+}
+
+void TKqSkinPlus::InitMenus(QWidget* FOwner)
+{
+    if (FOwner == nullptr)
+        return;
+    // A menu inside something whose Tag is SkipTag is left alone with it.
+    const auto skipped = [this, FOwner](const QObject* o) {
+        for (; FSkipTag != 0 && o != nullptr && o != FOwner; o = o->parent())
+            if (SkinTag(o) == FSkipTag)
+                return true;
+        return false;
+    };
+    std::vector<QPointer<QWidget>> menus;
+    for (QMenuBar* bar : FOwner->findChildren<QMenuBar*>())
+        menus.emplace_back(bar);
+    for (QMenu* menu : FOwner->findChildren<QMenu*>())
+        menus.emplace_back(menu);
+    for (const QPointer<QWidget>& menu : menus)
+        if (menu && !skipped(menu))
+            HookMenu(menu, this);
 }
 
 bool TKqSkinPlus::IsSpecialForm(const QString& Name) const
@@ -212,12 +236,14 @@ void TKqSkinPlus::ActiveFormChanged(QObject*)
         if (!IsForm(form))
             continue;
         InitForm(form);
+        InitMenus(form);
         InitControls(form);
     }
     // A special form builds controls while it is shown: it is skinned at every activation, active engine or not.
     QWidget* active = QApplication::activeWindow();
     if (active != nullptr && IsSpecialForm(SkinClassName(active))) {
         InitForm(active);
+        InitMenus(active);
         InitControls(active);
     }
 }
@@ -242,8 +268,10 @@ void TKqSkinPlus::MainWindowHook()
         QWidget* form = TakeFirst(FFormMenuList);
         if (form == nullptr)
             break;
-        if (IsForm(form))
+        if (IsForm(form)) {
             InitForm(form);
+            InitMenus(form);
+        }
     }
 }
 

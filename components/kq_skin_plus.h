@@ -10,6 +10,9 @@
 // names that SpecialForms lists are compared without the namespace ("TFrmExSelFolder", not
 // "tarvix::TFrmExSelFolder").
 //
+// The menus of a form are its menu bars (QMenuBar) and the menus (QMenu) made with the form or one of its
+// controls as parent; both are widgets inside the form, although a menu shows as a pop-up window of its own.
+//
 // How the engine hears of forms: it watches the events of the whole application. A new top-level widget is
 // announced by the event Qt sends it on creation; while the engine is Active such a form is appended to the two
 // pending lists. The next turn of the event loop gives the pending forms their colour (as the hidden application
@@ -65,7 +68,10 @@ public:
     // Hooks and recolours the controls below WinCtl, recursively. A control hooked already is not hooked again,
     // so repeated calls are harmless (labels are recoloured again).
     void InitControls(QWidget* WinCtl);
-    // InitForm and InitControls on every form.
+    // Makes the menus of a form owner-drawn: its menu bars and the menus that belong to it (and their sub-menus),
+    // except those whose Tag is SkipTag (or that lie inside something that has it).
+    void InitMenus(QWidget* FOwner);
+    // InitForm, InitControls and InitMenus on every form.
     void InitAllForms();
     // True when SpecialForms lists Name, or Name is one of the two built-in special forms
     // (TfrxPDFExportDialog, TfrxPreviewForm); without regard to case.

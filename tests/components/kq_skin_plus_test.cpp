@@ -12,12 +12,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextEdit>
 #include <QToolButton>
@@ -35,6 +38,7 @@
 #include "components/kq_gauge.h"
 #include "components/kq_panel.h"
 #include "components/kq_skin_hook.h"
+#include "components/kq_skin_paint_menus.h"
 #include "installer/frm_aguardar.h"
 #include "installer/frm_main.h"
 #include "tests/installer/wizard_bench.h"
@@ -150,15 +154,24 @@ TEST_F(SkinEngine, RecognisesTheControlsItHasPaintersForAndWalksThroughTheRest)
         {"memo", [](QWidget* p) { return new QPlainTextEdit(p); }, TKqSkinKind::EditLike},
         {"rich memo", [](QWidget* p) { return new QTextEdit(p); }, TKqSkinKind::EditLike},
         {"list box", [](QWidget* p) { return new QListWidget(p); }, TKqSkinKind::EditLike},
-        {"tree view", [](QWidget* p) { return new QTreeView(p); }, TKqSkinKind::EditLike},
+        {"tree view",
+         [](QWidget* p) {
+             auto* tree = new QTreeView(p);
+             tree->setHeaderHidden(true);
+             return tree;
+         },
+         TKqSkinKind::EditLike},
+        {"list view (a tree view with its header)", [](QWidget* p) { return new QTreeView(p); }, TKqSkinKind::ListView},
         {"progress bar", [](QWidget* p) { return new QProgressBar(p); }, TKqSkinKind::ProgressBar},
         {"gauge", [](QWidget* p) { return new TKqGauge(p); }, TKqSkinKind::Gauge},
         {"class derived from the gauge", [](QWidget* p) { return new TKqGaugeDerivado(p); }, TKqSkinKind::None},
         {"label", [](QWidget* p) { return new QLabel("x", p); }, TKqSkinKind::None},
         {"panel", [](QWidget* p) { return new TKqPanel(p); }, TKqSkinKind::None},
         {"bevel", [](QWidget* p) { return new QFrame(p); }, TKqSkinKind::None},
-        {"tool button", [](QWidget* p) { return new QToolButton(p); }, TKqSkinKind::None},
-        {"combo box", [](QWidget* p) { return new QComboBox(p); }, TKqSkinKind::None},
+        {"tool button of its own (speed button)", [](QWidget* p) { return new QToolButton(p); },
+         TKqSkinKind::SpeedButton},
+        {"combo box", [](QWidget* p) { return new QComboBox(p); }, TKqSkinKind::ComboBox},
+        {"scroll bar", [](QWidget* p) { return new QScrollBar(p); }, TKqSkinKind::None},
     };
     for (const KindCase& c : cases) {
         QWidget form;
@@ -334,6 +347,43 @@ TEST_F(SkinEngine, SkipTagLeavesAFormsColourAndAControlWithEverythingInIt)
     EXPECT_FALSE(Hooked(deepInSkipped));
     EXPECT_TRUE(Hooked(inSibling));
     EXPECT_FALSE(Hooked(gauge));
+}
+
+TEST_F(SkinEngine, InitMenusMakesTheFormsMenusOwnerDrawnExceptTheSkippedOnes)
+{
+    Engine().SetSkipTag(7);
+    QWidget form;
+    auto* bar = new QMenuBar(&form);
+    QMenu* file = bar->addMenu("File");
+    QMenu* recent = file->addMenu("Recent");
+    auto* skippedBar = new QMenuBar(&form);
+    skippedBar->setProperty("Tag", 7);
+    QMenu* underSkipped = skippedBar->addMenu("Edit");
+    auto* popup = new QMenu(&form);
+    auto* skippedPopup = new QMenu(&form);
+    skippedPopup->setProperty("Tag", 7);
+    // A menu of another form's is not this form's.
+    QWidget other;
+    auto* foreign = new QMenu(&other);
+
+    // The controls' walk does not hook menus: they are not controls.
+    Engine().InitControls(&form);
+    EXPECT_FALSE(Hooked(bar));
+
+    Engine().InitMenus(&form);
+    for (QWidget* menu : std::initializer_list<QWidget*>{bar, file, recent, popup}) {
+        EXPECT_TRUE(Hooked(menu)) << menu->metaObject()->className();
+        EXPECT_EQ(menu->style(), MenuStyle());
+        EXPECT_EQ(SkinKind(menu), menu == bar ? TKqSkinKind::MenuBar : TKqSkinKind::Menu);
+    }
+    for (QWidget* menu : std::initializer_list<QWidget*>{skippedBar, underSkipped, skippedPopup, foreign}) {
+        EXPECT_FALSE(Hooked(menu));
+        EXPECT_NE(menu->style(), MenuStyle());
+    }
+    // Again: nothing is hooked twice.
+    const qsizetype hooks = HookCount(Engine());
+    Engine().InitMenus(&form);
+    EXPECT_EQ(HookCount(Engine()), hooks);
 }
 
 TEST_F(SkinEngine, FormFaceNoneKeepsTheFormsColoursAndSkinsTheRest)
