@@ -11,6 +11,7 @@
 namespace tarvix {
 
 class TFrmMain;
+struct TLinhaComando;
 
 // What goes along with a run of the window. It is called once the window exists, before the window is shown and
 // the loop runs, and returns the function that turns the loop's exit code into the run's once the loop has ended.
@@ -20,5 +21,11 @@ using TAcompanhamento = std::function<std::function<int(int)>(TFrmMain& janela)>
 // `executavel`: the file that carries the payload; empty means the running executable. Needs the application
 // object (TApplication) and returns the process's exit code.
 int ExecutarInstalador(const std::string& executavel = {}, const TAcompanhamento& acompanhamento = {});
+
+// The run a command line asks for, once the application object exists (/VERYSILENT never gets here: it needs
+// none). /SILENT and a windowed /UNINSTALL run in the small window of installer/silent_window.h and return its
+// exit code; otherwise the wizard runs with the command line's /DIR, /LOG, /NOREPORT and /SUPPRESSMSGBOXES. A /LOG
+// file that cannot be created is said on standard error and gives exit code 1 before any window opens.
+int ExecutarInstalador(const TLinhaComando& opcoes, const std::string& executavel = {});
 
 } // namespace tarvix

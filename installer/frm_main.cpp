@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <iostream>
+
 #include "components/ex_notebook.h"
 #include "components/ex_select_folder.h"
 #include "components/kq_datetime.h"
@@ -23,6 +25,7 @@
 #include "installer/package_registration.h"
 #include "installer/payload_extractor.h"
 #include "installer/setup_descriptor.h"
+#include "installer/unattended_run.h"
 #include "platform/message_pump.h"
 #include "platform/system.h"
 #include "platform/text_format.h"
@@ -135,22 +138,51 @@ TFrmMain::~TFrmMain() = default;
 
 int TFrmMain::MsgError(const std::string& markup)
 {
+    if (FTexto)
+        return FTexto->MsgError(markup);
+    if (FLog)
+        FLog->message(TituloErro, markup);
     return MsgDlg1->MsgError(markup);
 }
 
 int TFrmMain::MsgWarning(const std::string& markup)
 {
+    if (FTexto)
+        return FTexto->MsgWarning(markup);
+    if (FLog)
+        FLog->message(TituloAviso, markup);
     return MsgDlg1->MsgWarning(markup);
 }
 
 int TFrmMain::MsgInformation(const std::string& markup)
 {
+    if (FTexto)
+        return FTexto->MsgInformation(markup);
+    if (FLog)
+        FLog->message(TituloInformacao, markup);
     return MsgDlg1->MsgInformation(markup);
 }
 
 int TFrmMain::MsgConfirmation(const std::string& markup)
 {
+    if (FTexto)
+        return FTexto->MsgConfirmation(markup);
+    if (FLog)
+        FLog->message(TituloConfirmacao, markup);
     return MsgDlg1->MsgConfirmation(markup);
+}
+
+void TFrmMain::UsarLinhaComando(const TLinhaComando& opcoes, RunLog& log)
+{
+    FOpcoes = opcoes;
+    FLog = &log;
+    FTexto = opcoes.MensagensEmTexto() ? std::make_unique<TextWindow>(std::cerr, log) : nullptr;
+}
+
+void TFrmMain::AdicionarLog(const std::string& linha)
+{
+    if (FLog)
+        FLog->line(linha);
 }
 
 void TFrmMain::PostClose()
@@ -234,15 +266,13 @@ void TFrmMain::FormShow()
 
 void TFrmMain::DefinirPastaDestino()
 {
-    const std::string lembrada = RegMan1.ReadString("", "Caminho D" + std::to_string(FEstado.Version), "");
-    std::string destino;
-    if (!lembrada.empty()) {
-        destino = lembrada;
+    TPastaProposta proposta = ProporPastaDestino(FEstado.Version, RegMan1);
+    // A folder named on the command line is the user's own choice, not a remembered one.
+    if (FOpcoes.Pasta)
+        proposta = {PastaDaLinhaComando(*FOpcoes.Pasta), false};
+    if (proposta.Lembrada)
         FUi->BtnAlterar->setEnabled(false);
-    } else {
-        destino = "C:\\Morvane\\TarvixComps\\D" + std::to_string(FEstado.Version);
-    }
-    FUi->LabCaminho->setText(QString::fromStdString(destino));
+    FUi->LabCaminho->setText(QString::fromStdString(proposta.Pasta));
 }
 
 void TFrmMain::NoteEtapasChange(QObject*)
@@ -288,6 +318,7 @@ void TFrmMain::CopiarArquivos()
             QString::fromStdString(EncurtarCaminho(alvo, FUi->LabArquivo->width(), [&medidas](std::string_view texto) {
                 return medidas.horizontalAdvance(QString::fromUtf8(texto.data(), static_cast<qsizetype>(texto.size())));
             })));
+        AdicionarLog(LinhaCopia(alvo));
     };
     pagina.Fechada = [this] { return FFechada; };
 
@@ -312,9 +343,17 @@ void TFrmMain::RegistrarPackage()
         // The compile blocks the message loop; the log is painted line by line all the same, so the user sees it
         // work. Only this control is painted: no input is processed meanwhile.
         FUi->MemRegistro->repaint();
+        AdicionarLog(linha);
     };
-    pagina.Concluir = [this] { FUi->BtnCancelar->setText(QStringLiteral("Fechar")); };
-    pagina.EnviarRelatorio = [this](int erro) { EnviarRelatorio(erro); };
+    pagina.Concluir = [this] {
+        FUi->BtnCancelar->setText(QStringLiteral("Fechar"));
+        AdicionarLog(LinhaResultado(false, FErroRegistro == 0 ? TCodigoSaida::Sucesso : TCodigoSaida::Falhou));
+    };
+    pagina.EnviarRelatorio = [this](int erro) {
+        FErroRegistro = erro;
+        if (!FOpcoes.SemRelatorio)
+            EnviarRelatorio(erro);
+    };
     FEtapaRegistro = std::make_unique<TEtapaRegistro>(FEstado, *this, std::move(pagina),
                                                       *Instalacoes->Installations(FEstado.IndiceDelphi), RegMan1);
     FEtapaRegistro->RegistrarPackage();

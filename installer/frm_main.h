@@ -22,6 +22,7 @@
 #include "components/kq_find_file.h"
 #include "components/kq_lib_functions.h"
 #include "components/kq_reg_manager.h"
+#include "installer/command_line.h"
 #include "installer/wizard_window.h"
 
 namespace Ui {
@@ -36,6 +37,8 @@ class TKqSkinPlus;
 class TSorteioPasta;
 class TIdeBorRADToolInstallations;
 class TEtapaRegistro;
+class RunLog;
+class TextWindow;
 
 // The page header texts, in page order.
 inline constexpr const char* TextosCabecalho[] = {
@@ -61,6 +64,12 @@ public:
     int MsgInformation(const std::string& markup) override;
     int MsgConfirmation(const std::string& markup) override;
     void PostClose() override;
+
+    // The command line's options for the wizard, before the window is shown: /DIR names the destination (the
+    // change button stays enabled), /LOG gets the messages, the copied files, the registration log and the
+    // outcome, /NOREPORT sends no report, /SUPPRESSMSGBOXES answers every box with its default and writes its
+    // text to standard error and the log. `log` must outlive the window.
+    void UsarLinhaComando(const TLinhaComando& opcoes, RunLog& log);
 
     // The shared state of the wizard (work folder, names, descriptor values, target, Finalizado).
     const TWizardState& Estado() const { return FEstado; }
@@ -89,6 +98,7 @@ private:
     void BtnAlterarClick();
 
     void DefinirPastaDestino();
+    void AdicionarLog(const std::string& linha);
     void CopiarArquivos();
     void RegistrarPackage();
     // The installation report with the registration step's error indicator, under the wait overlay; and the
@@ -112,6 +122,11 @@ private:
     TKqSkinPlus* SkinPlus1 = nullptr;     // a child object of the window
 
     TWizardState FEstado;
+    // The command line's options; the run's log (none without UsarLinhaComando) and the boxes as text.
+    TLinhaComando FOpcoes;
+    RunLog* FLog = nullptr;
+    std::unique_ptr<TextWindow> FTexto;
+    int FErroRegistro = -1; // the registration's outcome as the report carries it, -1 until known
     std::unique_ptr<TSorteioPasta> FSorteio;
     std::unique_ptr<TIdeBorRADToolInstallations> Instalacoes;
     // The registration step; its handlers stay attached to the target IDE's compiler driver, so it lives as long

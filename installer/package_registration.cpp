@@ -5,6 +5,7 @@
 #include "ideservices/ide_command_line_tools.h"
 #include "ideservices/ide_installation.h"
 #include "installer/file_deployment.h"
+#include "installer/uninstall_record.h"
 #include "platform/system.h"
 #include "platform/text_encoding.h"
 #include "platform/text_format.h"
@@ -122,11 +123,15 @@ void TEtapaRegistro::RegistrarPackage()
         if (FPagina.EnviarRelatorio)
             FPagina.EnviarRelatorio(erro);
     };
+    // What the install is about to change, as it stands before, for the uninstall record.
+    TAnotacaoInstalacao anotacao(FInstalacao, FRegMan, FEstado, destino, pastaBpl, pastaDcp, package);
+    anotacao.Antes();
     if (FInstalacao.InstallPackage(package, pastaBpl, pastaDcp)) {
         FInstalacao.AddToLibraryBrowsingPath(destino, bpWin32);
         FInstalacao.AddToLibrarySearchPath(destino, bpWin32);
         FInstalacao.AddToDebugDCUPath(destino, bpWin32);
         FRegMan.WriteString("", "Caminho D" + std::to_string(FEstado.Version), destino);
+        anotacao.Concluir();
         relatar(0);
         FJanela.MsgInformation(std::string(MsgInstalacaoConcluida));
     } else {

@@ -140,8 +140,8 @@ bool ExtrairInstalacao(TWizardState& state, TWizardWindow& window, TSorteioPasta
         state.PastaTemp = CriarPastaTemp(sorteio);
         const std::string folder = IncPathDelimiter(state.PastaTemp);
 
-        exe = platform::current().files().open(executavel.empty() ? ExeName() : std::string(executavel), FileMode::Read,
-                                               FileShare::DenyWrite);
+        const std::string instalador = executavel.empty() ? ExeName() : std::string(executavel);
+        exe = platform::current().files().open(instalador, FileMode::Read, FileShare::DenyWrite);
         const int64_t size = exe->size();
         if (size < TamanhoTrailer)
             throw EExtracao(std::string(MsgFalhaPacote));
@@ -164,6 +164,7 @@ bool ExtrairInstalacao(TWizardState& state, TWizardWindow& window, TSorteioPasta
 
         if (!ExtrairPacote(folder + std::string(NomeArquivoPacote), state.PastaTemp, state.ListaArquivos))
             throw EExtracao(std::string(MsgFalhaPacote));
+        state.ArquivoInstalador = instalador;
         return true;
     } catch (const std::exception& e) {
         out.reset();

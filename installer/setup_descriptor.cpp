@@ -1,6 +1,7 @@
 #include "installer/setup_descriptor.h"
 
 #include "components/kq_lib_functions.h"
+#include "components/kq_reg_manager.h"
 #include "ideservices/ide_bds_versions.h"
 #include "platform/private_profile.h"
 
@@ -73,6 +74,35 @@ int32_t IndiceDaVersao(int32_t version, int count, const std::function<std::stri
         }
     }
     return -1;
+}
+
+std::string NomeCaminhoLembrado(int32_t version)
+{
+    return "Caminho D" + std::to_string(version);
+}
+
+std::string PastaDestinoPadrao(int32_t version)
+{
+    return "C:\\Morvane\\TarvixComps\\D" + std::to_string(version);
+}
+
+TPastaProposta ProporPastaDestino(int32_t version, TKqRegManager& RegMan)
+{
+    // Reading must not create the key: a run that ends before the registration leaves the registry as it found it,
+    // and the uninstall record counts the key as the install's own only when the install created it.
+    const bool criar = RegMan.AutoCreate();
+    RegMan.SetAutoCreate(false);
+    std::string lembrada;
+    try {
+        lembrada = RegMan.ReadString("", NomeCaminhoLembrado(version), "");
+    } catch (...) {
+        RegMan.SetAutoCreate(criar);
+        throw;
+    }
+    RegMan.SetAutoCreate(criar);
+    if (!lembrada.empty())
+        return {std::move(lembrada), true};
+    return {PastaDestinoPadrao(version), false};
 }
 
 void LocalizarDelphi(TWizardState& state, TWizardWindow& window, int count,

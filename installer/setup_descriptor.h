@@ -23,6 +23,8 @@
 
 namespace tarvix {
 
+class TKqRegManager;
+
 inline constexpr std::string_view NomeDescritor = "instalar.inf";
 
 // Reads the descriptor of the work folder state.PastaTemp into Version, Package, Files, Names, Source and
@@ -58,5 +60,20 @@ void LocalizarDelphi(TWizardState& state, TWizardWindow& window, const TInstalla
     LocalizarDelphi(state, window, static_cast<int>(instalacoes.Count()),
                     [&instalacoes](int i) { return std::string(instalacoes.Installations(i)->IDEVersionNumberStr()); });
 }
+
+// The name of the value under ChaveTarvixComps that remembers the destination of `version` ("Caminho D37").
+std::string NomeCaminhoLembrado(int32_t version);
+// The destination proposed when none is remembered: C:\Morvane\TarvixComps\D + version.
+std::string PastaDestinoPadrao(int32_t version);
+
+// The destination a run starts with, and whether it is the remembered one (the wizard then keeps its change
+// button disabled).
+struct TPastaProposta {
+    std::string Pasta;
+    bool Lembrada = false;
+};
+// The remembered destination of `version` when RegMan (on HKEY_LOCAL_MACHINE, ChaveTarvixComps) holds a
+// non-empty one, else PastaDestinoPadrao. Both front ends start from it.
+TPastaProposta ProporPastaDestino(int32_t version, TKqRegManager& RegMan);
 
 } // namespace tarvix

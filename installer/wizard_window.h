@@ -27,6 +27,9 @@ public:
 struct TWizardState {
     std::string PastaTemp;                  // work folder, no trailing backslash; empty until made
     std::vector<std::string> ListaArquivos; // unpacked names in archive order, repeats included
+    // The file that carries the payload (Windows path), as the unpacking opened it: the installer, which a
+    // successful installation copies into the destination as its uninstaller. Empty until unpacked.
+    std::string ArquivoInstalador;
 
     // Values of the setup descriptor.
     int32_t Version = 0;
