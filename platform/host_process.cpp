@@ -138,10 +138,10 @@ struct ChildPlan {
         char go;
         while (::read(plan.startSignal, &go, 1) < 0 && errno == EINTR) {}
     }
-    if (plan.nice != 0) {
-        errno = 0;
-        (void)!::nice(plan.nice); // a priority we may not raise is left as it is
-    }
+    // A priority class is an absolute level, whatever ours is: set, not added to our own nice value. A level we
+    // may not raise to is refused by the kernel and the child keeps ours.
+    if (plan.nice != 0)
+        (void)::setpriority(PRIO_PROCESS, 0, plan.nice);
     ::execve(plan.program.c_str(), plan.argv.data(), plan.envp.data());
     fail(errno);
     _exit(127);

@@ -235,4 +235,20 @@ TEST_F(ProbeTest, TheLowerPrioritiesGiveTheChildTheirNiceValue)
     EXPECT_EQ(probe(normal).second, own) << "normal keeps ours";
 }
 
+TEST_F(ProbeTest, APriorityClassIsTheSameLevelUnderANicedInstaller)
+{
+    // An installer started with `nice` still gives a below-normal compile nice 10, not ours plus 10. Lowering our
+    // own priority needs no privileges; it only slows the rest of this test process.
+    errno = 0;
+    const int own = ::getpriority(PRIO_PROCESS, 0);
+    if (own > 5)
+        GTEST_SKIP() << "already niced to " << own;
+    ASSERT_EQ(::setpriority(PRIO_PROCESS, 0, 5), 0);
+    TIdeExecuteCmdProcessOptions below(kTool);
+    below.FProcessPriority = ppBelowNormal;
+    EXPECT_EQ(probe(below).second, 10);
+    TIdeExecuteCmdProcessOptions normal(kTool);
+    EXPECT_EQ(probe(normal).second, 5) << "normal keeps ours";
+}
+
 } // namespace
