@@ -518,6 +518,11 @@ TEST(MainWindow, EscapeAsksBeforeCancellingOnThePagesBeforeTheCopy)
     EXPECT_FALSE(w.isVisible());
     EXPECT_TRUE(w.Fechada());
     EXPECT_FALSE(std::filesystem::exists(work));
+    // Looking for a remembered folder created nothing: a cancelled wizard leaves the registry as it found it.
+    for (const uint32_t view : {platform::KeyAccess::Wow64_64Key, platform::KeyAccess::Wow64_32Key})
+        EXPECT_FALSE(bench.System().registry().keyExists(platform::RegRoot::LocalMachine, "SOFTWARE\\Morvane",
+                                                         platform::KeyAccess::Read | view))
+            << view;
 }
 
 TEST(MainWindow, StartUpFailuresCloseTheWindowWithoutAQuestion)
